@@ -1,0 +1,16 @@
+#include <ctime>
+
+#include "platform/local_time.h"
+
+namespace Zerin::platform {
+
+LocalTime localTimeNow() {
+  timespec now{};
+  timespec_get(&now, TIME_UTC);
+  tm local{};
+  localtime_r(&now.tv_sec, &local);
+  return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour,
+          local.tm_min,         local.tm_sec,     static_cast<int>(now.tv_nsec / 1000000)};
+}
+
+}  // namespace Zerin::platform

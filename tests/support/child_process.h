@@ -1,0 +1,18 @@
+#pragma once
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace ZerinTest {
+
+struct ChildResult {
+  int exitCode = -1;
+  std::string output;  // the child's standard output
+};
+
+// Runs this test program again with only `testName` (a DISABLED_ test, so it never runs on its
+// own) and the given environment variables set; for behaviour fixed once per process.
+ChildResult runTestInChild(const std::string& testName,
+                           const std::vector<std::pair<std::string, std::string>>& environment);
+
+}  // namespace ZerinTest
