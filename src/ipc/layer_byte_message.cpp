@@ -187,7 +187,7 @@ void LayerByteMessageReceiver::run() {
     }
     resyncing = false;
 
-    bool corrupt = totalLength > kMaximumFrameSize;
+    bool corrupt = totalLength > maximumFrameSize;
     if (!corrupt && filled < totalLength) {
       if (buffer.size() < totalLength) {
         buffer.resize(totalLength);

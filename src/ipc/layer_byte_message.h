@@ -79,6 +79,9 @@ class LayerByteMessageReceiver {
   IBidirectionalByteStream* stream = nullptr;  // not owned; the subclass keeps its owner
   std::thread thread;
   std::atomic<bool> running{false};
+  // Larger frames count as corrupt. Only a harness lowers it (before start), so that fuzzing
+  // reaches the same paths without allocating 64 MiB per input.
+  uint32_t maximumFrameSize = kMaximumFrameSize;
 
  private:
   std::atomic<size_t> bufferSize{0};

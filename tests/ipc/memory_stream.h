@@ -4,7 +4,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstring>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -47,7 +46,7 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
   // True once a read waits with nothing left to hand out.
   bool waitForBlockedRead(std::chrono::milliseconds limit = std::chrono::seconds(10)) {
     std::unique_lock<std::mutex> lock(mutex);
-    return changed.wait_for(lock, limit, [&] { return blockedReads > 0 && incoming.empty(); });
+    return changed.wait_for(lock, limit, [&] { return blockedReads > 0 && available() == 0; });
   }
   size_t readCalls() const {
     std::lock_guard<std::mutex> lock(mutex);
@@ -118,7 +117,7 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     lastError = 0;
     ++blockedReads;
     changed.notify_all();
-    changed.wait(lock, [&] { return closed || readFailure != 0 || !incoming.empty() || inputEnded; });
+    changed.wait(lock, [&] { return closed || readFailure != 0 || available() > 0 || inputEnded; });
     --blockedReads;
     if (closed) return false;
     if (readFailure != 0) {
@@ -126,10 +125,10 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
       readFailure = 0;
       return false;
     }
-    if (incoming.empty()) return false;  // the peer ended its output
-    const uint32_t count = static_cast<uint32_t>(std::min<size_t>({size, readChunk, incoming.size()}));
-    std::copy_n(incoming.begin(), count, static_cast<uint8_t*>(buffer));
-    incoming.erase(incoming.begin(), incoming.begin() + count);
+    if (available() == 0) return false;  // the peer ended its output
+    const uint32_t count = static_cast<uint32_t>(std::min<size_t>({size, readChunk, available()}));
+    std::memcpy(buffer, incoming.data() + readPosition, count);
+    readPosition += count;
     size = count;
     changed.notify_all();
     return true;
@@ -158,7 +157,10 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
 
   mutable std::mutex mutex;  // guards every field below
   std::condition_variable changed;
-  std::deque<uint8_t> incoming;
+  size_t available() const { return incoming.size() - readPosition; }
+
+  std::vector<uint8_t> incoming;  // everything the peer sent; reads advance readPosition
+  size_t readPosition = 0;
   bool inputEnded = false;
   bool closed = false;
   uint32_t readFailure = 0;
