@@ -56,25 +56,25 @@ void clearCaptures() {
   capturedAttributes.clear();
 }
 
-StdoutCapture::StdoutCapture() {
+StreamCapture::StreamCapture(FILE* captured) : stream(captured) {
   static int counter = 0;
   std::ostringstream name;
-  name << "zerin-stdout-" << getpid() << "-" << counter++ << ".txt";
+  name << "zerin-stream-" << getpid() << "-" << fileno(stream) << "-" << counter++ << ".txt";
   path = name.str();
-  std::fflush(stdout);
-  savedDescriptor = dup(fileno(stdout));
+  std::fflush(stream);
+  savedDescriptor = dup(fileno(stream));
   FILE* file = std::fopen(path.c_str(), "wb");
-  dup2(fileno(file), fileno(stdout));
+  dup2(fileno(file), fileno(stream));
   std::fclose(file);
 }
 
-StdoutCapture::~StdoutCapture() { finish(); }
+StreamCapture::~StreamCapture() { finish(); }
 
-std::string StdoutCapture::finish() {
+std::string StreamCapture::finish() {
   if (finished) return {};
   finished = true;
-  std::fflush(stdout);
-  dup2(savedDescriptor, fileno(stdout));
+  std::fflush(stream);
+  dup2(savedDescriptor, fileno(stream));
   closeDescriptor(savedDescriptor);
   std::ifstream in(path, std::ios::binary);
   std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -11,17 +12,28 @@ std::vector<std::string> debugOutput();
 std::vector<uint16_t> consoleAttributes();
 void clearCaptures();
 
-// Captures what is written to the process's standard output (file descriptor 1) meanwhile.
-class StdoutCapture {
+// Captures what is written to a standard stream of the process (its file descriptor) meanwhile.
+class StreamCapture {
  public:
-  StdoutCapture();
-  ~StdoutCapture();
-  std::string finish();  // restores stdout and returns what was written
+  explicit StreamCapture(FILE* stream);
+  ~StreamCapture();
+  std::string finish();  // restores the stream and returns what was written
 
  private:
+  FILE* stream;
   int savedDescriptor = -1;
   std::string path;
   bool finished = false;
+};
+
+class StdoutCapture : public StreamCapture {
+ public:
+  StdoutCapture() : StreamCapture(stdout) {}
+};
+
+class StderrCapture : public StreamCapture {
+ public:
+  StderrCapture() : StreamCapture(stderr) {}
 };
 
 }  // namespace ZerinTest

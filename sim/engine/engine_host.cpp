@@ -1,0 +1,139 @@
+#include "engine_host.h"
+
+#include <algorithm>
+#include <atomic>
+
+namespace ZerinSim {
+
+namespace {
+
+std::atomic<EngineHost*> currentHost{nullptr};
+
+bool sameGuid(const UnityInterfaceGUID& a, const UnityInterfaceGUID& b) {
+  return a.high == b.high && a.low == b.low;
+}
+
+using GetRenderEventFuncFunction = UnityRenderingEvent (*)();
+
+}  // namespace
+
+EngineHost::EngineHost(EngineOptions hostOptions) : options(hostOptions) {
+  registry.GetInterface = &EngineHost::getInterface;
+  graphics.GetRenderer = &EngineHost::getRenderer;
+  graphics.RegisterDeviceEventCallback = &EngineHost::registerCallback;
+  graphics.UnregisterDeviceEventCallback = &EngineHost::unregisterCallback;
+  graphicsD3D11.GetDevice = &EngineHost::getDevice;
+  if (options.createDevice && !graphicsDevice.create()) lastError = graphicsDevice.error();
+  currentHost.store(this);
+}
+
+EngineHost::~EngineHost() {
+  unload();
+  currentHost.store(nullptr);
+}
+
+std::string EngineHost::pluginPath() { return sharedLibraryBesideProgram("ZerinEngineBridge"); }
+
+bool EngineHost::openLibrary(const std::string& path) {
+  if (!library.open(path)) {
+    lastError = library.error();
+    return false;
+  }
+  return true;
+}
+
+bool EngineHost::callPluginLoad() {
+  auto load = function<UnityPluginLoadFunction>("UnityPluginLoad");
+  if (!load) {
+    lastError = "UnityPluginLoad is not exported";
+    return false;
+  }
+  load(&registry);
+  pluginLoaded = true;
+  return true;
+}
+
+void EngineHost::unload() {
+  render.stop();
+  if (pluginLoaded) {
+    if (auto unloadPlugin = function<UnityPluginUnloadFunction>("UnityPluginUnload")) unloadPlugin();
+    pluginLoaded = false;
+  }
+  library.close();
+}
+
+void EngineHost::sendDeviceEvent(UnityGfxDeviceEventType eventType) {
+  std::vector<IUnityGraphicsDeviceEventCallback> receivers;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    receivers = callbacks;
+  }
+  for (auto callback : receivers) callback(eventType);
+}
+
+bool EngineHost::startRendering() {
+  auto getRenderEventFunc = function<GetRenderEventFuncFunction>("GetRenderEventFunc");
+  if (!getRenderEventFunc) {
+    lastError = "GetRenderEventFunc is not exported";
+    return false;
+  }
+  return render.start(getRenderEventFunc());
+}
+
+int EngineHost::rendererQueries() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return renderers;
+}
+
+size_t EngineHost::registeredCallbackCount() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return callbacks.size();
+}
+
+std::vector<UnityInterfaceGUID> EngineHost::interfaceQueries() const {
+  std::lock_guard<std::mutex> lock(mutex);
+  return queries;
+}
+
+IUnityInterface* EngineHost::getInterface(UnityInterfaceGUID guid) {
+  EngineHost* host = currentHost.load();
+  if (!host) return nullptr;
+  {
+    std::lock_guard<std::mutex> lock(host->mutex);
+    host->queries.push_back(guid);
+  }
+  if (sameGuid(guid, kUnityGraphicsGUID) && host->options.offerGraphics) return &host->graphics;
+  if (sameGuid(guid, kUnityGraphicsD3D11GUID) && host->options.offerD3D11) return &host->graphicsD3D11;
+  return nullptr;
+}
+
+UnityGfxRenderer EngineHost::getRenderer() {
+  EngineHost* host = currentHost.load();
+  if (host) {
+    std::lock_guard<std::mutex> lock(host->mutex);
+    ++host->renderers;
+  }
+  return kUnityGfxRendererD3D11;
+}
+
+void EngineHost::registerCallback(IUnityGraphicsDeviceEventCallback callback) {
+  EngineHost* host = currentHost.load();
+  if (!host || !callback) return;
+  std::lock_guard<std::mutex> lock(host->mutex);
+  host->callbacks.push_back(callback);
+}
+
+void EngineHost::unregisterCallback(IUnityGraphicsDeviceEventCallback callback) {
+  EngineHost* host = currentHost.load();
+  if (!host) return;
+  std::lock_guard<std::mutex> lock(host->mutex);
+  auto& list = host->callbacks;
+  list.erase(std::remove(list.begin(), list.end(), callback), list.end());
+}
+
+ID3D11Device* EngineHost::getDevice() {
+  EngineHost* host = currentHost.load();
+  return host ? host->graphicsDevice.get() : nullptr;
+}
+
+}  // namespace ZerinSim

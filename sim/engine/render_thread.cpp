@@ -1,0 +1,58 @@
+#include "render_thread.h"
+
+namespace ZerinSim {
+
+bool RenderThread::start(UnityRenderingEvent eventCallback) {
+  if (thread.joinable() || !eventCallback) return false;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping = false;
+  }
+  callback = eventCallback;
+  thread = std::thread([this] { run(); });
+  return true;
+}
+
+void RenderThread::issuePluginEvent(int32_t eventId) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    queue.push_back(eventId);
+  }
+  wake.notify_one();
+}
+
+void RenderThread::waitUntilIdle() {
+  std::unique_lock<std::mutex> lock(mutex);
+  if (!thread.joinable()) return;
+  idle.wait(lock, [this] { return queue.empty() && !busy; });
+}
+
+void RenderThread::stop() {
+  if (!thread.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    stopping = true;
+  }
+  wake.notify_one();
+  thread.join();
+  callback = nullptr;
+}
+
+void RenderThread::run() {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    wake.wait(lock, [this] { return stopping || !queue.empty(); });
+    if (queue.empty()) break;  // stopping, and everything issued has run
+    const int32_t eventId = queue.front();
+    queue.pop_front();
+    busy = true;
+    lock.unlock();
+    callback(eventId);
+    lock.lock();
+    busy = false;
+    if (queue.empty()) idle.notify_all();
+  }
+  idle.notify_all();
+}
+
+}  // namespace ZerinSim

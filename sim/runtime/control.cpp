@@ -1,0 +1,101 @@
+// The control surface of the simulated runtime (zerin_sim_control.h).
+#include <cstring>
+
+#include "runtime_state.h"
+#include "zerin_sim_control.h"
+
+using ZerinSim::RuntimeState;
+
+namespace {
+
+std::unique_lock<std::mutex> locked(RuntimeState& state) { return std::unique_lock<std::mutex>(state.mutex); }
+
+}  // namespace
+
+extern "C" {
+
+ZERINLIB_API void zerinsim_Reset(void) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.reset();
+}
+
+ZERINLIB_API void zerinsim_SetVersion(const char* version) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.version = version ? version : ZERIN_RUNTIME_VERSION;
+}
+
+ZERINLIB_API void zerinsim_SetAvailable(int32_t available) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.available = available != 0;
+}
+
+ZERINLIB_API void zerinsim_FailNextCall(const char* function, int64_t code) {
+  if (!function) return;
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.injectedFailures[function].push_back(code);
+}
+
+ZERINLIB_API void zerinsim_RaiseError(int64_t code) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.pendingError = code;
+}
+
+ZERINLIB_API int32_t zerinsim_CallCount(void) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  return static_cast<int32_t>(state.calls.size());
+}
+
+ZERINLIB_API int32_t zerinsim_GetCall(int32_t index, char* buffer, int32_t size) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  if (index < 0 || static_cast<size_t>(index) >= state.calls.size()) return 0;
+  const std::string& line = state.calls[static_cast<size_t>(index)];
+  const auto needed = static_cast<int32_t>(line.size() + 1);
+  if (buffer && size >= needed) std::memcpy(buffer, line.c_str(), static_cast<size_t>(needed));
+  return needed;
+}
+
+ZERINLIB_API void zerinsim_ClearCalls(void) {
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  state.calls.clear();
+}
+
+ZERINLIB_API void zerinsim_SetConfigValue(const char* key, const char* value) {
+  if (!key) return;
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  if (value) state.config[key] = value;
+  else state.config.erase(key);
+}
+
+ZERINLIB_API void zerinsim_QueueConfigValue(const char* key, const char* value) {
+  if (!key) return;
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  auto& queue = state.queuedConfig[key];
+  if (value) queue.emplace_back(std::string(value));
+  else queue.emplace_back(std::nullopt);
+}
+
+ZERINLIB_API void* zerinsim_FindObject(const char* name) {
+  if (!name) return nullptr;
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  return state.find(name);
+}
+
+ZERINLIB_API int32_t zerinsim_LiveObjectCount(const char* kind) {
+  if (!kind) return 0;
+  auto& state = RuntimeState::instance();
+  auto lock = locked(state);
+  return state.liveCount(kind);
+}
+
+}  // extern "C"

@@ -1,0 +1,121 @@
+#include "runtime_state.h"
+
+#include <cinttypes>
+#include <cstdio>
+
+namespace ZerinSim {
+
+RuntimeState& RuntimeState::instance() {
+  static RuntimeState state;
+  return state;
+}
+
+void RuntimeState::reset() {
+  version = ZERIN_RUNTIME_VERSION;
+  available = true;
+  pendingError = 0;
+  injectedFailures.clear();
+  calls.clear();
+  sessions.clear();
+  events.clear();
+  frameInfos.clear();
+  submitInfos.clear();
+  config.clear();
+  queuedConfig.clear();
+  lastNotImplementedText = nullptr;
+  names.clear();
+  counters.clear();
+}
+
+std::string RuntimeState::nameObject(const void* object, const std::string& kind) {
+  const std::string name = kind + "#" + std::to_string(++counters[kind]);
+  names[object] = {kind, name};
+  return name;
+}
+
+// Members (e.g. the viewports of a submit info) are named but not counted as live objects.
+void RuntimeState::nameMember(const void* member, const std::string& name) { names[member] = {"", name}; }
+
+void RuntimeState::forget(const void* object) { names.erase(object); }
+
+std::string RuntimeState::describe(const void* pointer) const {
+  if (!pointer) return "null";
+  const auto found = names.find(pointer);
+  if (found != names.end()) return found->second.name;
+  char text[32];
+  std::snprintf(text, sizeof text, "0x%" PRIxPTR, reinterpret_cast<uintptr_t>(pointer));
+  return text;
+}
+
+void* RuntimeState::find(const std::string& name) const {
+  for (const auto& [pointer, object] : names)
+    if (object.name == name) return const_cast<void*>(pointer);
+  return nullptr;
+}
+
+int32_t RuntimeState::liveCount(const std::string& kind) const {
+  int32_t count = 0;
+  for (const auto& entry : names)
+    if (entry.second.kind == kind) ++count;
+  return count;
+}
+
+Call::Call(const char* name) : runtime(RuntimeState::instance()), lock(runtime.mutex), function(name) {
+  const auto found = runtime.injectedFailures.find(function);
+  if (found != runtime.injectedFailures.end() && !found->second.empty()) {
+    runtime.pendingError = found->second.front();
+    found->second.pop_front();
+    failedByInjection = true;
+  }
+}
+
+Call::~Call() {
+  std::string line = function + "(" + argumentText + ")";
+  if (!resultText.empty()) line += " -> " + resultText;
+  runtime.calls.push_back(std::move(line));
+}
+
+bool Call::checkSession(ZerinSession session) {
+  if (runtime.validSession(session)) return true;
+  fail(ZERIN_ERROR_INVALID_SESSION);
+  return false;
+}
+
+void Call::notImplemented() {
+  const auto stored = runtime.notImplementedTexts.insert("Not implemented in this runtime: " + function);
+  runtime.lastNotImplementedText = stored.first->c_str();
+  fail(ZERIN_ERROR_NOT_IMPLEMENTED);
+}
+
+std::string Call::text(const char* value) const {
+  if (!value) return "null";
+  return "\"" + std::string(value) + "\"";
+}
+
+std::string Call::text(double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+const char* errorDescription(RuntimeState& state, ZerinErrorCode code) {
+  switch (code) {
+    case ZERIN_SUCCESS: return "No error";
+    case ZERIN_ERROR_UNKNOWN: return "Unknown error";
+    case ZERIN_ERROR_INVALID_ARGUMENT: return "Invalid argument";
+    case ZERIN_ERROR_INVALID_SESSION: return "Invalid session";
+    case ZERIN_ERROR_NOT_IMPLEMENTED:
+      return state.lastNotImplementedText ? state.lastNotImplementedText : "Not implemented in this runtime";
+    case ZERIN_ERROR_RUNTIME_UNAVAILABLE: return "Runtime not available";
+    case ZERIN_ERROR_OUT_OF_MEMORY: return "Out of memory";
+    case ZERIN_ERROR_DEVICE_LOST: return "Device lost";
+    case ZERIN_ERROR_NOT_FOUND: return "Not found";
+    case ZERIN_ERROR_INVALID_STATE: return "Invalid state";
+    default: break;
+  }
+  auto& text = state.unknownErrorTexts[code];
+  if (text.empty()) text = "Unknown error code " + std::to_string(code);
+  return text.c_str();
+}
+
+}  // namespace ZerinSim

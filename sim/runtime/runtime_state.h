@@ -1,0 +1,135 @@
+#pragma once
+// The simulated runtime's state, shared by the API and the control surface.
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "zerin_lib.h"
+#include "zerin_version.h"
+
+namespace ZerinSim {
+
+struct SessionRecord {
+  int64_t layerId = 0;
+  bool hasLayerId = false;
+  int32_t visible = 1;
+  int32_t transparent = 0;
+  int64_t lastHeartbeat = 0;
+};
+
+struct FrameInfoRecord {
+  ZerinFrameInfo info{};
+  ZerinFrameView views[ZERIN_VIEW_COUNT]{};
+};
+
+struct SubmitInfoRecord {
+  ZerinSubmitInfo info{};
+  ZerinViewport viewports[ZERIN_VIEW_COUNT]{};
+};
+
+// One live object the runtime made, by its name in the call log.
+struct NamedObject {
+  std::string kind;  // "session", "event", "frameInfo", "submitInfo"
+  std::string name;  // "session#1"
+};
+
+class RuntimeState {
+ public:
+  static RuntimeState& instance();
+
+  std::mutex mutex;  // guards every member below; no callback runs while it is held
+
+  std::string version = ZERIN_RUNTIME_VERSION;
+  bool available = true;
+  ZerinErrorCode pendingError = 0;
+  std::map<std::string, std::deque<ZerinErrorCode>> injectedFailures;
+  std::vector<std::string> calls;
+
+  std::map<ZerinSession, std::unique_ptr<SessionRecord>> sessions;
+  std::map<ZerinEvent*, std::unique_ptr<ZerinEvent>> events;
+  std::map<ZerinFrameInfo*, std::unique_ptr<FrameInfoRecord>> frameInfos;
+  std::map<ZerinSubmitInfo*, std::unique_ptr<SubmitInfoRecord>> submitInfos;
+
+  std::map<std::string, std::string> config;
+  std::map<std::string, std::deque<std::optional<std::string>>> queuedConfig;
+
+  // Texts handed out by zerin_GetErrorDesc; nodes never move, so the pointers stay valid.
+  std::map<ZerinErrorCode, std::string> unknownErrorTexts;
+  std::set<std::string> notImplementedTexts;
+  const char* lastNotImplementedText = nullptr;
+
+  void reset();
+
+  // Names objects in the call log.
+  std::string nameObject(const void* object, const std::string& kind);
+  void nameMember(const void* member, const std::string& name);
+  void forget(const void* object);
+  std::string describe(const void* pointer) const;
+  void* find(const std::string& name) const;
+  int32_t liveCount(const std::string& kind) const;
+
+  bool validSession(ZerinSession session) const { return sessions.count(session) != 0; }
+
+ private:
+  std::map<const void*, NamedObject> names;
+  std::map<std::string, int> counters;
+};
+
+// One API call: holds the lock for the whole call, records it with its arguments and result,
+// and applies a failure injected for it.
+class Call {
+ public:
+  explicit Call(const char* function);
+  ~Call();
+  Call(const Call&) = delete;
+  Call& operator=(const Call&) = delete;
+
+  template <class... Arguments>
+  void arguments(const Arguments&... values) {
+    std::string list;
+    ((list += (list.empty() ? "" : ", ") + text(values)), ...);
+    argumentText = list;
+  }
+
+  RuntimeState& state() { return runtime; }
+  // True when a failure was injected for this call: its code is now pending.
+  bool injectedFailure() const { return failedByInjection; }
+  void fail(ZerinErrorCode code) { runtime.pendingError = code; }
+  // Refuses a null or closed session handle; true when the call may go on.
+  bool checkSession(ZerinSession session);
+  // Fails as a function that a later stage of the runtime completes.
+  void notImplemented();
+  // Notes the result in the log line and returns it.
+  template <class T>
+  T result(T value) {
+    resultText = text(value);
+    return value;
+  }
+
+ private:
+  RuntimeState& runtime;
+  std::lock_guard<std::mutex> lock;
+  std::string function;
+  std::string argumentText;
+  std::string resultText;
+  bool failedByInjection = false;
+
+  // Output buffers are passed as const void*, so that only strings are read as text.
+  std::string text(const char* value) const;
+  std::string text(const void* value) const { return runtime.describe(value); }
+  static std::string text(int32_t value) { return std::to_string(value); }
+  static std::string text(uint32_t value) { return std::to_string(value); }
+  static std::string text(int64_t value) { return std::to_string(value); }
+  static std::string text(uint64_t value) { return std::to_string(value); }
+  static std::string text(double value);
+};
+
+const char* errorDescription(RuntimeState& state, ZerinErrorCode code);
+
+}  // namespace ZerinSim

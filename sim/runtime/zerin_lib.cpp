@@ -1,0 +1,466 @@
+// The runtime API of the simulated compositor runtime. Sessions, errors, event records, frame
+// records, settings, pose utilities and configuration values work; the frame clock, swap
+// chains, events, gaze and mixed reality fail with ZERIN_ERROR_NOT_IMPLEMENTED until their
+// stage of the simulation exists.
+#include <cmath>
+#include <cstring>
+
+#include "runtime_state.h"
+
+using ZerinSim::Call;
+using ZerinSim::FrameInfoRecord;
+using ZerinSim::SessionRecord;
+using ZerinSim::SubmitInfoRecord;
+
+namespace {
+
+// Per-view recommended sizes: two full views and two wide, lower ones.
+constexpr ZerinViewport kDefaultViewports[ZERIN_VIEW_COUNT] = {
+    {0, 0, 2048, 2048}, {0, 0, 2048, 2048}, {0, 0, 2048, 1152}, {0, 0, 2048, 1152}};
+
+ZerinMatrix identity() {
+  ZerinMatrix matrix{};
+  for (int i = 0; i < 4; ++i) matrix.m[i * 5] = 1.0;
+  return matrix;
+}
+
+ZerinSession openSession(Call& call, const SessionRecord& record) {
+  auto& state = call.state();
+  if (!state.available) {
+    call.fail(ZERIN_ERROR_RUNTIME_UNAVAILABLE);
+    return nullptr;
+  }
+  auto owned = std::make_unique<SessionRecord>(record);
+  auto* session = reinterpret_cast<ZerinSession>(owned.get());
+  state.sessions.emplace(session, std::move(owned));
+  state.nameObject(session, "session");
+  return session;
+}
+
+}  // namespace
+
+extern "C" {
+
+/* ---- Version, session -------------------------------------------------------------------- */
+
+ZERINLIB_API const char* zerin_GetFullVersion(void) {
+  Call call("zerin_GetFullVersion");
+  if (call.injectedFailure()) return call.result<const char*>(nullptr);
+  return call.result(call.state().version.c_str());
+}
+
+ZERINLIB_API int32_t zerin_IsAvailable(void) {
+  Call call("zerin_IsAvailable");
+  if (call.injectedFailure()) return call.result<int32_t>(0);
+  return call.result<int32_t>(call.state().available ? 1 : 0);
+}
+
+ZERINLIB_API ZerinSession zerin_SessionInit(void) {
+  Call call("zerin_SessionInit");
+  if (call.injectedFailure()) return call.result<ZerinSession>(nullptr);
+  return call.result(openSession(call, SessionRecord{}));
+}
+
+ZERINLIB_API ZerinSession zerin_SessionInitWithLayerId(int64_t layerId) {
+  Call call("zerin_SessionInitWithLayerId");
+  call.arguments(layerId);
+  if (call.injectedFailure()) return call.result<ZerinSession>(nullptr);
+  SessionRecord record;
+  record.layerId = layerId;
+  record.hasLayerId = true;
+  return call.result(openSession(call, record));
+}
+
+ZERINLIB_API void zerin_SessionShutDown(ZerinSession session) {
+  Call call("zerin_SessionShutDown");
+  call.arguments(session);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  call.state().forget(session);
+  call.state().sessions.erase(session);
+}
+
+/* ---- Errors ------------------------------------------------------------------------------ */
+
+ZERINLIB_API ZerinErrorCode zerin_GetError(ZerinSession session) {
+  Call call("zerin_GetError");
+  call.arguments(session);
+  auto& state = call.state();
+  // A handle that is not null must name an open session; null asks for the library's errors.
+  if (session && !state.validSession(session) && !call.injectedFailure())
+    return call.result<int64_t>(ZERIN_ERROR_INVALID_SESSION);
+  const ZerinErrorCode code = state.pendingError;
+  state.pendingError = 0;
+  return call.result<int64_t>(code);
+}
+
+ZERINLIB_API const char* zerin_GetErrorDesc(ZerinErrorCode code) {
+  Call call("zerin_GetErrorDesc");
+  call.arguments(static_cast<int64_t>(code));
+  // The text never fails to come: callers print it straight away.
+  return call.result(ZerinSim::errorDescription(call.state(), code));
+}
+
+/* ---- Events, input ----------------------------------------------------------------------- */
+
+ZERINLIB_API ZerinEvent* zerin_AllocateEvent(void) {
+  Call call("zerin_AllocateEvent");
+  if (call.injectedFailure()) return call.result<ZerinEvent*>(nullptr);
+  auto owned = std::make_unique<ZerinEvent>();
+  ZerinEvent* event = owned.get();
+  call.state().events.emplace(event, std::move(owned));
+  call.state().nameObject(event, "event");
+  return call.result(event);
+}
+
+ZERINLIB_API void zerin_FreeEvent(ZerinEvent* event) {
+  Call call("zerin_FreeEvent");
+  call.arguments(static_cast<const void*>(event));
+  if (call.injectedFailure() || !event) return;
+  auto& state = call.state();
+  if (!state.events.count(event)) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  state.forget(event);
+  state.events.erase(event);
+}
+
+ZERINLIB_API int32_t zerin_PollEvent(ZerinSession session, ZerinEvent* event) {
+  Call call("zerin_PollEvent");
+  call.arguments(session, static_cast<const void*>(event));
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API int32_t zerin_GetButtonEvent(ZerinSession session, int64_t button, int64_t state) {
+  Call call("zerin_GetButtonEvent");
+  call.arguments(session, button, state);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+/* ---- Frame ------------------------------------------------------------------------------- */
+
+ZERINLIB_API ZerinFrameInfo* zerin_CreateFrameInfo(ZerinSession session) {
+  Call call("zerin_CreateFrameInfo");
+  call.arguments(session);
+  if (call.injectedFailure() || !call.checkSession(session)) return call.result<ZerinFrameInfo*>(nullptr);
+  auto owned = std::make_unique<FrameInfoRecord>();
+  for (auto& view : owned->views) {
+    view.pose = identity();
+    view.projection = identity();
+  }
+  for (int i = 0; i < ZERIN_VIEW_COUNT; ++i) owned->views[i].viewport = kDefaultViewports[i];
+  owned->info.views = owned->views;
+  ZerinFrameInfo* info = &owned->info;
+  auto& state = call.state();
+  const std::string name = state.nameObject(info, "frameInfo");
+  state.nameMember(owned->views, name + ".views");
+  state.frameInfos.emplace(info, std::move(owned));
+  return call.result(info);
+}
+
+ZERINLIB_API void zerin_FreeFrameInfo(ZerinFrameInfo* frameInfo) {
+  Call call("zerin_FreeFrameInfo");
+  call.arguments(static_cast<const void*>(frameInfo));
+  if (call.injectedFailure() || !frameInfo) return;
+  auto& state = call.state();
+  const auto found = state.frameInfos.find(frameInfo);
+  if (found == state.frameInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  state.forget(found->second->views);
+  state.forget(frameInfo);
+  state.frameInfos.erase(found);
+}
+
+ZERINLIB_API ZerinSubmitInfo* zerin_CreateSubmitInfo(ZerinSession session) {
+  Call call("zerin_CreateSubmitInfo");
+  call.arguments(session);
+  if (call.injectedFailure() || !call.checkSession(session)) return call.result<ZerinSubmitInfo*>(nullptr);
+  auto owned = std::make_unique<SubmitInfoRecord>();
+  owned->info.viewports = owned->viewports;
+  owned->info.viewportCount = ZERIN_VIEW_COUNT;
+  ZerinSubmitInfo* info = &owned->info;
+  auto& state = call.state();
+  const std::string name = state.nameObject(info, "submitInfo");
+  state.nameMember(owned->viewports, name + ".viewports");
+  state.submitInfos.emplace(info, std::move(owned));
+  return call.result(info);
+}
+
+ZERINLIB_API void zerin_FreeSubmitInfo(ZerinSubmitInfo* submitInfo) {
+  Call call("zerin_FreeSubmitInfo");
+  call.arguments(static_cast<const void*>(submitInfo));
+  if (call.injectedFailure() || !submitInfo) return;
+  auto& state = call.state();
+  const auto found = state.submitInfos.find(submitInfo);
+  if (found == state.submitInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  state.forget(found->second->viewports);
+  state.forget(submitInfo);
+  state.submitInfos.erase(found);
+}
+
+ZERINLIB_API void zerin_LayoutDefaultViewports(ZerinSession session, ZerinViewport* viewports) {
+  Call call("zerin_LayoutDefaultViewports");
+  call.arguments(session, static_cast<const void*>(viewports));
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  if (!viewports) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  std::memcpy(viewports, kDefaultViewports, sizeof kDefaultViewports);
+}
+
+ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo) {
+  Call call("zerin_WaitSync");
+  call.arguments(session, static_cast<const void*>(frameInfo));
+  call.notImplemented();
+}
+
+ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKind) {
+  Call call("zerin_FrameGetPose");
+  call.arguments(session, poseKind);
+  call.notImplemented();
+  return ZerinMatrix{};
+}
+
+ZERINLIB_API void zerin_BeginFrame(ZerinSession session, ZerinSubmitInfo* submitInfo) {
+  Call call("zerin_BeginFrame");
+  call.arguments(session, static_cast<const void*>(submitInfo));
+  call.notImplemented();
+}
+
+ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLayerSubmit* submit) {
+  Call call("zerin_EndFrameWithLayers");
+  call.arguments(session, static_cast<const void*>(submit));
+  call.notImplemented();
+}
+
+/* ---- Swap chains ------------------------------------------------------------------------- */
+
+ZERINLIB_API ZerinSwapChain zerin_D3D11CreateSwapChain(ZerinSession session, ID3D11Device* device,
+                                                     const ZerinSwapChainConfig* config) {
+  Call call("zerin_D3D11CreateSwapChain");
+  call.arguments(session, static_cast<const void*>(device), static_cast<const void*>(config));
+  call.notImplemented();
+  return call.result<ZerinSwapChain>(nullptr);
+}
+
+ZERINLIB_API void zerin_FreeSwapChain(ZerinSwapChain swapChain) {
+  Call call("zerin_FreeSwapChain");
+  call.arguments(static_cast<const void*>(swapChain));
+  call.notImplemented();
+}
+
+ZERINLIB_API void zerin_AcquireSwapChainImage(ZerinSwapChain swapChain, int32_t* index) {
+  Call call("zerin_AcquireSwapChainImage");
+  call.arguments(static_cast<const void*>(swapChain), static_cast<const void*>(index));
+  call.notImplemented();
+}
+
+ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChain, int32_t index) {
+  Call call("zerin_GetSwapChainImage");
+  call.arguments(static_cast<const void*>(swapChain), index);
+  call.notImplemented();
+  return ZerinSwapChainImage{};
+}
+
+ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
+  Call call("zerin_ToD3D11Texture");
+  call.arguments(static_cast<const void*>(image.swapChain), image.index);
+  call.notImplemented();
+  return call.result<ID3D11Texture2D*>(nullptr);
+}
+
+ZERINLIB_API void zerin_ReleaseSwapChainImage(ZerinSwapChain swapChain) {
+  Call call("zerin_ReleaseSwapChainImage");
+  call.arguments(static_cast<const void*>(swapChain));
+  call.notImplemented();
+}
+
+/* ---- Gaze -------------------------------------------------------------------------------- */
+
+ZERINLIB_API void zerin_GazeInit(ZerinSession session) {
+  Call call("zerin_GazeInit");
+  call.arguments(session);
+  call.notImplemented();
+}
+
+ZERINLIB_API ZerinGazeSample zerin_GetGaze(ZerinSession session) {
+  Call call("zerin_GetGaze");
+  call.arguments(session);
+  call.notImplemented();
+  return ZerinGazeSample{};
+}
+
+ZERINLIB_API int32_t zerin_GetGazeArray(ZerinSession session, ZerinGazeSample* samples, int32_t capacity) {
+  Call call("zerin_GetGazeArray");
+  call.arguments(session, static_cast<const void*>(samples), capacity);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API ZerinRawGazeSample zerin_GetRawGazeData(ZerinSession session) {
+  Call call("zerin_GetRawGazeData");
+  call.arguments(session);
+  call.notImplemented();
+  return ZerinRawGazeSample{};
+}
+
+ZERINLIB_API void zerin_RequestGazeCalibration(ZerinSession session) {
+  Call call("zerin_RequestGazeCalibration");
+  call.arguments(session);
+  call.notImplemented();
+}
+
+ZERINLIB_API void zerin_RequestGazeCalibrationWithParameters(ZerinSession session,
+                                                             const ZerinGazeCalibrationParameter* parameters,
+                                                             uint32_t count) {
+  Call call("zerin_RequestGazeCalibrationWithParameters");
+  call.arguments(session, static_cast<const void*>(parameters), count);
+  call.notImplemented();
+}
+
+/* ---- Pose, settings ---------------------------------------------------------------------- */
+
+ZERINLIB_API ZerinEulerAngles zerin_GetEulerAngles(double x, double y, double z, double w) {
+  Call call("zerin_GetEulerAngles");
+  call.arguments(x, y, z, w);
+  if (call.injectedFailure()) return ZerinEulerAngles{};
+  const double length = std::sqrt(x * x + y * y + z * z + w * w);
+  if (!(length > 0.0) || !std::isfinite(length)) {
+    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    return ZerinEulerAngles{};
+  }
+  x /= length;
+  y /= length;
+  z /= length;
+  w /= length;
+  ZerinEulerAngles angles;
+  angles.aroundX = std::atan2(2.0 * (w * x + y * z), 1.0 - 2.0 * (x * x + y * y));
+  // Clamped: rounding can push the sine just past 1 at the poles.
+  angles.aroundY = std::asin(std::fmax(-1.0, std::fmin(1.0, 2.0 * (w * y - z * x))));
+  angles.aroundZ = std::atan2(2.0 * (w * z + x * y), 1.0 - 2.0 * (y * y + z * z));
+  return angles;
+}
+
+ZERINLIB_API void zerin_ResetPose(ZerinSession session, int32_t includeHeight, int64_t originKind) {
+  Call call("zerin_ResetPose");
+  call.arguments(session, includeHeight, originKind);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  if (originKind < ZERIN_POSE_HEAD || originKind > ZERIN_POSE_RIGHT_EYE) call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+}
+
+ZERINLIB_API void zerin_SetSessionVisible(ZerinSession session, int32_t visible) {
+  Call call("zerin_SetSessionVisible");
+  call.arguments(session, visible);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  call.state().sessions[session]->visible = visible;
+}
+
+ZERINLIB_API void zerin_SetSessionTransparent(ZerinSession session, int32_t transparent) {
+  Call call("zerin_SetSessionTransparent");
+  call.arguments(session, transparent);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  call.state().sessions[session]->transparent = transparent;
+}
+
+ZERINLIB_API void zerin_SendHeartBeat(ZerinSession session, int64_t sequence) {
+  Call call("zerin_SendHeartBeat");
+  call.arguments(session, sequence);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  call.state().sessions[session]->lastHeartbeat = sequence;
+}
+
+ZERINLIB_API void zerin_SetConfig(ZerinSession session, const char* key, const char* value) {
+  Call call("zerin_SetConfig");
+  call.arguments(session, key, value);
+  if (call.injectedFailure() || !call.checkSession(session)) return;
+  if (!key) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (value) call.state().config[key] = value;
+  else call.state().config.erase(key);
+}
+
+ZERINLIB_API int32_t zerin_GetConfig(ZerinSession session, const char* key, char* buffer, int32_t size) {
+  Call call("zerin_GetConfig");
+  call.arguments(session, key, static_cast<const void*>(buffer), size);
+  if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
+  if (!key) {
+    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    return call.result<int32_t>(0);
+  }
+  auto& state = call.state();
+  int32_t needed = 0;
+  const auto found = state.config.find(key);
+  if (found != state.config.end()) {
+    needed = static_cast<int32_t>(found->second.size() + 1);
+    if (buffer && size >= needed) std::memcpy(buffer, found->second.c_str(), static_cast<size_t>(needed));
+  }
+  // A queued change lands after the call: the next call sees the new value.
+  auto queued = state.queuedConfig.find(key);
+  if (queued != state.queuedConfig.end() && !queued->second.empty()) {
+    if (queued->second.front()) state.config[key] = *queued->second.front();
+    else state.config.erase(key);
+    queued->second.pop_front();
+  }
+  return call.result(needed);
+}
+
+/* ---- Mixed reality ----------------------------------------------------------------------- */
+
+ZERINLIB_API void zerin_SyncProperties(ZerinSession session) {
+  Call call("zerin_SyncProperties");
+  call.arguments(session);
+  call.notImplemented();
+}
+
+ZERINLIB_API int32_t zerin_HasProperty(ZerinSession session, int64_t key) {
+  Call call("zerin_HasProperty");
+  call.arguments(session, key);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API int32_t zerin_GetPropertyBool(ZerinSession session, int64_t key) {
+  Call call("zerin_GetPropertyBool");
+  call.arguments(session, key);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API int32_t zerin_GetDataStreamConfigCount(ZerinSession session) {
+  Call call("zerin_GetDataStreamConfigCount");
+  call.arguments(session);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API int32_t zerin_GetDataStreamConfigs(ZerinSession session, ZerinDataStreamConfig* configs,
+                                                int32_t count) {
+  Call call("zerin_GetDataStreamConfigs");
+  call.arguments(session, static_cast<const void*>(configs), count);
+  call.notImplemented();
+  return call.result<int32_t>(0);
+}
+
+ZERINLIB_API void zerin_StartDataStream(ZerinSession session, int64_t streamId, uint64_t channelMask,
+                                        ZerinStreamFrameCallback callback, void* userData) {
+  Call call("zerin_StartDataStream");
+  call.arguments(session, streamId, channelMask, reinterpret_cast<const void*>(callback),
+                 static_cast<const void*>(userData));
+  call.notImplemented();
+}
+
+ZERINLIB_API void zerin_StopDataStream(ZerinSession session, int64_t streamId) {
+  Call call("zerin_StopDataStream");
+  call.arguments(session, streamId);
+  call.notImplemented();
+}
+
+ZERINLIB_API ZerinOcclusionMesh* zerin_CreateOcclusionMesh(ZerinSession session, int32_t viewIndex, int32_t flags) {
+  Call call("zerin_CreateOcclusionMesh");
+  call.arguments(session, viewIndex, flags);
+  call.notImplemented();
+  return call.result<ZerinOcclusionMesh*>(nullptr);
+}
+
+ZERINLIB_API void zerin_FreeOcclusionMesh(ZerinOcclusionMesh* mesh) {
+  Call call("zerin_FreeOcclusionMesh");
+  call.arguments(static_cast<const void*>(mesh));
+  call.notImplemented();
+}
+
+}  // extern "C"

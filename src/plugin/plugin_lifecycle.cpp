@@ -1,0 +1,67 @@
+#include "plugin/plugin_lifecycle.h"
+
+#include "plugin/plugin_log.h"
+
+namespace Zerin {
+
+IUnityInterfaces* unityInterfaces = nullptr;
+IUnityGraphics* unityGraphics = nullptr;
+std::atomic<IUnityGraphicsD3D11*> unityGraphicsD3D11{nullptr};
+
+namespace {
+
+constexpr const char* kGoodbye =
+    "Cleanup done. Final message before cleaning up log pointer.\n"
+    "This conversation can serve no purpose any more. Goodbye.";
+
+template <class Interface>
+Interface* fetchInterface(const UnityInterfaceGUID& guid) {
+  if (!unityInterfaces || !unityInterfaces->GetInterface) return nullptr;
+  return static_cast<Interface*>(unityInterfaces->GetInterface(guid));
+}
+
+void initialiseDevice() {
+  // The renderer is asked for but not checked: the interface query below decides.
+  if (unityGraphics && unityGraphics->GetRenderer) unityGraphics->GetRenderer();
+  pluginLog("Initialize d3d11");
+  IUnityGraphicsD3D11* d3d11 = fetchInterface<IUnityGraphicsD3D11>(kUnityGraphicsD3D11GUID);
+  unityGraphicsD3D11.store(d3d11);
+  if (!d3d11) pluginLog("Failed to get Unity graphics D3D11.");
+}
+
+void shutdownDevice() {
+  // The depth copy pass creates its objects on first use; none exists before that.
+  pluginLog("%s", kGoodbye);
+}
+
+}  // namespace
+
+void unityPluginLoad(IUnityInterfaces* interfaces) {
+  unityInterfaces = interfaces;
+  unityGraphics = fetchInterface<IUnityGraphics>(kUnityGraphicsGUID);
+  if (unityGraphics && unityGraphics->RegisterDeviceEventCallback) {
+    unityGraphics->RegisterDeviceEventCallback(onGraphicsDeviceEvent);
+  } else {
+    // Without the graphics interface no device event will come; the device is still looked up
+    // once so that the render thread can work if the engine has one.
+    pluginLog("Failed to get Unity graphics.");
+  }
+  onGraphicsDeviceEvent(kUnityGfxDeviceEventInitialize);
+}
+
+void unityPluginUnload() {
+  if (unityGraphics && unityGraphics->UnregisterDeviceEventCallback)
+    unityGraphics->UnregisterDeviceEventCallback(onGraphicsDeviceEvent);
+  onGraphicsDeviceEvent(kUnityGfxDeviceEventShutdown);
+}
+
+void onGraphicsDeviceEvent(UnityGfxDeviceEventType eventType) {
+  pluginLog("GraphicsEvent received: %d", static_cast<int>(eventType));
+  switch (eventType) {
+    case kUnityGfxDeviceEventInitialize: initialiseDevice(); break;
+    case kUnityGfxDeviceEventShutdown: shutdownDevice(); break;
+    default: break;
+  }
+}
+
+}  // namespace Zerin

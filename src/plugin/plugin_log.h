@@ -1,0 +1,20 @@
+#pragma once
+#include "logging/logger.h"  // ZERIN_PRINTF_FORMAT
+
+namespace Zerin {
+
+// Installed by the scripts; receives each message bare (no prefix, no newline).
+using DebugLogCallback = void (*)(const char* message);
+
+// Room for 4095 characters and the terminator; longer messages are cut.
+constexpr size_t kPluginLogBufferSize = 4096;
+constexpr const char* kPluginLogPrefix = "[ZerinPlugin] ";
+
+void setDebugLogCallback(DebugLogCallback callback);
+
+// The plug-in's log: formats into a buffer of its own call (so threads never share one), then
+// hands the message to the script callback, the debugger output ("[ZerinPlugin] ", message,
+// "\n") and standard error ("[ZerinPlugin] " and the message, without a newline).
+void pluginLog(const char* format, ...) ZERIN_PRINTF_FORMAT(1, 2);
+
+}  // namespace Zerin

@@ -1,0 +1,160 @@
+#include "plugin/session.h"
+
+#include <cstring>
+
+#include "platform/task_memory.h"
+#include "plugin/plugin_log.h"
+#include "plugin/stream_registry.h"
+#include "render/render_state.h"
+#include "zerin_version.h"
+
+namespace Zerin {
+
+std::atomic<ZerinSession> session{nullptr};
+ZerinEvent* currentEvent = nullptr;
+const char* const pluginVersion = ZERIN_RUNTIME_VERSION;
+
+namespace {
+
+enum class Opening { WithVersionCheck, WithLayerId };
+
+// The steps both kinds of session start share once the runtime session exists. Whatever they
+// made stays in place when they fail: EndSession cleans up.
+bool finishOpening(ZerinSession opened, const char* doneMessage) {
+  session.store(opened);
+  currentEvent = zerin_AllocateEvent();
+  const ZerinErrorCode code = zerin_GetError(opened);
+  if (code != 0) {
+    pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
+    return false;
+  }
+  if (!createFrameRecords()) return false;
+  pluginLog("%s", doneMessage);
+  return !checkError();
+}
+
+bool versionMatches() {
+  const char* libVersion = zerin_GetFullVersion();
+  // A runtime that reports no version cannot match; it must not crash the comparison either.
+  pluginLog("Lib version: %s", libVersion ? libVersion : "(none)");
+  pluginLog("Plugin version: %s", pluginVersion);
+  if (!libVersion || std::strcmp(libVersion, pluginVersion) != 0) {
+    pluginLog("ZerinLib version mismatch.");
+    return false;
+  }
+  return true;
+}
+
+void freeFrameRecords() {
+  if (ZerinFrameInfo* info = frameInfoSync.exchange(nullptr)) zerin_FreeFrameInfo(info);
+  if (ZerinFrameInfo* info = frameInfoShared.exchange(nullptr)) zerin_FreeFrameInfo(info);
+  if (ZerinSubmitInfo* info = submitInfo.exchange(nullptr)) zerin_FreeSubmitInfo(info);
+}
+
+}  // namespace
+
+bool checkError() {
+  const ZerinErrorCode code = zerin_GetError(session.load());
+  if (code == 0) return false;
+  pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
+  return true;
+}
+
+bool createFrameRecords() {
+  const ZerinSession current = session.load();
+  pluginLog("Initialize d3d11");
+  frameInfoSync.store(zerin_CreateFrameInfo(current));
+  frameInfoShared.store(zerin_CreateFrameInfo(current));
+  ZerinSubmitInfo* info = zerin_CreateSubmitInfo(current);
+  submitInfo.store(info);
+  // Without a record there is nothing to set up; the runtime's error is reported below.
+  if (info) {
+    info->flags = ZERIN_SUBMIT_DEFAULT;
+    zerin_LayoutDefaultViewports(current, info->viewports);
+  }
+  const ZerinErrorCode code = zerin_GetError(current);
+  if (code != 0) {
+    pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
+    return false;
+  }
+  return true;
+}
+
+bool initSession() {
+  pluginLog("Initialize a new session");
+  if (session.load()) {
+    pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");
+    return false;
+  }
+  if (!versionMatches()) return false;
+  ZerinSession opened = zerin_SessionInit();
+  if (!opened) return false;
+  return finishOpening(opened, "InitSession done");
+}
+
+bool initSessionWithLayerId(int64_t layerId) {
+  pluginLog("Initialize a new session with spesified layer id");
+  if (session.load()) {
+    pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");
+    return false;
+  }
+  ZerinSession opened = zerin_SessionInitWithLayerId(layerId);
+  if (!opened) return false;
+  return finishOpening(opened, "InitSessionWithLayerId done");
+}
+
+void endSession() {
+  // Three locks, one after the other, never two at once.
+  dropSwapchainRequests();
+  dropSubmissions();
+
+  std::lock_guard<std::mutex> lock(frameLock);
+  freeFrameRecords();
+  const ZerinSession current = session.load();
+  for (const StreamEntry& entry : streamRegistry.takeAll()) zerin_StopDataStream(current, entry.streamId);
+  pluginLog("Shutdown session");
+  // Nothing to shut down or free when no session was open.
+  if (current) zerin_SessionShutDown(current);
+  session.store(nullptr);
+  if (currentEvent) zerin_FreeEvent(currentEvent);
+  currentEvent = nullptr;
+  pluginLog("EndSession done.");
+}
+
+char* getConfig(const char* key) {
+  const ZerinSession current = session.load();
+  int32_t size = zerin_GetConfig(current, key, nullptr, 0);
+  if (size <= 0) return nullptr;
+  char* buffer = nullptr;
+  for (;;) {
+    platform::freeTaskMemory(buffer);
+    buffer = static_cast<char*>(platform::allocateTaskMemory(static_cast<size_t>(size)));
+    if (!buffer) return nullptr;
+    const int32_t needed = zerin_GetConfig(current, key, buffer, size);
+    if (needed > size) {
+      size = needed;
+      continue;
+    }
+    // The value went away between the calls: the buffer holds nothing to hand out.
+    if (needed <= 0) {
+      platform::freeTaskMemory(buffer);
+      return nullptr;
+    }
+    return buffer;
+  }
+}
+
+RenderTextureDesc renderTextureFormat(int32_t kind) {
+  const bool wide = kind == 2 || kind == 3;
+  return RenderTextureDesc{2048, wide ? 1152 : 2048, 27};
+}
+
+void getEulerAngles(double x, double y, double z, double w, double* out) {
+  if (!session.load() || !out) return;
+  const ZerinEulerAngles angles = zerin_GetEulerAngles(x, y, z, w);
+  out[0] = angles.aroundX;
+  out[1] = angles.aroundY;
+  out[2] = angles.aroundZ;
+}
+
+}  // namespace Zerin

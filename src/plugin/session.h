@@ -1,0 +1,38 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "zerin_lib.h"
+
+namespace Zerin {
+
+// The one runtime session of the process; null when none is open. Written only by the session
+// exports on the scripting thread, read by every export and the render thread.
+extern std::atomic<ZerinSession> session;
+// The event record of the open session (scripting thread only).
+extern ZerinEvent* currentEvent;
+// The runtime release this plug-in is built against; the runtime must report the same text.
+extern const char* const pluginVersion;
+
+struct RenderTextureDesc {
+  int32_t width;
+  int32_t height;
+  int32_t format;
+};
+static_assert(sizeof(RenderTextureDesc) == 12, "");
+
+// Logs the runtime's pending error, if any; true when there was one.
+bool checkError();
+// Makes the frame-info and submit-info records of a new session.
+bool createFrameRecords();
+
+bool initSession();
+bool initSessionWithLayerId(int64_t layerId);
+void endSession();
+
+// The value of a configuration key in COM task memory, or null.
+char* getConfig(const char* key);
+RenderTextureDesc renderTextureFormat(int32_t kind);
+void getEulerAngles(double x, double y, double z, double w, double* out);
+
+}  // namespace Zerin

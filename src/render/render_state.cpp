@@ -1,0 +1,42 @@
+#include "render/render_state.h"
+
+namespace Zerin {
+
+std::atomic<ZerinFrameInfo*> frameInfoSync{nullptr};
+std::atomic<ZerinFrameInfo*> frameInfoShared{nullptr};
+std::atomic<ZerinSubmitInfo*> submitInfo{nullptr};
+
+std::mutex swapchainRequestLock;
+std::deque<SwapchainCreateRequest> createQueue;
+std::deque<SwapchainSlot*> destroyQueue;
+
+std::mutex submissionLock;
+std::mutex submissionQueueLock;
+std::deque<SubmissionEntry> submissionQueue;
+
+std::mutex frameLock;
+
+std::mutex eventQueueLock;
+std::deque<ZerinEvent> eventQueue;
+
+std::mutex poseLock;
+ZerinMatrix framePoses[3];
+
+std::mutex syncLock;
+std::condition_variable syncCondition;
+int32_t renderSyncCount = 0;
+
+void dropSwapchainRequests() {
+  std::lock_guard<std::mutex> lock(swapchainRequestLock);
+  // Clearing by swapping with an empty queue also releases the storage.
+  std::deque<SwapchainCreateRequest>().swap(createQueue);
+  for (SwapchainSlot* slot : destroyQueue) delete slot;
+  std::deque<SwapchainSlot*>().swap(destroyQueue);
+}
+
+void dropSubmissions() {
+  std::lock_guard<std::mutex> lock(submissionLock);
+  std::deque<SubmissionEntry>().swap(submissionQueue);
+}
+
+}  // namespace Zerin
