@@ -6,7 +6,12 @@
 extern "C" {
 #endif
 
-typedef enum UnityGfxDeviceEventType {
+// Engines send other values too; the type holds any 32-bit value.
+typedef enum UnityGfxDeviceEventType
+#ifdef __cplusplus
+    : int32_t
+#endif
+{
   kUnityGfxDeviceEventInitialize = 0,
   kUnityGfxDeviceEventShutdown = 1,
   kUnityGfxDeviceEventBeforeReset = 2,
@@ -14,7 +19,11 @@ typedef enum UnityGfxDeviceEventType {
 } UnityGfxDeviceEventType;
 
 // The renderer in use; the plug-in asks but works with what it gets.
-typedef enum UnityGfxRenderer {
+typedef enum UnityGfxRenderer
+#ifdef __cplusplus
+    : int32_t
+#endif
+{
   kUnityGfxRendererD3D11 = 2,
 } UnityGfxRenderer;
 

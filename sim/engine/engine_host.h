@@ -40,6 +40,7 @@ class EngineHost {
   // Stops the render thread, calls UnityPluginUnload and frees the library.
   void unload();
 
+  bool libraryOpen() const { return library.isOpen(); }
   void* symbol(const char* name) const { return library.symbol(name); }
   template <class Function>
   Function function(const char* name) const {
