@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 
 namespace ZerinSim {
 
@@ -23,7 +24,15 @@ EngineHost::EngineHost(EngineOptions hostOptions) : options(hostOptions) {
   graphics.RegisterDeviceEventCallback = &EngineHost::registerCallback;
   graphics.UnregisterDeviceEventCallback = &EngineHost::unregisterCallback;
   graphicsD3D11.GetDevice = &EngineHost::getDevice;
-  if (options.createDevice && !graphicsDevice.create()) lastError = graphicsDevice.error();
+  if (options.createDevice) {
+    graphicsDevice = Gfx::createDevice();
+    if (!graphicsDevice) {
+      char text[64];
+      std::snprintf(text, sizeof text, "D3D11CreateDevice failed: 0x%08lX",
+                    static_cast<unsigned long>(graphicsDevice.result));
+      lastError = text;
+    }
+  }
   currentHost.store(this);
 }
 
@@ -133,7 +142,7 @@ void EngineHost::unregisterCallback(IUnityGraphicsDeviceEventCallback callback) 
 
 ID3D11Device* EngineHost::getDevice() {
   EngineHost* host = currentHost.load();
-  return host ? host->graphicsDevice.get() : nullptr;
+  return host ? host->graphicsDevice.device.get() : nullptr;
 }
 
 }  // namespace ZerinSim

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "dynamic_library.h"
-#include "graphics_device.h"
+#include "gfx_device.h"
 #include "render_thread.h"
 #include "unity_graphics.h"
 #include "unity_graphics_d3d11.h"
@@ -15,7 +15,7 @@ namespace ZerinSim {
 struct EngineOptions {
   bool offerGraphics = true;  // the registry answers the graphics interface
   bool offerD3D11 = true;     // the registry answers the Direct3D 11 interface
-  bool createDevice = false;  // GetDevice hands out a real device (else null)
+  bool createDevice = false;  // GetDevice hands out a device from the device factory (else null)
 };
 
 // Loads the plug-in as the engine does: load the library, call UnityPluginLoad with the
@@ -55,7 +55,7 @@ class EngineHost {
   RenderThread& renderThread() { return render; }
 
   IUnityInterfaces* interfaces() { return &registry; }
-  ID3D11Device* device() const { return graphicsDevice.get(); }
+  ID3D11Device* device() const { return graphicsDevice.device.get(); }
   const std::string& error() const { return lastError; }
 
   // What the plug-in asked of the engine.
@@ -72,7 +72,7 @@ class EngineHost {
 
   EngineOptions options;
   DynamicLibrary library;
-  GraphicsDevice graphicsDevice;
+  Gfx::Device graphicsDevice;
   RenderThread render;
   std::string lastError;
   bool pluginLoaded = false;

@@ -1,6 +1,7 @@
 #include "plugin/plugin_lifecycle.h"
 
 #include "plugin/plugin_log.h"
+#include "render/depth_copy_objects.h"
 
 namespace Zerin {
 
@@ -30,7 +31,7 @@ void initialiseDevice() {
 }
 
 void shutdownDevice() {
-  // The depth copy pass creates its objects on first use; none exists before that.
+  releaseDepthCopyObjects();
   pluginLog("%s", kGoodbye);
 }
 
