@@ -210,7 +210,7 @@ typedef struct ZerinLayerSubmit {
   int64_t reserved0;
   int32_t layerCount;  // how many entries of `layers` belong to the frame
   int32_t reserved1;
-  const ZerinRuntimeLayer* const* layers;
+  const ZerinRuntimeLayer* const* layers;  // four entries, all set; the first layerCount count
 } ZerinLayerSubmit;
 
 /* ---- Swap chains ------------------------------------------------------------------------- */

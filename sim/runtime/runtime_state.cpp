@@ -20,6 +20,8 @@ void RuntimeState::reset() {
   events.clear();
   frameInfos.clear();
   submitInfos.clear();
+  frames.reset();
+  pendingEvents.clear();
   config.clear();
   queuedConfig.clear();
   lastNotImplementedText = nullptr;

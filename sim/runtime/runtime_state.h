@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "frame_state.h"
 #include "zerin_lib.h"
 #include "zerin_version.h"
 
@@ -55,6 +56,10 @@ class RuntimeState {
   std::map<ZerinEvent*, std::unique_ptr<ZerinEvent>> events;
   std::map<ZerinFrameInfo*, std::unique_ptr<FrameInfoRecord>> frameInfos;
   std::map<ZerinSubmitInfo*, std::unique_ptr<SubmitInfoRecord>> submitInfos;
+  // Frame clock, frame cycle, swap chains and submitted frames.
+  FrameRoad frames;
+  // Events waiting for zerin_PollEvent, oldest first.
+  std::deque<ZerinEvent> pendingEvents;
 
   std::map<std::string, std::string> config;
   std::map<std::string, std::deque<std::optional<std::string>>> queuedConfig;
@@ -98,6 +103,8 @@ class Call {
   }
 
   RuntimeState& state() { return runtime; }
+  // The lock on the state, for calls that wait (and so let other calls in meanwhile).
+  std::unique_lock<std::mutex>& heldLock() { return lock; }
   // True when a failure was injected for this call: its code is now pending.
   bool injectedFailure() const { return failedByInjection; }
   void fail(ZerinErrorCode code) { runtime.pendingError = code; }
@@ -114,7 +121,7 @@ class Call {
 
  private:
   RuntimeState& runtime;
-  std::lock_guard<std::mutex> lock;
+  std::unique_lock<std::mutex> lock;
   std::string function;
   std::string argumentText;
   std::string resultText;
@@ -131,5 +138,8 @@ class Call {
 };
 
 const char* errorDescription(RuntimeState& state, ZerinErrorCode code);
+
+// A session closes: its swap chains go with it and a zerin_WaitSync on it returns.
+void endSessionFrames(RuntimeState& state, ZerinSession session);
 
 }  // namespace ZerinSim

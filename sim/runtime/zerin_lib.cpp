@@ -1,7 +1,8 @@
-// The runtime API of the simulated compositor runtime. Sessions, errors, event records, frame
-// records, settings, pose utilities and configuration values work; the frame clock, swap
-// chains, events, gaze and mixed reality fail with ZERIN_ERROR_NOT_IMPLEMENTED until their
-// stage of the simulation exists.
+// The runtime API of the simulated compositor runtime. Sessions, errors, event records, events
+// queued through the control surface, frame records, settings, pose utilities and
+// configuration values work here; the frame cycle and swap chains are in frames.cpp; gaze and
+// mixed reality fail with ZERIN_ERROR_NOT_IMPLEMENTED until their stage of the simulation
+// exists.
 #include <cmath>
 #include <cstring>
 
@@ -75,6 +76,7 @@ ZERINLIB_API void zerin_SessionShutDown(ZerinSession session) {
   Call call("zerin_SessionShutDown");
   call.arguments(session);
   if (call.injectedFailure() || !call.checkSession(session)) return;
+  ZerinSim::endSessionFrames(call.state(), session);
   call.state().forget(session);
   call.state().sessions.erase(session);
 }
@@ -125,8 +127,16 @@ ZERINLIB_API void zerin_FreeEvent(ZerinEvent* event) {
 ZERINLIB_API int32_t zerin_PollEvent(ZerinSession session, ZerinEvent* event) {
   Call call("zerin_PollEvent");
   call.arguments(session, static_cast<const void*>(event));
-  call.notImplemented();
-  return call.result<int32_t>(0);
+  if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
+  if (!event) {
+    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    return call.result<int32_t>(0);
+  }
+  auto& pending = call.state().pendingEvents;
+  if (pending.empty()) return call.result<int32_t>(0);
+  *event = pending.front();
+  pending.pop_front();
+  return call.result<int32_t>(1);
 }
 
 ZERINLIB_API int32_t zerin_GetButtonEvent(ZerinSession session, int64_t button, int64_t state) {
@@ -202,73 +212,6 @@ ZERINLIB_API void zerin_LayoutDefaultViewports(ZerinSession session, ZerinViewpo
   if (call.injectedFailure() || !call.checkSession(session)) return;
   if (!viewports) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   std::memcpy(viewports, kDefaultViewports, sizeof kDefaultViewports);
-}
-
-ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo) {
-  Call call("zerin_WaitSync");
-  call.arguments(session, static_cast<const void*>(frameInfo));
-  call.notImplemented();
-}
-
-ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKind) {
-  Call call("zerin_FrameGetPose");
-  call.arguments(session, poseKind);
-  call.notImplemented();
-  return ZerinMatrix{};
-}
-
-ZERINLIB_API void zerin_BeginFrame(ZerinSession session, ZerinSubmitInfo* submitInfo) {
-  Call call("zerin_BeginFrame");
-  call.arguments(session, static_cast<const void*>(submitInfo));
-  call.notImplemented();
-}
-
-ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLayerSubmit* submit) {
-  Call call("zerin_EndFrameWithLayers");
-  call.arguments(session, static_cast<const void*>(submit));
-  call.notImplemented();
-}
-
-/* ---- Swap chains ------------------------------------------------------------------------- */
-
-ZERINLIB_API ZerinSwapChain zerin_D3D11CreateSwapChain(ZerinSession session, ID3D11Device* device,
-                                                     const ZerinSwapChainConfig* config) {
-  Call call("zerin_D3D11CreateSwapChain");
-  call.arguments(session, static_cast<const void*>(device), static_cast<const void*>(config));
-  call.notImplemented();
-  return call.result<ZerinSwapChain>(nullptr);
-}
-
-ZERINLIB_API void zerin_FreeSwapChain(ZerinSwapChain swapChain) {
-  Call call("zerin_FreeSwapChain");
-  call.arguments(static_cast<const void*>(swapChain));
-  call.notImplemented();
-}
-
-ZERINLIB_API void zerin_AcquireSwapChainImage(ZerinSwapChain swapChain, int32_t* index) {
-  Call call("zerin_AcquireSwapChainImage");
-  call.arguments(static_cast<const void*>(swapChain), static_cast<const void*>(index));
-  call.notImplemented();
-}
-
-ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChain, int32_t index) {
-  Call call("zerin_GetSwapChainImage");
-  call.arguments(static_cast<const void*>(swapChain), index);
-  call.notImplemented();
-  return ZerinSwapChainImage{};
-}
-
-ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
-  Call call("zerin_ToD3D11Texture");
-  call.arguments(static_cast<const void*>(image.swapChain), image.index);
-  call.notImplemented();
-  return call.result<ID3D11Texture2D*>(nullptr);
-}
-
-ZERINLIB_API void zerin_ReleaseSwapChainImage(ZerinSwapChain swapChain) {
-  Call call("zerin_ReleaseSwapChainImage");
-  call.arguments(static_cast<const void*>(swapChain));
-  call.notImplemented();
 }
 
 /* ---- Gaze -------------------------------------------------------------------------------- */

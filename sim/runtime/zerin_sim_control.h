@@ -43,12 +43,88 @@ ZERINLIB_API void zerinsim_QueueConfigValue(const char* key, const char* value);
 
 // The live object named as in the call log, or NULL (never made, or freed since).
 ZERINLIB_API void* zerinsim_FindObject(const char* name);
-// How many objects of a kind ("session", "event", "frameInfo", "submitInfo") are live.
+// How many objects of a kind ("session", "event", "frameInfo", "submitInfo", "swapChain") are
+// live.
 ZERINLIB_API int32_t zerinsim_LiveObjectCount(const char* kind);
+
+/* ---- Frame cycle and swap chains -------------------------------------------------------- */
+
+// The frame clock behind zerin_WaitSync: syncs fall on the ticks of a clock of this rate, 90 by
+// default. Zero or less: zerin_WaitSync returns at once, each call a new frame.
+//
+// Each sync makes a new frame whose views and poses carry its index, so that a reader can tell
+// frames apart: the x translation (m[3]) of every view pose and of every zerin_FrameGetPose
+// result is the frame index; m[7] is the view index (views) or the pose kind (poses); the
+// rotation about the y axis changes by 0.01 radian a frame.
+ZERINLIB_API void zerinsim_SetFrameRate(double framesPerSecond);
+
+// Queues an event for zerin_PollEvent (any session polls it).
+ZERINLIB_API void zerinsim_QueueEvent(const ZerinEvent* event);
+// Events queued and not yet polled.
+ZERINLIB_API int32_t zerinsim_PendingEventCount(void);
+
+// Swap chains have this many images; the images of a colour swap chain are textures of the
+// configured format bindable as shader resource and render target; those of a depth swap chain
+// (usage ZERIN_SWAPCHAIN_USAGE_DEPTH, format R32_TYPELESS or D32_FLOAT) are R32_TYPELESS
+// textures bindable as depth-stencil and shader resource.
+enum { ZERINSIM_SWAPCHAIN_IMAGE_COUNT = 3 };
+
+typedef struct ZerinSimSwapChainState {
+  ZerinSwapChainConfig config;
+  int32_t imageCount;
+  int32_t currentImage;   // handed out by the latest acquire; -1 before the first
+  int32_t acquired;       // acquires not yet released
+  int32_t lastReleased;   // the image the next frame shows; -1 before the first release
+  int64_t acquires;       // zerin_AcquireSwapChainImage calls that succeeded
+  int64_t releases;       // zerin_ReleaseSwapChainImage calls that succeeded
+} ZerinSimSwapChainState;
+
+// 1 and *state filled for a live swap chain, else 0.
+ZERINLIB_API int32_t zerinsim_GetSwapChainState(ZerinSwapChain swapChain, ZerinSimSwapChainState* state);
+
+// Copies mip 0 of one array slice of image `image` into `buffer`: rows without padding, texels
+// as the format stores them. Returns the size it needs (0: no such swap chain, image or slice,
+// or the image cannot be read); writes only when `size` is enough. Uses the immediate context
+// of the swap chain's device: call it only while no other thread uses that context.
+ZERINLIB_API int32_t zerinsim_ReadSwapChainImage(ZerinSwapChain swapChain, int32_t image, uint32_t arraySlice,
+                                                 void* buffer, int32_t size);
+
+// What one zerin_EndFrameWithLayers received, copied deeply. Pointers keep the values the
+// client passed, so that tests can check where they pointed; what they pointed at is copied
+// beside them.
+typedef struct ZerinSimSubmittedView {
+  ZerinRuntimeView view;               // as submitted
+  int32_t hasDepth;                    // the first extension was a depth extension
+  int32_t hasExtraDepth;               // an extra depth extension was chained after it
+  ZerinDepthExtension depth;           // copied when hasDepth
+  ZerinExtraDepthExtension extraDepth; // copied when hasExtraDepth
+  int32_t colourImage;                 // the image of the colour swap chain the frame shows; -1 none
+  int32_t depthImage;                  // the same for the depth swap chain
+} ZerinSimSubmittedView;
+
+typedef struct ZerinSimSubmittedFrame {
+  ZerinSession session;
+  int64_t begunFrameIndex;  // the frame zerin_BeginFrame began (0: none was begun)
+  ZerinErrorCode error;     // what the call left for zerin_GetError; 0 when accepted
+  ZerinLayerSubmit submit;  // the argument record as passed
+  // The four entries of submit.layers (clients always pass four), and copies of the layers of
+  // the first submit.layerCount entries (zero beyond).
+  const ZerinRuntimeLayer* layerPointers[4];
+  ZerinRuntimeLayer layers[4];
+  // Copies of the views of layer l at l * 4 to l * 4 + 3 (up to four views a layer).
+  ZerinSimSubmittedView views[16];
+} ZerinSimSubmittedFrame;
+
+// Submitted frames are kept, the latest 1024, oldest first.
+ZERINLIB_API int32_t zerinsim_SubmittedFrameCount(void);
+// 1 and *frame filled when there is such a frame, else 0.
+ZERINLIB_API int32_t zerinsim_GetSubmittedFrame(int32_t index, ZerinSimSubmittedFrame* frame);
+ZERINLIB_API void zerinsim_ClearSubmittedFrames(void);
 
 #ifdef __cplusplus
 }  // extern "C"
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -73,6 +149,20 @@ inline std::vector<std::string> callsTo(const std::string& function) {
   for (auto& line : calls())
     if (line.compare(0, function.size() + 1, function + "(") == 0) found.push_back(line);
   return found;
+}
+
+inline std::vector<ZerinSimSubmittedFrame> submittedFrames() {
+  std::vector<ZerinSimSubmittedFrame> frames(static_cast<size_t>(zerinsim_SubmittedFrameCount()));
+  for (size_t i = 0; i < frames.size(); ++i)
+    if (!zerinsim_GetSubmittedFrame(static_cast<int32_t>(i), &frames[i])) frames.resize(i);
+  return frames;
+}
+
+inline std::vector<uint8_t> readSwapChainImage(ZerinSwapChain swapChain, int32_t image, uint32_t arraySlice = 0) {
+  const int32_t size = zerinsim_ReadSwapChainImage(swapChain, image, arraySlice, nullptr, 0);
+  std::vector<uint8_t> texels(size > 0 ? static_cast<size_t>(size) : 0u);
+  if (size > 0 && zerinsim_ReadSwapChainImage(swapChain, image, arraySlice, texels.data(), size) != size) texels.clear();
+  return texels;
 }
 
 }  // namespace ZerinSim

@@ -105,8 +105,10 @@ bool initSessionWithLayerId(int64_t layerId) {
 
 void endSession() {
   // Three locks, one after the other, never two at once.
-  dropSwapchainRequests();
+  const std::vector<SwapchainSlot*> droppedSlots = dropSwapchainRequests();
   dropSubmissions();
+  // Only now can no queued or running submission name these slots any more.
+  for (SwapchainSlot* slot : droppedSlots) delete slot;
 
   std::lock_guard<std::mutex> lock(frameLock);
   freeFrameRecords();

@@ -26,12 +26,15 @@ std::mutex syncLock;
 std::condition_variable syncCondition;
 int32_t renderSyncCount = 0;
 
-void dropSwapchainRequests() {
+bool frameBegun = false;
+
+std::vector<SwapchainSlot*> dropSwapchainRequests() {
   std::lock_guard<std::mutex> lock(swapchainRequestLock);
   // Clearing by swapping with an empty queue also releases the storage.
   std::deque<SwapchainCreateRequest>().swap(createQueue);
-  for (SwapchainSlot* slot : destroyQueue) delete slot;
+  std::vector<SwapchainSlot*> dropped(destroyQueue.begin(), destroyQueue.end());
   std::deque<SwapchainSlot*>().swap(destroyQueue);
+  return dropped;
 }
 
 void dropSubmissions() {

@@ -4,13 +4,17 @@
 // exists from library load to unload and starts empty.
 //
 // Lock order, outer before inner: frameLock, submissionLock, submissionQueueLock;
-// poseLock, eventQueueLock, syncLock. swapchainRequestLock is taken alone.
+// frameLock, poseLock, eventQueueLock, syncLock. swapchainRequestLock is taken alone.
+// frameLock is outermost because EndSession frees the frame records and shuts the session down
+// under it: every render event that calls the runtime with the session or touches a frame
+// record holds it.
 #include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <mutex>
+#include <vector>
 
 #include "zerin_lib.h"
 
@@ -57,7 +61,9 @@ struct SubmissionView {
   int64_t extraDepthParams[2];
   int32_t hasExtraDepthParams;
 };
+static_assert(sizeof(SubmissionViewport) == 20, "");
 static_assert(sizeof(SubmissionView) == 400, "");
+static_assert(offsetof(SubmissionView, matrix0) == 0 && offsetof(SubmissionView, matrix1) == 128, "");
 static_assert(offsetof(SubmissionView, colourSlot) == 256 && offsetof(SubmissionView, colourViewport) == 264 &&
                   offsetof(SubmissionView, colourTexture) == 288 && offsetof(SubmissionView, hasDepth) == 296 &&
                   offsetof(SubmissionView, depthSlot) == 304 && offsetof(SubmissionView, depthViewport) == 312 &&
@@ -75,13 +81,26 @@ struct SubmissionLayer {
   SubmissionView views[kViewsPerLayer];
 };
 static_assert(sizeof(SubmissionLayer) == 1608, "");
-static_assert(offsetof(SubmissionLayer, views) == 8, "");
+static_assert(offsetof(SubmissionLayer, layerParam0) == 0 && offsetof(SubmissionLayer, layerParam1) == 4, "");
+static_assert(offsetof(SubmissionLayer, views[0]) == 8 && offsetof(SubmissionLayer, views[1]) == 408 &&
+                  offsetof(SubmissionLayer, views[2]) == 808 && offsetof(SubmissionLayer, views[3]) == 1208,
+              "");
 
 // One queued frame: only the first layerCount layers are meaningful.
 struct SubmissionEntry {
   int32_t layerCount;
   SubmissionLayer layers[kMaxLayers];
 };
+static_assert(offsetof(SubmissionEntry, layers) == 8, "");
+
+// What GetFramePoseData hands out: the views of the latest frame sync and its three poses.
+struct FramePoseData {
+  ZerinFrameView views[kViewsPerLayer];
+  ZerinMatrix poses[3];
+};
+static_assert(sizeof(FramePoseData) == 1472, "");
+static_assert(offsetof(FramePoseData, views) == 0 && offsetof(FramePoseData, poses) == 1088, "");
+static_assert(offsetof(FramePoseData, poses[1]) == 1216 && offsetof(FramePoseData, poses[2]) == 1344, "");
 
 // The session's frame records (made when a session opens, freed by EndSession under frameLock).
 // Atomic because the render thread reads them while the scripting thread sets them up.
@@ -117,10 +136,14 @@ extern std::mutex syncLock;
 extern std::condition_variable syncCondition;
 extern int32_t renderSyncCount;
 
-// Drops every pending swap-chain request (EndSession). A slot whose destroy request is dropped
-// is freed here, since no event will run for it; its swap chain ends with the session.
-void dropSwapchainRequests();
-// Drops every queued submission (EndSession).
+// A frame was begun by event 10 and not submitted since (render thread only).
+extern bool frameBegun;
+
+// Drops every pending swap-chain request (EndSession) and returns the slots of the dropped
+// destroy requests: no event will free them, and their swap chains end with the session. The
+// caller frees them once no submission can name them any more (after dropSubmissions).
+std::vector<SwapchainSlot*> dropSwapchainRequests();
+// Drops every queued submission (EndSession); on return no submission is in flight either.
 void dropSubmissions();
 
 }  // namespace Zerin

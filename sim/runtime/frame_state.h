@@ -1,0 +1,70 @@
+#pragma once
+// The simulated runtime's frame road: the frame clock, each session's frame cycle, swap chains
+// of Direct3D 11 textures and the frames clients submitted. Part of RuntimeState and guarded by
+// its mutex.
+#include <d3d11.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <memory>
+#include <vector>
+
+#include "gfx_device.h"
+#include "zerin_lib.h"
+#include "zerin_sim_control.h"
+
+namespace ZerinSim {
+
+struct SwapChainRecord {
+  ZerinSession session = nullptr;
+  ZerinSwapChainConfig config{};
+  std::vector<Gfx::Ref<ID3D11Texture2D>> images;  // empty once freed
+  int32_t currentImage = -1;
+  int32_t acquired = 0;
+  int32_t lastReleased = -1;
+  int64_t acquires = 0;
+  int64_t releases = 0;
+};
+
+// One session's place in the frame cycle.
+struct SessionFrames {
+  int64_t synced = 0;  // index of the latest frame sync (0 before the first)
+  bool begun = false;
+  int64_t begunIndex = 0;
+};
+
+struct FrameRoad {
+  static constexpr double kDefaultFrameRate = 90.0;
+  static constexpr size_t kKeptFrames = 1024;
+
+  double frameRate = kDefaultFrameRate;
+  std::chrono::steady_clock::time_point clockEpoch = std::chrono::steady_clock::now();
+  // Wakes zerin_WaitSync early: its session closed or the runtime was reset.
+  std::condition_variable clockWake;
+
+  std::map<ZerinSession, SessionFrames> sessions;
+  // Swap chains by handle; the handle is the record's address. Freed records stay here until
+  // the reset, so that no later swap chain takes over a stale handle.
+  std::map<ZerinSwapChain, std::unique_ptr<SwapChainRecord>> swapChains;
+  std::deque<ZerinSimSubmittedFrame> submitted;
+
+  // Live swap chain by handle, or null.
+  SwapChainRecord* liveSwapChain(ZerinSwapChain handle) const {
+    const auto found = swapChains.find(handle);
+    return found != swapChains.end() && !found->second->images.empty() ? found->second.get() : nullptr;
+  }
+
+  void reset() {
+    frameRate = kDefaultFrameRate;
+    clockEpoch = std::chrono::steady_clock::now();
+    sessions.clear();
+    swapChains.clear();
+    submitted.clear();
+    clockWake.notify_all();
+  }
+};
+
+}  // namespace ZerinSim

@@ -1,0 +1,200 @@
+#include "render/frame_submit.h"
+
+#include <cstring>
+#include <mutex>
+
+#include "plugin/plugin_lifecycle.h"
+#include "plugin/plugin_log.h"
+#include "plugin/session.h"
+#include "render/swapchains.h"
+
+namespace Zerin {
+
+DepthCopyHooks depthCopyHooks;
+
+namespace {
+
+// The records of one submission, rebuilt for every submission; valid until
+// zerin_EndFrameWithLayers returns. Render thread only.
+struct SubmitScratch {
+  SubmissionEntry entry;
+  FrameImages images;
+  ZerinLayerSubmit submit;
+  const ZerinRuntimeLayer* layerPointers[kMaxLayers];
+  ZerinRuntimeLayer layers[kMaxLayers];
+  ZerinRuntimeView views[kMaxViews];
+  ZerinDepthExtension depth[kMaxViews];
+  ZerinExtraDepthExtension extraDepth[kMaxViews];
+
+  void zeroRecords() {
+    submit = ZerinLayerSubmit{};
+    std::memset(layerPointers, 0, sizeof layerPointers);
+    std::memset(layers, 0, sizeof layers);
+    std::memset(views, 0, sizeof views);
+    std::memset(depth, 0, sizeof depth);
+    std::memset(extraDepth, 0, sizeof extraDepth);
+  }
+};
+
+SubmitScratch scratch;
+
+// The engine's render target and depth-stencil view at the first output slot, saved before the
+// first depth copy of a submission and bound again once the frame is ended.
+class SavedRenderTargets {
+ public:
+  void saveOnce(ID3D11DeviceContext* context) {
+    if (saved) return;
+    context->OMGetRenderTargets(1, &renderTarget, &depthStencil);
+    saved = true;
+  }
+  void restore(ID3D11DeviceContext* context) {
+    if (!saved) return;
+    context->OMSetRenderTargets(1, &renderTarget, depthStencil);
+    // Getting them took a reference each.
+    if (renderTarget) renderTarget->Release();
+    if (depthStencil) depthStencil->Release();
+    renderTarget = nullptr;
+    depthStencil = nullptr;
+    saved = false;
+  }
+
+ private:
+  bool saved = false;
+  ID3D11RenderTargetView* renderTarget = nullptr;
+  ID3D11DepthStencilView* depthStencil = nullptr;
+};
+
+bool popOldest(SubmissionEntry& into) {
+  std::lock_guard<std::mutex> lock(submissionQueueLock);
+  if (submissionQueue.empty()) return false;
+  into = submissionQueue.front();
+  submissionQueue.pop_front();
+  return true;
+}
+
+bool queueEmpty() {
+  std::lock_guard<std::mutex> lock(submissionQueueLock);
+  return submissionQueue.empty();
+}
+
+bool hasDepthView(const SubmissionEntry& entry) {
+  for (int l = 0; l < entry.layerCount; ++l)
+    for (const SubmissionView& view : entry.layers[l].views)
+      if (view.hasDepth != 0) return true;
+  return false;
+}
+
+ZerinSwapchainViewport swapchainViewport(const SwapchainSlot* slot, const SubmissionViewport& viewport) {
+  ZerinSwapchainViewport out{};
+  out.swapChain = slot->handle;
+  out.x = viewport.x;
+  out.y = viewport.y;
+  out.width = viewport.width;
+  out.height = viewport.height;
+  out.arrayIndex = viewport.arrayIndex;
+  out.reserved = 0;
+  return out;
+}
+
+const ZerinExtensionHeader* header(const void* extension) {
+  return static_cast<const ZerinExtensionHeader*>(extension);
+}
+
+// The view's depth extension, and its extra depth extension when the script gave parameters.
+void fillDepth(SubmitScratch& s, int i, const SubmissionView& view) {
+  ZerinDepthExtension& depth = s.depth[i];
+  depth.type = ZERIN_EXTENSION_DEPTH;
+  depth.next = nullptr;
+  static_assert(sizeof view.depthParams == 32, "four 64-bit values, passed unchanged");
+  std::memcpy(&depth.nearZ, view.depthParams, sizeof view.depthParams);
+  depth.depth = swapchainViewport(view.depthSlot, view.depthViewport);
+  s.views[i].extensions = header(&depth);
+  if (view.hasExtraDepthParams != 0) {
+    ZerinExtraDepthExtension& extra = s.extraDepth[i];
+    extra.type = ZERIN_EXTENSION_EXTRA_DEPTH;
+    extra.next = nullptr;
+    static_assert(sizeof view.extraDepthParams == 16, "two 64-bit values, passed unchanged");
+    std::memcpy(&extra.depthScale, view.extraDepthParams, sizeof view.extraDepthParams);
+    depth.next = header(&extra);
+  }
+}
+
+}  // namespace
+
+void submitFrame() {
+  const ZerinSession current = session.load();
+  if (!current || queueEmpty()) return;
+
+  // Held to the end, so that EndSession cannot clear the queue under the submission.
+  std::lock_guard<std::mutex> submitting(submissionLock);
+  SubmitScratch& s = scratch;
+  // EndSession may have emptied the queue since it was looked at.
+  if (!popOldest(s.entry)) return;
+  const SubmissionEntry& entry = s.entry;
+
+  IUnityGraphicsD3D11* d3d11 = unityGraphicsD3D11.load();
+  ID3D11Device* device = d3d11 && d3d11->GetDevice ? d3d11->GetDevice() : nullptr;
+  ID3D11DeviceContext* context = nullptr;
+  if (device) device->GetImmediateContext(&context);
+  if (!context) {
+    pluginLog("No Direct3D 11 device: submission dropped.");
+    return;
+  }
+
+  s.zeroRecords();
+  const ZerinSubmitInfo* info = submitInfo.load();
+  s.submit.frameIndex = info ? info->frameIndex : 0;
+  s.submit.layerCount = entry.layerCount;
+  for (int l = 0; l < kMaxLayers; ++l) s.layerPointers[l] = &s.layers[l];
+  s.submit.layers = s.layerPointers;
+
+  if (!depthCopyHooks.copy && hasDepthView(entry)) {
+    pluginLog("Depth copy pass missing: submission with depth dropped.");
+    context->Release();
+    return;
+  }
+
+  s.images.acquire(entry);
+  if (s.images.invalid) {
+    // A view names a swap chain that does not exist: the entry is dropped, the frame not ended.
+    context->Release();
+    return;
+  }
+
+  SavedRenderTargets targets;
+  for (int l = 0; l < entry.layerCount; ++l) {
+    const SubmissionLayer& layer = entry.layers[l];
+    ZerinRuntimeLayer& out = s.layers[l];
+    out.type = ZERIN_LAYER_PROJECTION;
+    // The script's first field goes to the third, its second to the second.
+    out.flags = static_cast<int64_t>(layer.layerParam1);
+    out.sortOrder = static_cast<int64_t>(layer.layerParam0);
+    out.viewCount = kViewsPerLayer;
+    out.views = &s.views[l * kViewsPerLayer];
+    for (int v = 0; v < kViewsPerLayer; ++v) {
+      const SubmissionView& view = layer.views[v];
+      const int i = l * kViewsPerLayer + v;
+      ZerinRuntimeView& runtimeView = s.views[i];
+      runtimeView.extensions = nullptr;
+      runtimeView.pose = view.matrix0;
+      runtimeView.projection = view.matrix1;
+      runtimeView.colour = swapchainViewport(view.colourSlot, view.colourViewport);
+      copyColour(context, s.images, view, i);
+      if (view.hasDepth != 0) {
+        if (depthCopyHooks.ensurePipeline) depthCopyHooks.ensurePipeline();
+        fillDepth(s, i, view);
+        if (!depthCopyHooks.ready || depthCopyHooks.ready()) {
+          targets.saveOnce(context);
+          depthCopyHooks.copy(context, view, s.images.depthImages[i]);
+        }
+      }
+    }
+  }
+
+  s.images.release();
+  zerin_EndFrameWithLayers(current, &s.submit);
+  targets.restore(context);
+  context->Release();
+}
+
+}  // namespace Zerin

@@ -1,0 +1,133 @@
+#include "render/render_events.h"
+
+#include <mutex>
+
+#include "plugin/plugin_lifecycle.h"
+#include "plugin/plugin_log.h"
+#include "plugin/session.h"
+#include "render/frame_submit.h"
+#include "render/render_state.h"
+#include "render/swapchains.h"
+
+namespace Zerin {
+
+namespace {
+
+constexpr int kPoseKinds = 3;
+
+// Each handler returns false when it left early, which skips the exit error check.
+
+bool frameStart() {
+  // frameLock keeps EndSession from freeing the submit-info record and shutting the session down
+  // while the frame is submitted and begun.
+  std::lock_guard<std::mutex> frame(frameLock);
+  const ZerinSession current = session.load();
+  if (!current) return false;
+  if (frameBegun) {
+    submitFrame();
+    frameBegun = false;
+  }
+  zerin_BeginFrame(current, submitInfo.load());
+  frameBegun = true;
+  return true;
+}
+
+bool frameSubmit() {
+  std::lock_guard<std::mutex> frame(frameLock);
+  if (!session.load()) return false;
+  submitFrame();
+  frameBegun = false;
+  return true;
+}
+
+bool swapchainRequests() {
+  std::lock_guard<std::mutex> lock(swapchainRequestLock);
+  if (!session.load()) return false;
+  processSwapchainRequests();
+  return true;
+}
+
+bool eventPoll() {
+  // Under frameLock the runtime is never polled with a session that EndSession is shutting down.
+  std::lock_guard<std::mutex> frame(frameLock);
+  std::lock_guard<std::mutex> events(eventQueueLock);
+  if (!session.load()) return false;
+  drainRuntimeEvents();
+  return true;
+}
+
+// The frame's counters and views into the shared record; the view pointers stay as they are.
+void copyFrameInfo(const ZerinFrameInfo* from, ZerinFrameInfo* to) {
+  if (!from || !to) return;
+  to->frameIndex = from->frameIndex;
+  to->predictedDisplayTime = from->predictedDisplayTime;
+  if (from->views && to->views)
+    for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) to->views[view] = from->views[view];
+}
+
+bool frameSync() {
+  const ZerinSession current = session.load();
+  if (!current) {
+    signalRenderSync();
+    return false;
+  }
+  // Blocks until the runtime's frame sync; no lock is held meanwhile.
+  zerin_WaitSync(current, frameInfoSync.load());
+
+  // The frame records are read under frameLock: EndSession frees them under it.
+  std::lock_guard<std::mutex> frame(frameLock);
+  if (session.load() != current) {
+    // The session ended (or was replaced) while the sync was awaited: nothing to publish.
+    signalRenderSync();
+    return false;
+  }
+  std::lock_guard<std::mutex> poses(poseLock);
+  for (int kind = 1; kind <= kPoseKinds; ++kind) framePoses[kind - 1] = zerin_FrameGetPose(current, kind);
+  copyFrameInfo(frameInfoSync.load(), frameInfoShared.load());
+  std::lock_guard<std::mutex> events(eventQueueLock);
+  drainRuntimeEvents();
+  signalRenderSync();
+  return true;
+}
+
+}  // namespace
+
+void runtimeErrorCheck() {
+  const ZerinErrorCode code = zerin_GetError(session.load());
+  if (code != 0) pluginLog("Error: (%i) %s", static_cast<int32_t>(code), zerin_GetErrorDesc(code));
+}
+
+void drainRuntimeEvents() {
+  ZerinEvent event{};
+  const ZerinSession current = session.load();
+  while (zerin_PollEvent(current, &event) == 1) eventQueue.push_back(event);
+}
+
+void signalRenderSync() {
+  std::lock_guard<std::mutex> lock(syncLock);
+  ++renderSyncCount;
+  syncCondition.notify_one();
+}
+
+void onRenderEvent(int32_t eventId) {
+  runtimeErrorCheck();
+  if (!unityGraphicsD3D11.load()) {
+    pluginLog("Missing Unity D3D11 handle.");
+    // A script waits in SyncRenderThread for every frame sync it issues: it is released even
+    // though the sync cannot run, or it would wait for ever.
+    if (eventId == static_cast<int32_t>(RenderEvent::FrameSync)) signalRenderSync();
+    return;
+  }
+  bool finished = true;
+  switch (static_cast<RenderEvent>(eventId)) {
+    case RenderEvent::FrameStart: finished = frameStart(); break;
+    case RenderEvent::FrameSubmit: finished = frameSubmit(); break;
+    case RenderEvent::SwapchainRequests: finished = swapchainRequests(); break;
+    case RenderEvent::EventPoll: finished = eventPoll(); break;
+    case RenderEvent::FrameSync: finished = frameSync(); break;
+    default: break;
+  }
+  if (finished) runtimeErrorCheck();
+}
+
+}  // namespace Zerin

@@ -1,0 +1,27 @@
+#pragma once
+// The engine's render thread enters the plug-in through onRenderEvent, with the id of the
+// render event a script issued. Everything that drives the runtime's frame loop and every use
+// of the Direct3D 11 immediate context runs there.
+#include <cstdint>
+
+namespace Zerin {
+
+enum class RenderEvent : int32_t {
+  FrameStart = 10,         // submit a frame still begun, then begin the next one
+  FrameSubmit = 11,        // submit the oldest queued submission
+  SwapchainRequests = 13,  // create and free the queued swap chains
+  EventPoll = 14,          // move runtime events into eventQueue
+  FrameSync = 20,          // wait for the frame sync, publish views and poses, release the script
+};
+
+// The render-event callback (GetRenderEventFunc hands out its address).
+void onRenderEvent(int32_t eventId);
+
+// Logs the runtime's pending error as "Error: (code) text", if there is one.
+void runtimeErrorCheck();
+// Moves every event the runtime has into eventQueue; the caller holds eventQueueLock.
+void drainRuntimeEvents();
+// Releases one SyncRenderThread, now or when it comes.
+void signalRenderSync();
+
+}  // namespace Zerin

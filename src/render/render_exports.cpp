@@ -1,0 +1,57 @@
+// The render queue's exports: the render-event callback, and the requests and read-backs the
+// scripts call on their own thread.
+#include <exception>
+
+#include "platform/export.h"
+#include "plugin/plugin_log.h"
+#include "render/render_events.h"
+#include "render/render_requests.h"
+#include "unity_interfaces.h"
+
+namespace {
+
+// Failures become log lines: nothing unwinds into the engine.
+template <class Body>
+void guarded(const char* what, Body body) {
+  try {
+    body();
+  } catch (const std::exception& error) {
+    Zerin::pluginLog("%s failed: %s", what, error.what());
+  } catch (...) {
+    Zerin::pluginLog("%s failed.", what);
+  }
+}
+
+void OnRenderEvent(int32_t eventId) {
+  guarded("OnRenderEvent", [eventId] { Zerin::onRenderEvent(eventId); });
+}
+
+}  // namespace
+
+ZERIN_C_EXPORT UnityRenderingEvent GetRenderEventFunc(void) { return &OnRenderEvent; }
+
+ZERIN_C_EXPORT Zerin::SwapchainSlot* QueueCreateD3D11Swapchain(const Zerin::SwapchainConfig* config) {
+  Zerin::SwapchainSlot* slot = nullptr;
+  guarded("QueueCreateD3D11Swapchain", [&] { slot = Zerin::queueCreateD3D11Swapchain(config); });
+  return slot;
+}
+
+ZERIN_C_EXPORT void QueueDestroySwapchain(Zerin::SwapchainSlot* slot) {
+  guarded("QueueDestroySwapchain", [slot] { Zerin::queueDestroySwapchain(slot); });
+}
+
+ZERIN_C_EXPORT void QueueSubmission(int32_t layerCount, const Zerin::SubmissionLayer* layers) {
+  guarded("QueueSubmission", [&] { Zerin::queueSubmission(layerCount, layers); });
+}
+
+ZERIN_C_EXPORT void GetFramePoseData(Zerin::FramePoseData* out) {
+  guarded("GetFramePoseData", [out] { Zerin::getFramePoseData(out); });
+}
+
+// Returns once for every render event 20 (frame sync), counting signals that came before the
+// call. Event 20 signals also when it cannot run: without a session, and without the engine's
+// Direct3D 11 interface (after the line "Missing Unity D3D11 handle."), so that a script that
+// issues an event 20 before each call never waits for ever.
+ZERIN_C_EXPORT void SyncRenderThread(void) {
+  guarded("SyncRenderThread", [] { Zerin::syncRenderThread(); });
+}

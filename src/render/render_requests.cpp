@@ -1,0 +1,60 @@
+#include "render/render_requests.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
+#include "plugin/plugin_log.h"
+#include "plugin/session.h"
+
+namespace Zerin {
+
+SwapchainSlot* queueCreateD3D11Swapchain(const SwapchainConfig* config) {
+  if (!session.load()) return nullptr;
+  if (!config) {
+    pluginLog("QueueCreateD3D11Swapchain: no configuration given.");
+    return nullptr;
+  }
+  // EndSession and the render thread free slots with delete.
+  auto slot = std::make_unique<SwapchainSlot>();
+  slot->handle = nullptr;
+  std::lock_guard<std::mutex> lock(swapchainRequestLock);
+  createQueue.push_back({slot.get(), *config});
+  return slot.release();
+}
+
+void queueDestroySwapchain(SwapchainSlot* slot) {
+  std::lock_guard<std::mutex> lock(swapchainRequestLock);
+  destroyQueue.push_back(slot);
+}
+
+void queueSubmission(int32_t layerCount, const SubmissionLayer* layers) {
+  if (!session.load()) return;
+  const int32_t count = std::clamp<int32_t>(layerCount, 0, kMaxLayers);
+  if (count > 0 && !layers) {
+    pluginLog("QueueSubmission: %d layers announced, none given.", layerCount);
+    return;
+  }
+  std::lock_guard<std::mutex> lock(submissionQueueLock);
+  SubmissionEntry& entry = submissionQueue.emplace_back();
+  entry.layerCount = count;
+  if (count > 0) std::memcpy(entry.layers, layers, sizeof(SubmissionLayer) * static_cast<size_t>(count));
+}
+
+void getFramePoseData(FramePoseData* out) {
+  if (!out) return;
+  std::lock_guard<std::mutex> lock(poseLock);
+  // The record exists while a session is open; EndSession frees it on this same thread.
+  const ZerinFrameInfo* shared = frameInfoShared.load();
+  if (!shared || !shared->views) return;
+  std::memcpy(out->views, shared->views, sizeof out->views);
+  std::memcpy(out->poses, framePoses, sizeof out->poses);
+}
+
+void syncRenderThread() {
+  std::unique_lock<std::mutex> lock(syncLock);
+  syncCondition.wait(lock, [] { return renderSyncCount >= 1; });
+  --renderSyncCount;
+}
+
+}  // namespace Zerin

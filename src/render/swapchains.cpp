@@ -1,0 +1,81 @@
+#include "render/swapchains.h"
+
+#include "plugin/plugin_lifecycle.h"
+#include "plugin/session.h"
+
+namespace Zerin {
+
+namespace {
+
+bool missing(const SwapchainSlot* slot) { return !slot || !slot->handle; }
+
+bool badView(const SubmissionView& view) {
+  return missing(view.colourSlot) || (view.hasDepth != 0 && missing(view.depthSlot));
+}
+
+ZerinSwapChainImage acquireImage(ZerinSwapChain swapChain) {
+  int32_t index = 0;
+  zerin_AcquireSwapChainImage(swapChain, &index);
+  return zerin_GetSwapChainImage(swapChain, index);
+}
+
+}  // namespace
+
+void processSwapchainRequests() {
+  const ZerinSession current = session.load();
+  IUnityGraphicsD3D11* d3d11 = unityGraphicsD3D11.load();
+  for (SwapchainCreateRequest& request : createQueue) {
+    ID3D11Device* device = d3d11 && d3d11->GetDevice ? d3d11->GetDevice() : nullptr;
+    request.slot->handle = zerin_D3D11CreateSwapChain(current, device, &request.config);
+  }
+  std::deque<SwapchainCreateRequest>().swap(createQueue);
+
+  for (SwapchainSlot* slot : destroyQueue) {
+    if (slot && slot->handle) zerin_FreeSwapChain(slot->handle);
+    delete slot;
+  }
+  std::deque<SwapchainSlot*>().swap(destroyQueue);
+}
+
+void FrameImages::acquire(const SubmissionEntry& submission) {
+  invalid = false;
+  for (int i = 0; i < kMaxViews; ++i) {
+    colourImages[i] = ZerinSwapChainImage{};
+    depthImages[i] = ZerinSwapChainImage{};
+  }
+  entry = &submission;
+
+  for (int l = 0; l < submission.layerCount; ++l)
+    for (const SubmissionView& view : submission.layers[l].views)
+      if (badView(view)) invalid = true;
+  if (invalid || submission.layerCount < 1) return;
+
+  for (int l = 0; l < submission.layerCount; ++l) {
+    for (int v = 0; v < kViewsPerLayer; ++v) {
+      const SubmissionView& view = submission.layers[l].views[v];
+      const int i = l * kViewsPerLayer + v;
+      colourImages[i] = acquireImage(view.colourSlot->handle);
+      if (view.hasDepth != 0) depthImages[i] = acquireImage(view.depthSlot->handle);
+    }
+  }
+}
+
+void FrameImages::release() {
+  if (invalid || !entry) return;
+  for (int l = 0; l < entry->layerCount; ++l) {
+    for (const SubmissionView& view : entry->layers[l].views) {
+      zerin_ReleaseSwapChainImage(view.colourSlot->handle);
+      if (view.hasDepth != 0) zerin_ReleaseSwapChainImage(view.depthSlot->handle);
+    }
+  }
+}
+
+void copyColour(ID3D11DeviceContext* context, const FrameImages& images, const SubmissionView& view, int index) {
+  ID3D11Texture2D* destination = zerin_ToD3D11Texture(images.colourImages[index]);
+  // A missing image (the runtime reports why) or a missing engine texture would crash the
+  // device; the view's image then keeps what it had.
+  if (!destination || !view.colourTexture) return;
+  context->CopySubresourceRegion(destination, 0, 0, 0, 0, view.colourTexture, 0, nullptr);
+}
+
+}  // namespace Zerin

@@ -1,0 +1,239 @@
+// The depth side of a submission, driven from the plug-in's own library with a stand-in depth
+// copy pass: the depth extensions that reach the runtime, the depth images the pass is given,
+// and the engine's render targets saved once and bound again after the frame.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "gfx_device.h"
+#include "gfx_textures.h"
+#include "plugin/plugin_lifecycle.h"
+#include "plugin/session.h"
+#include "render/frame_submit.h"
+#include "render/render_events.h"
+#include "render/render_requests.h"
+#include "zerin_sim_control.h"
+
+#if !defined(_WIN32)
+#include "gfx_soft_control.h"
+#endif
+
+namespace {
+
+namespace Gfx = ZerinSim::Gfx;
+using Gfx::Ref;
+
+ID3D11Device* engineDevice = nullptr;
+ID3D11Device* getEngineDevice() { return engineDevice; }
+IUnityGraphicsD3D11 engineGraphics{};
+
+// What the stand-in pass saw, and what it binds (as the real pass binds its depth target).
+struct PassCall {
+  ID3D11Resource* depthTexture;
+  ZerinSwapChainImage depthImage;
+};
+std::vector<PassCall> passCalls;
+int ensureCalls = 0;
+bool passReady = true;
+ID3D11DepthStencilView* passTarget = nullptr;
+
+void standInEnsure() { ++ensureCalls; }
+bool standInReady() { return passReady; }
+void standInCopy(ID3D11DeviceContext* context, const Zerin::SubmissionView& view, const ZerinSwapChainImage& image) {
+  passCalls.push_back({view.depthTexture, image});
+  context->OMSetRenderTargets(0, nullptr, passTarget);
+}
+
+ID3D11Resource* fakeTexture(uintptr_t value) { return reinterpret_cast<ID3D11Resource*>(value); }
+
+class DepthHooks : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    zerinsim_Reset();
+    zerinsim_SetFrameRate(0);
+    gpu = Gfx::createDevice();
+    ASSERT_TRUE(gpu) << "D3D11CreateDevice failed: 0x" << std::hex << gpu.result;
+    engineDevice = gpu.device.get();
+    engineGraphics.GetDevice = &getEngineDevice;
+    Zerin::unityGraphicsD3D11.store(&engineGraphics);
+    passCalls.clear();
+    ensureCalls = 0;
+    passReady = true;
+    Zerin::depthCopyHooks = {&standInEnsure, &standInReady, &standInCopy};
+    ASSERT_TRUE(Zerin::initSession());
+
+    colour = make({16, 16, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR});
+    depth = make({16, 16, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH});
+
+    // The engine's own targets, bound when the frame is submitted.
+    engineColour = Gfx::createTexture(engineDevice, 8, 8, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_RENDER_TARGET, nullptr);
+    engineDepth = Gfx::createTexture(engineDevice, 8, 8, DXGI_FORMAT_D32_FLOAT, D3D11_BIND_DEPTH_STENCIL, nullptr);
+    passDepth = Gfx::createTexture(engineDevice, 8, 8, DXGI_FORMAT_D32_FLOAT, D3D11_BIND_DEPTH_STENCIL, nullptr);
+    ASSERT_TRUE(engineColour && engineDepth && passDepth);
+    ASSERT_EQ(engineDevice->CreateRenderTargetView(engineColour.get(), nullptr, renderTarget.put()), S_OK);
+    ASSERT_EQ(engineDevice->CreateDepthStencilView(engineDepth.get(), nullptr, depthStencil.put()), S_OK);
+    ASSERT_EQ(engineDevice->CreateDepthStencilView(passDepth.get(), nullptr, passView.put()), S_OK);
+    passTarget = passView.get();
+    ID3D11RenderTargetView* targets[] = {renderTarget.get()};
+    gpu.context->OMSetRenderTargets(1, targets, depthStencil.get());
+  }
+
+  void TearDown() override {
+    gpu.context->ClearState();
+    if (Zerin::session.load()) {
+      for (Zerin::SwapchainSlot* slot : {colour, depth})
+        if (slot) Zerin::queueDestroySwapchain(slot);
+      Zerin::onRenderEvent(11);
+      Zerin::onRenderEvent(13);
+      Zerin::endSession();
+    }
+    Zerin::depthCopyHooks = {};
+    Zerin::unityGraphicsD3D11.store(nullptr);
+    passTarget = nullptr;
+    zerinsim_Reset();
+  }
+
+  Zerin::SwapchainSlot* make(const Zerin::SwapchainConfig& config) {
+    Zerin::SwapchainSlot* slot = Zerin::queueCreateD3D11Swapchain(&config);
+    Zerin::onRenderEvent(13);
+    EXPECT_NE(slot->handle, nullptr);
+    return slot;
+  }
+
+  // Four colour views; views 0 and 2 also have depth, view 0 with the extra parameters.
+  Zerin::SubmissionLayer layerWithDepth() const {
+    Zerin::SubmissionLayer layer{};
+    for (int v = 0; v < 4; ++v) {
+      Zerin::SubmissionView& view = layer.views[v];
+      view.colourSlot = colour;
+      view.colourViewport = {0, 0, 8, 8, 0};
+      if (v % 2 == 1) continue;
+      view.hasDepth = 1;
+      view.depthSlot = depth;
+      view.depthViewport = {v, 2, 4, 4, 0};
+      view.depthTexture = fakeTexture(0x1000 + 0x100 * v);  // the stand-in pass never reads it
+      for (int i = 0; i < 4; ++i) view.depthParams[i] = int64_t(0x0102030405060708) * (i + 1) + v;
+      view.extraDepthParams[0] = -5;
+      view.extraDepthParams[1] = int64_t(0x7ff8000000000001);  // a NaN's bits pass unchanged
+      view.hasExtraDepthParams = v == 0;
+    }
+    return layer;
+  }
+
+  ZerinSimSubmittedFrame submit(const Zerin::SubmissionLayer& layer) {
+    Zerin::queueSubmission(1, &layer);
+    for (int id : {20, 10, 11}) Zerin::onRenderEvent(id);
+    ZerinSimSubmittedFrame frame{};
+    EXPECT_EQ(zerinsim_SubmittedFrameCount(), 1);
+    zerinsim_GetSubmittedFrame(0, &frame);
+    return frame;
+  }
+
+  Gfx::Device gpu;
+  Zerin::SwapchainSlot* colour = nullptr;
+  Zerin::SwapchainSlot* depth = nullptr;
+  Ref<ID3D11Texture2D> engineColour, engineDepth, passDepth;
+  Ref<ID3D11RenderTargetView> renderTarget;
+  Ref<ID3D11DepthStencilView> depthStencil, passView;
+};
+
+TEST_F(DepthHooks, DepthExtensionsCarryTheScriptsParametersAndTheDepthSwapChain) {
+  const Zerin::SubmissionLayer layer = layerWithDepth();
+  zerinsim_ClearCalls();
+  const ZerinSimSubmittedFrame frame = submit(layer);
+  EXPECT_EQ(frame.error, 0);
+
+  for (int v : {0, 2}) {
+    const ZerinSimSubmittedView& view = frame.views[v];
+    ASSERT_EQ(view.hasDepth, 1) << v;
+    EXPECT_EQ(view.depth.type, 1);
+    EXPECT_EQ(std::memcmp(&view.depth.nearZ, layer.views[v].depthParams, 32), 0) << "passed through unchanged";
+    const ZerinSwapchainViewport expected{depth->handle, v, 2, 4, 4, 0, 0};
+    EXPECT_EQ(std::memcmp(&view.depth.depth, &expected, sizeof expected), 0);
+    EXPECT_EQ(view.depthImage, 0);
+  }
+  ASSERT_EQ(frame.views[0].hasExtraDepth, 1);
+  EXPECT_EQ(frame.views[0].extraDepth.type, 2);
+  EXPECT_EQ(frame.views[0].extraDepth.next, nullptr);
+  EXPECT_EQ(std::memcmp(&frame.views[0].extraDepth.depthScale, layer.views[0].extraDepthParams, 16), 0);
+  EXPECT_EQ(frame.views[2].hasExtraDepth, 0);
+  EXPECT_EQ(frame.views[2].depth.next, nullptr) << "no extra parameters, no second extension";
+  EXPECT_EQ(frame.views[1].view.extensions, nullptr);
+  EXPECT_EQ(frame.views[3].view.extensions, nullptr);
+
+  // Colour then depth, view by view, given back in the same order.
+  std::vector<std::string> acquired, released;
+  for (const auto& line : ZerinSim::callsTo("zerin_AcquireSwapChainImage"))
+    acquired.push_back(line.substr(line.find('(') + 1, line.find(',') - line.find('(') - 1));
+  for (const auto& line : ZerinSim::callsTo("zerin_ReleaseSwapChainImage"))
+    released.push_back(line.substr(line.find('(') + 1, line.find(')') - line.find('(') - 1));
+  const std::vector<std::string> order{"swapChain#1", "swapChain#2", "swapChain#1",
+                                       "swapChain#1", "swapChain#2", "swapChain#1"};
+  EXPECT_EQ(acquired, order);
+  EXPECT_EQ(released, order);
+}
+
+TEST_F(DepthHooks, ThePassRunsForEachDepthViewAndTheEnginesTargetsAreBoundAgainOnce) {
+  const ULONG targetReferences = Gfx::referenceCount(renderTarget.get());
+  const ULONG depthReferences = Gfx::referenceCount(depthStencil.get());
+#if !defined(_WIN32)
+  Gfx::clearCalls(engineDevice);
+#endif
+  const ZerinSimSubmittedFrame frame = submit(layerWithDepth());
+  EXPECT_EQ(frame.error, 0);
+  EXPECT_EQ(ensureCalls, 2);
+  ASSERT_EQ(passCalls.size(), 2u);
+  EXPECT_EQ(passCalls[0].depthTexture, fakeTexture(0x1000));
+  EXPECT_EQ(passCalls[1].depthTexture, fakeTexture(0x1200));
+  for (const PassCall& call : passCalls) {
+    EXPECT_EQ(call.depthImage.swapChain, depth->handle);
+    EXPECT_EQ(call.depthImage.index, frame.views[0].depthImage);
+  }
+
+  ID3D11RenderTargetView* boundTarget = nullptr;
+  ID3D11DepthStencilView* boundDepth = nullptr;
+  gpu.context->OMGetRenderTargets(1, &boundTarget, &boundDepth);
+  EXPECT_EQ(boundTarget, renderTarget.get());
+  EXPECT_EQ(boundDepth, depthStencil.get());
+  if (boundTarget) boundTarget->Release();
+  if (boundDepth) boundDepth->Release();
+  EXPECT_EQ(Gfx::referenceCount(renderTarget.get()), targetReferences) << "saving took references, binding gave them back";
+  EXPECT_EQ(Gfx::referenceCount(depthStencil.get()), depthReferences);
+#if !defined(_WIN32)
+  EXPECT_EQ(Gfx::callCount(engineDevice, "OMGetRenderTargets"), 2u) << "saved once (the other is this test's)";
+  const auto binds = Gfx::calls(engineDevice, "OMSetRenderTargets");
+  ASSERT_EQ(binds.size(), 3u) << "two passes, then the engine's targets once";
+  EXPECT_EQ(binds[2].objects, (std::vector<const void*>{renderTarget.get(), depthStencil.get()}));
+#endif
+}
+
+TEST_F(DepthHooks, WithoutThePassThePipelineIsAskedForAndTheExtensionStillSubmitted) {
+  passReady = false;
+#if !defined(_WIN32)
+  Gfx::clearCalls(engineDevice);
+#endif
+  const ZerinSimSubmittedFrame frame = submit(layerWithDepth());
+  EXPECT_EQ(frame.error, 0);
+  EXPECT_EQ(ensureCalls, 2) << "asked again at every depth view";
+  EXPECT_TRUE(passCalls.empty());
+  EXPECT_EQ(frame.views[0].hasDepth, 1);
+  EXPECT_EQ(frame.views[2].hasDepth, 1);
+#if !defined(_WIN32)
+  EXPECT_EQ(Gfx::callCount(engineDevice, "OMGetRenderTargets"), 0u);
+  EXPECT_EQ(Gfx::callCount(engineDevice, "OMSetRenderTargets"), 0u);
+#endif
+}
+
+TEST_F(DepthHooks, ADepthViewNamingAnEmptySlotMakesTheEntryInvalid) {
+  Zerin::SubmissionLayer layer = layerWithDepth();
+  Zerin::SwapchainSlot empty{nullptr};
+  layer.views[2].depthSlot = &empty;
+  Zerin::queueSubmission(1, &layer);
+  zerinsim_ClearCalls();
+  for (int id : {20, 10, 11}) Zerin::onRenderEvent(id);
+  EXPECT_EQ(zerinsim_SubmittedFrameCount(), 0);
+  EXPECT_TRUE(ZerinSim::callsTo("zerin_AcquireSwapChainImage").empty());
+  EXPECT_EQ(ensureCalls, 0);
+}
+
+}  // namespace
