@@ -38,7 +38,10 @@ std::vector<SwapchainSlot*> dropSwapchainRequests() {
 }
 
 void dropSubmissions() {
-  std::lock_guard<std::mutex> lock(submissionLock);
+  std::lock_guard<std::mutex> processing(submissionLock);
+  // The render thread looks at the queue under submissionQueueLock alone before it takes
+  // submissionLock: the clear takes both.
+  std::lock_guard<std::mutex> queue(submissionQueueLock);
   std::deque<SubmissionEntry>().swap(submissionQueue);
 }
 

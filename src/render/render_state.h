@@ -115,7 +115,8 @@ extern std::deque<SwapchainSlot*> destroyQueue;
 
 // Held while a submission is processed or submissionQueue is cleared.
 extern std::mutex submissionLock;
-// Guards pushes to and pops from submissionQueue.
+// Guards every access to submissionQueue: pushes, pops, and the clear (which holds
+// submissionLock as well).
 extern std::mutex submissionQueueLock;
 extern std::deque<SubmissionEntry> submissionQueue;
 

@@ -56,7 +56,9 @@ void RenderTest::SetUp() {
   PluginTest::SetUp();
   // Frame syncs return at once unless a test sets a rate.
   zerinsim_SetFrameRate(0);
-  if (engineOptions().createDevice) ASSERT_NE(host->device(), nullptr) << host->error();
+  if (engineOptions().createDevice) {
+    ASSERT_NE(host->device(), nullptr) << host->error();
+  }
   ASSERT_NO_FATAL_FAILURE(loadPlugin());
   ASSERT_TRUE(render.bind(*host));
   ASSERT_TRUE(host->startRendering()) << host->error();

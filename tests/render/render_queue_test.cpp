@@ -2,6 +2,7 @@
 // render events: swap-chain requests, frame syncs and SyncRenderThread, the error checks around
 // every event, and the events without a session or without the Direct3D 11 interface.
 #include <chrono>
+#include <cstring>
 #include <future>
 
 #include "render_fixture.h"
