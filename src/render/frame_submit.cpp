@@ -6,11 +6,10 @@
 #include "plugin/plugin_lifecycle.h"
 #include "plugin/plugin_log.h"
 #include "plugin/session.h"
+#include "render/depth_copy_pass.h"
 #include "render/swapchains.h"
 
 namespace Zerin {
-
-DepthCopyHooks depthCopyHooks;
 
 namespace {
 
@@ -38,32 +37,6 @@ struct SubmitScratch {
 
 SubmitScratch scratch;
 
-// The engine's render target and depth-stencil view at the first output slot, saved before the
-// first depth copy of a submission and bound again once the frame is ended.
-class SavedRenderTargets {
- public:
-  void saveOnce(ID3D11DeviceContext* context) {
-    if (saved) return;
-    context->OMGetRenderTargets(1, &renderTarget, &depthStencil);
-    saved = true;
-  }
-  void restore(ID3D11DeviceContext* context) {
-    if (!saved) return;
-    context->OMSetRenderTargets(1, &renderTarget, depthStencil);
-    // Getting them took a reference each.
-    if (renderTarget) renderTarget->Release();
-    if (depthStencil) depthStencil->Release();
-    renderTarget = nullptr;
-    depthStencil = nullptr;
-    saved = false;
-  }
-
- private:
-  bool saved = false;
-  ID3D11RenderTargetView* renderTarget = nullptr;
-  ID3D11DepthStencilView* depthStencil = nullptr;
-};
-
 bool popOldest(SubmissionEntry& into) {
   std::lock_guard<std::mutex> lock(submissionQueueLock);
   if (submissionQueue.empty()) return false;
@@ -75,13 +48,6 @@ bool popOldest(SubmissionEntry& into) {
 bool queueEmpty() {
   std::lock_guard<std::mutex> lock(submissionQueueLock);
   return submissionQueue.empty();
-}
-
-bool hasDepthView(const SubmissionEntry& entry) {
-  for (int l = 0; l < entry.layerCount; ++l)
-    for (const SubmissionView& view : entry.layers[l].views)
-      if (view.hasDepth != 0) return true;
-  return false;
 }
 
 ZerinSwapchainViewport swapchainViewport(const SwapchainSlot* slot, const SubmissionViewport& viewport) {
@@ -148,12 +114,6 @@ void submitFrame() {
   for (int l = 0; l < kMaxLayers; ++l) s.layerPointers[l] = &s.layers[l];
   s.submit.layers = s.layerPointers;
 
-  if (!depthCopyHooks.copy && hasDepthView(entry)) {
-    pluginLog("Depth copy pass missing: submission with depth dropped.");
-    context->Release();
-    return;
-  }
-
   s.images.acquire(entry);
   if (s.images.invalid) {
     // A view names a swap chain that does not exist: the entry is dropped, the frame not ended.
@@ -161,7 +121,7 @@ void submitFrame() {
     return;
   }
 
-  SavedRenderTargets targets;
+  SavedRenderTargets targets;  // filled by the first depth pass of the submission
   for (int l = 0; l < entry.layerCount; ++l) {
     const SubmissionLayer& layer = entry.layers[l];
     ZerinRuntimeLayer& out = s.layers[l];
@@ -181,11 +141,12 @@ void submitFrame() {
       runtimeView.colour = swapchainViewport(view.colourSlot, view.colourViewport);
       copyColour(context, s.images, view, i);
       if (view.hasDepth != 0) {
-        if (depthCopyHooks.ensurePipeline) depthCopyHooks.ensurePipeline();
+        ensureDepthPipeline(device);
         fillDepth(s, i, view);
-        if (!depthCopyHooks.ready || depthCopyHooks.ready()) {
-          targets.saveOnce(context);
-          depthCopyHooks.copy(context, view, s.images.depthImages[i]);
+        if (depthPipelineReady()) {
+          ID3D11Texture2D* target = zerin_ToD3D11Texture(s.images.depthImages[i]);
+          // As for colour: without the image or the engine's texture the draw would fault.
+          if (target && view.depthTexture) depthCopyPass(device, context, view, target, targets);
         }
       }
     }
@@ -193,7 +154,7 @@ void submitFrame() {
 
   s.images.release();
   zerin_EndFrameWithLayers(current, &s.submit);
-  targets.restore(context);
+  restoreRenderTargets(context, targets);
   context->Release();
 }
 

@@ -244,19 +244,32 @@ TEST_F(FrameSubmit, AViewWithoutDepthNeverTouchesItsDepthFields) {
   for (int v = 0; v < 4; ++v) EXPECT_EQ(frame.views[v].view.extensions, nullptr) << "no extension at all";
 }
 
-TEST_F(FrameSubmit, ViewsWithDepthAreRefusedWhileTheDepthPassIsMissing) {
+TEST_F(FrameSubmit, TheEnginesDepthIsDrawnIntoTheDepthImageFromItsOrigin) {
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   SwapchainSlot* depth = makeSwapchain({16, 16, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH});
+  std::vector<float> values(8 * 8);
+  for (size_t i = 0; i < values.size(); ++i) values[i] = 0.01f + 0.015f * static_cast<float>(i);
+  auto engineDepth = ZerinSim::Gfx::createTexture(device(), 8, 8, DXGI_FORMAT_R32G8X24_TYPELESS,
+                                                  D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE,
+                                                  ZerinSim::Gfx::depthStencilTexels(values, 0x5a).data());
+  ASSERT_TRUE(engineDepth);
   SubmissionLayer layer = colourLayer({a, a, a, a}, nullptr, 4, 4);
-  layer.views[2].hasDepth = 1;
-  layer.views[2].depthSlot = depth;
-  layer.views[2].depthViewport = {0, 0, 4, 4, 0};
-  zerinsim_ClearCalls();
-  render.QueueSubmission(1, &layer);
-  run({20, 10, 11});
-  EXPECT_TRUE(frames().empty());
-  EXPECT_TRUE(ZerinSim::callsTo("zerin_AcquireSwapChainImage").empty());
-  EXPECT_EQ(callbackMessages(), (Lines{"Depth copy pass missing: submission with depth dropped."}));
+  SubmissionView& view = layer.views[1];
+  view.hasDepth = 1;
+  view.depthSlot = depth;
+  view.depthViewport = {8, 8, 6, 5, 0};  // x and y only tell the runtime where the view lies
+  view.depthTexture = engineDepth.get();
+  const ZerinSimSubmittedFrame frame = submitOne(1, &layer);
+  EXPECT_EQ(frame.error, 0);
+  ASSERT_EQ(frame.views[1].hasDepth, 1);
+  EXPECT_EQ(frame.views[1].depth.depth.swapChain, handle(depth));
+
+  const std::vector<uint8_t> bytes = ZerinSim::readSwapChainImage(handle(depth), frame.views[1].depthImage);
+  ASSERT_EQ(bytes.size(), 16u * 16u * 4u);
+  std::vector<float> image(16 * 16);
+  std::memcpy(image.data(), bytes.data(), bytes.size());
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 6; ++x) ASSERT_EQ(image[y * 16 + x], values[y * 8 + x]) << "at " << x << "," << y;
 }
 
 TEST_F(FrameSubmit, TheFrameValueIsReadFromTheSubmitInfoAtEverySubmission) {
