@@ -12,7 +12,9 @@
 //
 // On POSIX, the pipe "\\.\pipe\NAME" is a Unix stream socket at $ZERIN_PIPE_DIR/NAME
 // (default /tmp), and the handles below are values this layer hands out: a closed or unknown
-// value fails with kErrorInvalidHandle, as a stale handle does on Windows.
+// value fails with kErrorInvalidHandle, as a stale handle does on Windows. One difference: a
+// client may connect while no instance waits for one (one such client per pipe); it is paired
+// with the next instance that waits, where Windows would report the pipe busy.
 namespace Zerin::platform {
 
 using Handle = void*;

@@ -54,9 +54,10 @@ struct ListenSocket {
   const int fd;
 };
 
-// A pipe name served by this process. Its socket listens only while some instance waits for a
-// client and queues at most one client per waiting instance, so that clients find the pipe busy
-// as they would on Windows. The socket file stays while any instance is open.
+// A pipe name served by this process: one listening socket for all its instances, from the
+// first instance until the last is closed. It queues about one client per instance waiting for
+// one (one when none waits, who is served by the next instance); a client that finds the queue
+// full finds the pipe busy.
 struct Listener {
   std::string path;
   uint32_t maxInstances = 0;
@@ -99,7 +100,6 @@ struct Registry {
   std::unordered_map<uintptr_t, std::shared_ptr<HandleObject>> handles;
   uintptr_t nextHandle = 4;
   std::map<std::string, std::shared_ptr<Listener>> listeners;
-  unsigned temporaryNames = 0;
 };
 
 // Never destroyed: other threads may still close handles while the process exits.
@@ -203,12 +203,12 @@ int connectSocket(const std::string& path, int& error) {
   return -1;
 }
 
-// As connectSocket, with the Windows code of the failure: a socket file without a listener,
-// or a listener whose queue is full, is a pipe whose instances are all taken.
+// As connectSocket, with the Windows code of the failure: a socket file that nobody listens
+// on (left by a server that died) is no pipe, a listener whose queue is full is a busy pipe.
 int connectClient(const std::string& path) {
   int error = 0;
   const int fd = connectSocket(path, error);
-  if (fd < 0) fail(error == ECONNREFUSED || error == EAGAIN ? kErrorPipeBusy : errorFromErrno(error));
+  if (fd < 0) fail(error == ECONNREFUSED ? kErrorFileNotFound : errorFromErrno(error));
   return fd;
 }
 
@@ -229,9 +229,9 @@ thread_local ParkedConnection parked;
 
 // --- The server's listening socket; every function here runs under the registry's mutex.
 
-int backlogOf(const Listener& listener) {
+void setBacklog(const Listener& listener) {
   // Linux queues one client more than the backlog.
-  return listener.waiting > 0 ? static_cast<int>(listener.waiting - 1) : 0;
+  ::listen(listener.socket->fd, listener.waiting > 0 ? static_cast<int>(listener.waiting - 1) : 0);
 }
 
 // The socket file of a server that died may still lie at `path`; a live one is not taken over.
@@ -243,31 +243,19 @@ bool claimPath(const std::string& path) {
   const int probe = connectSocket(path, error);
   if (probe >= 0) ::close(probe);
   if (probe >= 0 || error == EAGAIN) return fail(kErrorPipeBusy);
+  ::unlink(path.c_str());
   return true;
 }
 
-// Binds a new socket under a temporary name and renames it over the pipe's path, so that a
-// client never finds the pipe missing while its socket is replaced.
-bool startListening(Registry& r, Listener& listener) {
+bool startListening(Listener& listener) {
   const int fd = newSocket();
   if (fd < 0) return fail(errorFromErrno(errno));
-  const std::string temporary =
-      listener.path + "." + std::to_string(::getpid()) + "." + std::to_string(r.temporaryNames++);
-  if (temporary.size() >= sizeof(sockaddr_un::sun_path)) {
-    ::close(fd);
-    return fail(kErrorInvalidName);
-  }
-  const sockaddr_un address = addressOf(temporary);
+  const sockaddr_un address = addressOf(listener.path);
   if (::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     const int error = errno;
     ::close(fd);
-    return fail(errorFromErrno(error));
-  }
-  if (::listen(fd, backlogOf(listener)) != 0 || ::rename(temporary.c_str(), listener.path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temporary.c_str());
-    ::close(fd);
-    return fail(errorFromErrno(error));
+    // Another process took the name meanwhile.
+    return fail(error == EADDRINUSE ? kErrorPipeBusy : errorFromErrno(error));
   }
   struct stat info {};
   if (::stat(listener.path.c_str(), &info) == 0) {
@@ -275,36 +263,29 @@ bool startListening(Registry& r, Listener& listener) {
     listener.inode = info.st_ino;
   }
   listener.socket = std::make_shared<ListenSocket>(fd);
+  setBacklog(listener);
   return true;
 }
 
-// Clients now find the pipe busy; those queued but never paired are cut off when the socket
-// closes, as a client of a vanished instance is.
-void stopListening(Listener& listener) {
-  if (!listener.socket) return;
-  ::shutdown(listener.socket->fd, SHUT_RDWR);
-  listener.socket.reset();
-}
-
-void waitingChanged(Listener& listener) {
-  if (listener.waiting == 0) stopListening(listener);
-  else if (listener.socket) ::listen(listener.socket->fd, backlogOf(listener));
+// The pipe goes: clients find no socket file, and those queued but never paired are cut off
+// when the socket closes, as the clients of a vanished instance are.
+void stopListening(Registry& r, const std::shared_ptr<Listener>& listener) {
+  struct stat info {};
+  if (::stat(listener->path.c_str(), &info) == 0 && info.st_dev == listener->device &&
+      info.st_ino == listener->inode)
+    ::unlink(listener->path.c_str());
+  ::shutdown(listener->socket->fd, SHUT_RDWR);
+  listener->socket.reset();
+  const auto entry = r.listeners.find(listener->path);
+  if (entry != r.listeners.end() && entry->second == listener) r.listeners.erase(entry);
 }
 
 void releaseInstance(Registry& r, PipeObject& pipe) {
   const std::shared_ptr<Listener> listener = pipe.listener;
   --listener->instances;
-  if (pipe.fd < 0) {
-    --listener->waiting;
-    waitingChanged(*listener);
-  }
-  if (listener->instances > 0) return;
-  struct stat info {};
-  if (::stat(listener->path.c_str(), &info) == 0 && info.st_dev == listener->device &&
-      info.st_ino == listener->inode)
-    ::unlink(listener->path.c_str());
-  const auto entry = r.listeners.find(listener->path);
-  if (entry != r.listeners.end() && entry->second == listener) r.listeners.erase(entry);
+  if (pipe.fd < 0) --listener->waiting;
+  if (listener->instances == 0) stopListening(r, listener);
+  else setBacklog(*listener);
 }
 
 // --- Operations; `pipe.mutex` is held.
@@ -363,7 +344,7 @@ void advanceConnect(PipeObject& pipe, PipeIo& io) {
       std::lock_guard<std::mutex> lock(r.mutex);
       pipe.fd = fd;
       --pipe.listener->waiting;
-      waitingChanged(*pipe.listener);
+      if (pipe.listener->socket) setBacklog(*pipe.listener);
       io.status = kErrorSuccess;
       return;
     }
@@ -541,11 +522,11 @@ Handle createNamedPipe(const std::string& name, uint32_t maxInstances, uint32_t 
       listener->maxInstances = maxInstances;
     }
     ++listener->waiting;
-    if (!listener->socket && !startListening(r, *listener)) {
-      --listener->waiting;
+    if (listener->socket) {
+      setBacklog(*listener);
+    } else if (!startListening(*listener)) {
       return invalidHandle();
     }
-    waitingChanged(*listener);
     ++listener->instances;
     r.listeners[path] = listener;
     pipe->listener = std::move(listener);
@@ -619,15 +600,14 @@ bool flushFileBuffers(Handle handle) {
       if (pipe->fd < 0) return fail(kErrorPipeNotConnected);
       fd = pipe->fd;
     }
-    pollfd descriptor = {fd, 0, 0};
-    if (::poll(&descriptor, 1, 0) > 0 && (descriptor.revents & (POLLHUP | POLLERR)))
-      return fail(kErrorBrokenPipe);
     int unread = 0;
     if (::ioctl(fd, SIOCOUTQ, &unread) != 0) return fail(errorFromErrno(errno));
     if (unread == 0) return true;
-    // Nothing signals that the peer has read: look again every millisecond (a hang-up wakes
-    // the wait early).
-    ::poll(&descriptor, 1, 1);
+    // Nothing signals that the peer has read: look again every millisecond. A hang-up ends
+    // the wait early.
+    pollfd descriptor = {fd, 0, 0};
+    if (::poll(&descriptor, 1, 1) > 0 && (descriptor.revents & (POLLHUP | POLLERR)))
+      return fail(kErrorBrokenPipe);
   }
 }
 

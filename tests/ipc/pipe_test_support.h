@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,6 +11,7 @@
 #include "ipc/pipe_server.h"
 #include "ipc/read_write_pipe.h"
 #include "platform/named_pipe.h"
+#include "platform/system_error.h"
 
 #if defined(_WIN32)
 #include <process.h>
@@ -32,12 +34,18 @@ inline std::string privatePipeName(const std::string& purpose) {
          std::to_string(counter++);
 }
 
-// The client end, opened as the IPC client opens it: wait for a free instance, then open.
+// The client end, opened as the IPC client opens it: wait for a free instance and open it,
+// again while another client takes the instance first.
 inline std::shared_ptr<Zerin::ReadWritePipe> openClient(const std::string& name, uint32_t waitMs = 2000) {
-  if (!Zerin::platform::waitNamedPipe(name, waitMs)) return nullptr;
-  const Zerin::platform::Handle handle = Zerin::platform::openNamedPipe(name);
-  if (handle == Zerin::platform::invalidHandle()) return nullptr;
-  return std::make_shared<Zerin::ReadWritePipe>(name, handle);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(waitMs);
+  for (;;) {
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    if (left.count() <= 0) return nullptr;
+    if (!Zerin::platform::waitNamedPipe(name, static_cast<uint32_t>(left.count()))) return nullptr;
+    const Zerin::platform::Handle handle = Zerin::platform::openNamedPipe(name);
+    if (handle != Zerin::platform::invalidHandle()) return std::make_shared<Zerin::ReadWritePipe>(name, handle);
+    if (Zerin::platform::lastSystemError() != Zerin::platform::kErrorPipeBusy) return nullptr;
+  }
 }
 
 // A server with one connected client.

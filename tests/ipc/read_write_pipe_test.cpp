@@ -75,7 +75,7 @@ TEST(ReadWritePipe, AReadAfterThePeerClosedEndsWithoutAnError) {
   size = 3;
   EXPECT_FALSE(pipes.client->write("abc", size, 0));
   expectNoError(*pipes.client);
-  EXPECT_FALSE(pipes.client->flush());
+  pipes.client->flush();  // nothing left to wait for: true or false, but no error
   expectNoError(*pipes.client);
 }
 
