@@ -226,6 +226,27 @@ TEST_F(RenderQueue, SubmissionsAndSlotsNeedASessionAndBadInputQueuesNothing) {
                                        "QueueSubmission: 2 layers announced, none given."}));
 }
 
+TEST_F(RenderQueue, ASessionWhoseFrameRecordsWereNotMadeStillRunsEveryEventSafely) {
+  // The session stays open when its set-up fails; the records it lacks are never touched.
+  zerinsim_FailNextCall("zerin_CreateFrameInfo", ZERIN_ERROR_OUT_OF_MEMORY);
+  zerinsim_FailNextCall("zerin_CreateFrameInfo", ZERIN_ERROR_OUT_OF_MEMORY);
+  zerinsim_FailNextCall("zerin_CreateSubmitInfo", ZERIN_ERROR_OUT_OF_MEMORY);
+  EXPECT_FALSE(plugin.InitSession());
+  ASSERT_FALSE(plugin.IsSessionNull());
+  SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
+  SubmissionLayer layer = colourLayer({a, a, a, a}, nullptr, 4, 4);
+  render.QueueSubmission(1, &layer);
+  FramePoseData data{};
+  data.views[0].pose.m[0] = 42;
+  run({20, 10, 11, 14});
+  render.SyncRenderThread();
+  render.GetFramePoseData(&data);
+  EXPECT_EQ(data.views[0].pose.m[0], 42) << "no shared record to read";
+  const auto submitted = frames();
+  ASSERT_EQ(submitted.size(), 1u) << "the frame still reaches the runtime";
+  EXPECT_EQ(submitted[0].submit.frameIndex, 0) << "no submit info to read the frame value from";
+}
+
 class WithoutD3D11 : public RenderTest {
  protected:
   ZerinSim::EngineOptions engineOptions() const override {
