@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "runtime_state.h"
+#include "sim_parts.h"
 #include "zerin_sim_control.h"
 
 using ZerinSim::RuntimeState;
@@ -15,9 +16,11 @@ std::unique_lock<std::mutex> locked(RuntimeState& state) { return std::unique_lo
 extern "C" {
 
 ZERINLIB_API void zerinsim_Reset(void) {
+  ZerinSim::FinishedStreams finished;  // every stream, joined once the lock is released
   auto& state = RuntimeState::instance();
   auto lock = locked(state);
   state.reset();
+  ZerinSim::resetParts(state, finished);
 }
 
 ZERINLIB_API void zerinsim_SetVersion(const char* version) {

@@ -1,12 +1,12 @@
-// The runtime API of the simulated compositor runtime. Sessions, errors, event records, events
-// queued through the control surface, frame records, settings, pose utilities and
-// configuration values work here; the frame cycle and swap chains are in frames.cpp; gaze and
-// mixed reality fail with ZERIN_ERROR_NOT_IMPLEMENTED until their stage of the simulation
-// exists.
+// The runtime API of the simulated compositor runtime. Sessions, errors, event records, events,
+// frame records, settings, pose utilities and configuration values work here; the frame cycle
+// and swap chains are in frames.cpp, buttons and the event source in sim_events.cpp, gaze in
+// sim_gaze.cpp and mixed reality in sim_mixed_reality.cpp.
 #include <cmath>
 #include <cstring>
 
 #include "runtime_state.h"
+#include "sim_parts.h"
 
 using ZerinSim::Call;
 using ZerinSim::FrameInfoRecord;
@@ -73,10 +73,12 @@ ZERINLIB_API ZerinSession zerin_SessionInitWithLayerId(int64_t layerId) {
 }
 
 ZERINLIB_API void zerin_SessionShutDown(ZerinSession session) {
+  ZerinSim::FinishedStreams finished;  // the session's streams, joined once the lock is released
   Call call("zerin_SessionShutDown");
   call.arguments(session);
   if (call.injectedFailure() || !call.checkSession(session)) return;
   ZerinSim::endSessionFrames(call.state(), session);
+  ZerinSim::closeSessionParts(call.state(), session, finished);
   call.state().forget(session);
   call.state().sessions.erase(session);
 }
@@ -137,13 +139,6 @@ ZERINLIB_API int32_t zerin_PollEvent(ZerinSession session, ZerinEvent* event) {
   *event = pending.front();
   pending.pop_front();
   return call.result<int32_t>(1);
-}
-
-ZERINLIB_API int32_t zerin_GetButtonEvent(ZerinSession session, int64_t button, int64_t state) {
-  Call call("zerin_GetButtonEvent");
-  call.arguments(session, button, state);
-  call.notImplemented();
-  return call.result<int32_t>(0);
 }
 
 /* ---- Frame ------------------------------------------------------------------------------- */
@@ -214,49 +209,6 @@ ZERINLIB_API void zerin_LayoutDefaultViewports(ZerinSession session, ZerinViewpo
   std::memcpy(viewports, kDefaultViewports, sizeof kDefaultViewports);
 }
 
-/* ---- Gaze -------------------------------------------------------------------------------- */
-
-ZERINLIB_API void zerin_GazeInit(ZerinSession session) {
-  Call call("zerin_GazeInit");
-  call.arguments(session);
-  call.notImplemented();
-}
-
-ZERINLIB_API ZerinGazeSample zerin_GetGaze(ZerinSession session) {
-  Call call("zerin_GetGaze");
-  call.arguments(session);
-  call.notImplemented();
-  return ZerinGazeSample{};
-}
-
-ZERINLIB_API int32_t zerin_GetGazeArray(ZerinSession session, ZerinGazeSample* samples, int32_t capacity) {
-  Call call("zerin_GetGazeArray");
-  call.arguments(session, static_cast<const void*>(samples), capacity);
-  call.notImplemented();
-  return call.result<int32_t>(0);
-}
-
-ZERINLIB_API ZerinRawGazeSample zerin_GetRawGazeData(ZerinSession session) {
-  Call call("zerin_GetRawGazeData");
-  call.arguments(session);
-  call.notImplemented();
-  return ZerinRawGazeSample{};
-}
-
-ZERINLIB_API void zerin_RequestGazeCalibration(ZerinSession session) {
-  Call call("zerin_RequestGazeCalibration");
-  call.arguments(session);
-  call.notImplemented();
-}
-
-ZERINLIB_API void zerin_RequestGazeCalibrationWithParameters(ZerinSession session,
-                                                             const ZerinGazeCalibrationParameter* parameters,
-                                                             uint32_t count) {
-  Call call("zerin_RequestGazeCalibrationWithParameters");
-  call.arguments(session, static_cast<const void*>(parameters), count);
-  call.notImplemented();
-}
-
 /* ---- Pose, settings ---------------------------------------------------------------------- */
 
 ZERINLIB_API ZerinEulerAngles zerin_GetEulerAngles(double x, double y, double z, double w) {
@@ -291,7 +243,9 @@ ZERINLIB_API void zerin_SetSessionVisible(ZerinSession session, int32_t visible)
   Call call("zerin_SetSessionVisible");
   call.arguments(session, visible);
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  call.state().sessions[session]->visible = visible;
+  int32_t& current = call.state().sessions[session]->visible;
+  if ((current != 0) != (visible != 0)) ZerinSim::raiseEvent(call.state(), ZERIN_EVENT_VISIBILITY, visible ? 1 : 0);
+  current = visible;
 }
 
 ZERINLIB_API void zerin_SetSessionTransparent(ZerinSession session, int32_t transparent) {
@@ -340,70 +294,6 @@ ZERINLIB_API int32_t zerin_GetConfig(ZerinSession session, const char* key, char
     queued->second.pop_front();
   }
   return call.result(needed);
-}
-
-/* ---- Mixed reality ----------------------------------------------------------------------- */
-
-ZERINLIB_API void zerin_SyncProperties(ZerinSession session) {
-  Call call("zerin_SyncProperties");
-  call.arguments(session);
-  call.notImplemented();
-}
-
-ZERINLIB_API int32_t zerin_HasProperty(ZerinSession session, int64_t key) {
-  Call call("zerin_HasProperty");
-  call.arguments(session, key);
-  call.notImplemented();
-  return call.result<int32_t>(0);
-}
-
-ZERINLIB_API int32_t zerin_GetPropertyBool(ZerinSession session, int64_t key) {
-  Call call("zerin_GetPropertyBool");
-  call.arguments(session, key);
-  call.notImplemented();
-  return call.result<int32_t>(0);
-}
-
-ZERINLIB_API int32_t zerin_GetDataStreamConfigCount(ZerinSession session) {
-  Call call("zerin_GetDataStreamConfigCount");
-  call.arguments(session);
-  call.notImplemented();
-  return call.result<int32_t>(0);
-}
-
-ZERINLIB_API int32_t zerin_GetDataStreamConfigs(ZerinSession session, ZerinDataStreamConfig* configs,
-                                                int32_t count) {
-  Call call("zerin_GetDataStreamConfigs");
-  call.arguments(session, static_cast<const void*>(configs), count);
-  call.notImplemented();
-  return call.result<int32_t>(0);
-}
-
-ZERINLIB_API void zerin_StartDataStream(ZerinSession session, int64_t streamId, uint64_t channelMask,
-                                        ZerinStreamFrameCallback callback, void* userData) {
-  Call call("zerin_StartDataStream");
-  call.arguments(session, streamId, channelMask, reinterpret_cast<const void*>(callback),
-                 static_cast<const void*>(userData));
-  call.notImplemented();
-}
-
-ZERINLIB_API void zerin_StopDataStream(ZerinSession session, int64_t streamId) {
-  Call call("zerin_StopDataStream");
-  call.arguments(session, streamId);
-  call.notImplemented();
-}
-
-ZERINLIB_API ZerinOcclusionMesh* zerin_CreateOcclusionMesh(ZerinSession session, int32_t viewIndex, int32_t flags) {
-  Call call("zerin_CreateOcclusionMesh");
-  call.arguments(session, viewIndex, flags);
-  call.notImplemented();
-  return call.result<ZerinOcclusionMesh*>(nullptr);
-}
-
-ZERINLIB_API void zerin_FreeOcclusionMesh(ZerinOcclusionMesh* mesh) {
-  Call call("zerin_FreeOcclusionMesh");
-  call.arguments(static_cast<const void*>(mesh));
-  call.notImplemented();
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/task_memory.h"
+#include "plugin/events.h"
 #include "plugin/plugin_log.h"
 #include "plugin/stream_registry.h"
 #include "render/render_state.h"
@@ -120,6 +121,8 @@ void endSession() {
   session.store(nullptr);
   if (currentEvent) zerin_FreeEvent(currentEvent);
   currentEvent = nullptr;
+  // The delivered event went with the record; the getters read 0 until the next poll.
+  currentEventValid = false;
   pluginLog("EndSession done.");
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <regex>
 
 #include "zerin_sim_control.h"
@@ -129,39 +128,5 @@ TEST(SimEulerAngles, TurnQuaternionsIntoAnglesAboutEachAxis) {
   EXPECT_EQ(none.aroundX, 0);
   EXPECT_EQ(zerin_GetError(nullptr), ZERIN_ERROR_INVALID_ARGUMENT);
 }
-
-// Functions a later stage of the runtime completes fail visibly until then.
-struct Unfinished {
-  const char* name;
-  std::function<void(ZerinSession)> call;
-};
-
-void PrintTo(const Unfinished& function, std::ostream* out) { *out << function.name; }
-
-class UnfinishedFunctions : public SimRuntime, public ::testing::WithParamInterface<Unfinished> {};
-
-TEST_P(UnfinishedFunctions, FailWithNotImplementedAndSaySo) {
-  GetParam().call(session);
-  EXPECT_EQ(zerin_GetError(session), ZERIN_ERROR_NOT_IMPLEMENTED);
-  const std::string text = zerin_GetErrorDesc(ZERIN_ERROR_NOT_IMPLEMENTED);
-  EXPECT_EQ(text, std::string("Not implemented in this runtime: ") + GetParam().name);
-  EXPECT_EQ(ZerinSim::calls()[0].rfind(std::string(GetParam().name) + "(", 0), 0u);
-}
-
-#define UNFINISHED(function, ...) \
-  Unfinished { #function, [](ZerinSession s) { (void)s; (void)function(__VA_ARGS__); } }
-
-INSTANTIATE_TEST_SUITE_P(
-    Stages, UnfinishedFunctions,
-    ::testing::Values(
-        UNFINISHED(zerin_GetButtonEvent, s, 1, 1),
-        UNFINISHED(zerin_GazeInit, s), UNFINISHED(zerin_GetGaze, s), UNFINISHED(zerin_GetGazeArray, s, nullptr, 1),
-        UNFINISHED(zerin_GetRawGazeData, s), UNFINISHED(zerin_RequestGazeCalibration, s),
-        UNFINISHED(zerin_RequestGazeCalibrationWithParameters, s, nullptr, 0), UNFINISHED(zerin_SyncProperties, s),
-        UNFINISHED(zerin_HasProperty, s, 0xD000), UNFINISHED(zerin_GetPropertyBool, s, 0xD000),
-        UNFINISHED(zerin_GetDataStreamConfigCount, s), UNFINISHED(zerin_GetDataStreamConfigs, s, nullptr, 0),
-        UNFINISHED(zerin_StartDataStream, s, 1, ~0ull, nullptr, nullptr), UNFINISHED(zerin_StopDataStream, s, 1),
-        UNFINISHED(zerin_CreateOcclusionMesh, s, 0, 1), UNFINISHED(zerin_FreeOcclusionMesh, nullptr)),
-    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,0 +1,64 @@
+#pragma once
+// The simulated runtime's event source, gaze tracker and mixed-reality devices, as the rest of
+// the library reaches them. Every function here expects the library lock (RuntimeState::mutex)
+// to be held by its caller.
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "runtime_state.h"
+
+namespace ZerinSim {
+
+// The runtime clock: nanoseconds of the steady clock.
+inline int64_t runtimeClock() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+/* ---- Events (sim_events.cpp) ---------------------------------------------------------------- */
+
+// Queues one event for zerin_PollEvent, stamped with the runtime clock, while a session is
+// open (with none, nobody would be told).
+void raiseEvent(RuntimeState& state, int64_t type, int64_t data);
+// An event whose data is a 64-bit value made of two 32-bit halves.
+inline int64_t eventPair(uint32_t low, uint32_t high) {
+  return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
+}
+
+/* ---- Mixed reality (sim_mixed_reality.cpp) ------------------------------------------------ */
+
+// A started data stream with its delivery thread.
+class DataStream;
+
+// Streams taken out of the library's state under its lock. They are stopped and their threads
+// joined when this goes, which must be after the lock is released: a stream's callback may call
+// into the library. Declare one before the Call whose lock it must outlive.
+class FinishedStreams {
+ public:
+  FinishedStreams();
+  ~FinishedStreams();
+  FinishedStreams(const FinishedStreams&) = delete;
+  FinishedStreams& operator=(const FinishedStreams&) = delete;
+
+  void add(std::unique_ptr<DataStream> stream);
+
+ private:
+  std::vector<std::unique_ptr<DataStream>> streams;
+};
+
+/* ---- Session and library lifetime (each part's own state) ------------------------------------ */
+
+// A session closes: its gaze and properties go; its streams are handed back to join.
+void closeSessionParts(RuntimeState& state, ZerinSession session, FinishedStreams& finished);
+// Back to a fresh process: every part's state goes; all streams are handed back to join.
+void resetParts(RuntimeState& state, FinishedStreams& finished);
+
+void closeSessionGaze(ZerinSession session);
+void closeSessionMixedReality(ZerinSession session, FinishedStreams& finished);
+void resetEvents();
+void resetGaze();
+void resetMixedReality(FinishedStreams& finished);
+
+}  // namespace ZerinSim

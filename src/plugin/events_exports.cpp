@@ -1,0 +1,32 @@
+// Runtime events and buttons, for the scripts on their own thread.
+#include <exception>
+
+#include "platform/export.h"
+#include "plugin/events.h"
+#include "plugin/plugin_log.h"
+#include "plugin/session.h"
+
+ZERIN_C_EXPORT bool PollEvent(int64_t* outType) {
+  try {
+    return Zerin::pollEvent(outType);
+  } catch (const std::exception& error) {
+    // Only a failing lock throws here; it must not unwind into the engine.
+    Zerin::pluginLog("PollEvent failed: %s", error.what());
+    return false;
+  }
+}
+
+// One body for each width: the scripts pick the getter that names the event's meaning.
+ZERIN_C_EXPORT uint32_t GetEventForeground(void) { return Zerin::currentEventData32(); }
+ZERIN_C_EXPORT uint32_t GetEventHeadsetStandbyStatus(void) { return Zerin::currentEventData32(); }
+ZERIN_C_EXPORT uint32_t GetEventVisibility(void) { return Zerin::currentEventData32(); }
+
+ZERIN_C_EXPORT int64_t GetEventButton(void) { return Zerin::currentEventData64(); }
+ZERIN_C_EXPORT int64_t GetEventDataStreamStart(void) { return Zerin::currentEventData64(); }
+ZERIN_C_EXPORT int64_t GetEventDataStreamStop(void) { return Zerin::currentEventData64(); }
+ZERIN_C_EXPORT int64_t GetEventMRCameraPropertyChange(void) { return Zerin::currentEventData64(); }
+ZERIN_C_EXPORT int64_t GetEventMRDeviceStatus(void) { return Zerin::currentEventData64(); }
+
+ZERIN_C_EXPORT bool GetButtonEvent(int64_t button, int64_t state) {
+  return zerin_GetButtonEvent(Zerin::session.load(), button, state) != 0;
+}
