@@ -102,7 +102,10 @@ class DataStream {
         if (interval.count() > 0) wake.wait_until(lock, due, [this] { return stopping; });
         if (stopping) return;
       }
-      const int64_t timestamp = runtimeClock();
+      // The next frame is due one interval after this one began: frames are never closer.
+      const auto begun = std::chrono::steady_clock::now();
+      due = begun + interval;
+      const int64_t timestamp = std::chrono::duration_cast<std::chrono::nanoseconds>(begun.time_since_epoch()).count();
       for (uint64_t channel : {uint64_t{ZERIN_STREAM_CHANNEL_LEFT}, uint64_t{ZERIN_STREAM_CHANNEL_RIGHT}}) {
         if (!(channels & channel)) continue;
         // A moving gradient, different per channel, so that frames can be told apart.
@@ -121,10 +124,6 @@ class DataStream {
         frame.dataSize = pixels.size();
         callback(&frame, channel, userData);
       }
-      due += interval;
-      // After a stall, go on from now instead of delivering the missed frames at once.
-      const auto now = std::chrono::steady_clock::now();
-      if (due < now) due = now;
     }
   }
 

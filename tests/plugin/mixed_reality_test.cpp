@@ -203,12 +203,23 @@ struct Received {
   }
 };
 
+// Ends the session, and so every stream, when it goes: declared after the records that
+// callbacks write, it keeps them alive until no callback can run, also when an assertion ends
+// the test early.
+struct EndsSession {
+  const ZerinTest::PluginExports& plugin;
+  ~EndsSession() {
+    if (!plugin.IsSessionNull()) plugin.EndSession();
+  }
+};
+
 void stereoCallback(const void* frame, void* userData) { static_cast<Received*>(userData)->record("stereo", frame); }
 void depthCallback(const void* frame, void* userData) { static_cast<Received*>(userData)->record("depth", frame); }
 
 TEST_F(MixedReality, FramesReachTheRightCallbackWithTheScriptsUserDataOnTheDeliveryThread) {
   zerinsim_SetStreamFrameInterval(500);
   Received stereo("stereo"), depth("depth");
+  const EndsSession ends{plugin};
   ASSERT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo));
   ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &depth));
   ASSERT_TRUE(stereo.waitForFrames(6));
@@ -236,7 +247,8 @@ TEST_F(MixedReality, FramesReachTheRightCallbackWithTheScriptsUserDataOnTheDeliv
 
 TEST_F(MixedReality, EndSessionStopsEveryStreamBeforeShuttingTheSessionDown) {
   zerinsim_SetStreamFrameInterval(0);
-  Received stereo("stereo"), depth("depth");
+  Received stereo("stereo"), depth("depth"), later("depth");
+  const EndsSession ends{plugin};
   ASSERT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo));
   ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &depth));
   ASSERT_TRUE(stereo.waitForFrames(2));
@@ -258,13 +270,11 @@ TEST_F(MixedReality, EndSessionStopsEveryStreamBeforeShuttingTheSessionDown) {
 
   // A new session's stream runs while the old callbacks stay silent.
   ASSERT_TRUE(plugin.InitSession());
-  Received later("depth");
   ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &later));
   ASSERT_TRUE(later.waitForFrames(50));
   EXPECT_EQ(stereo.frameCount(), stereoAtEnd);
   EXPECT_EQ(depth.frameCount(), depthAtEnd);
   EXPECT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo)) << "EndSession emptied the registry";
-  plugin.EndSession();  // before the records the callbacks write go
 }
 
 /* ---- Starting and stopping while frames arrive -------------------------------------------- */
@@ -299,8 +309,9 @@ TEST_F(MixedReality, StartingAndStoppingThousandsOfTimesWhileFramesArriveMissesN
   constexpr int kCycles = 2000;
   zerinsim_SetStreamFrameInterval(0);  // frames back to back: every stop meets a busy stream
   Steady steady;
-  ASSERT_TRUE(devices.MRStartDataStream(2, &countSteadyFrame, &steady));
   std::vector<std::unique_ptr<Generation>> generations;  // kept, so that a late frame is counted
+  const EndsSession ends{plugin};
+  ASSERT_TRUE(devices.MRStartDataStream(2, &countSteadyFrame, &steady));
   int missedStops = 0, cyclesWithFrames = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     generations.push_back(std::make_unique<Generation>());
