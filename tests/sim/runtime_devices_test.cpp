@@ -120,7 +120,9 @@ TEST_F(SimDevices, GazeNeedsInitAndThenBuffersAtASteadyRateOldestFirst) {
   ASSERT_EQ(zerin_GetGazeArray(session, samples + 3, 5), 5);
   for (int i = 0; i < 8; ++i) {
     EXPECT_EQ(samples[i].frameIndex, i + 1) << "one sample a tick, oldest first";
-    if (i > 0) EXPECT_NEAR(static_cast<double>(samples[i].timestamp - samples[i - 1].timestamp), 1e6, 1.0);
+    if (i > 0) {
+      EXPECT_NEAR(static_cast<double>(samples[i].timestamp - samples[i - 1].timestamp), 1e6, 1.0);
+    }
     EXPECT_NEAR(std::hypot(samples[i].combinedDirection.x, samples[i].combinedDirection.y,
                            samples[i].combinedDirection.z),
                 1.0, 1e-9);
