@@ -43,8 +43,8 @@ ZERINLIB_API void zerinsim_QueueConfigValue(const char* key, const char* value);
 
 // The live object named as in the call log, or NULL (never made, or freed since).
 ZERINLIB_API void* zerinsim_FindObject(const char* name);
-// How many objects of a kind ("session", "event", "frameInfo", "submitInfo", "swapChain") are
-// live.
+// How many objects of a kind ("session", "event", "frameInfo", "submitInfo", "swapChain",
+// "occlusionMesh") are live.
 ZERINLIB_API int32_t zerinsim_LiveObjectCount(const char* kind);
 
 /* ---- Frame cycle and swap chains -------------------------------------------------------- */
