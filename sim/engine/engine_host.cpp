@@ -4,6 +4,8 @@
 #include <atomic>
 #include <cstdio>
 
+#include "gfx_textures.h"
+
 namespace ZerinSim {
 
 namespace {
@@ -87,6 +89,14 @@ bool EngineHost::startRendering() {
     return false;
   }
   return render.start(getRenderEventFunc());
+}
+
+Gfx::Ref<ID3D11Texture2D> EngineHost::createDepthTexture(UINT width, UINT height, const std::vector<float>& depth,
+                                                          uint8_t stencil) const {
+  if (!device() || depth.size() != size_t(width) * height) return nullptr;
+  return Gfx::createTexture(device(), width, height, DXGI_FORMAT_R32G8X24_TYPELESS,
+                            D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE,
+                            Gfx::depthStencilTexels(depth, stencil).data());
 }
 
 int EngineHost::rendererQueries() const {

@@ -56,6 +56,13 @@ class EngineHost {
 
   IUnityInterfaces* interfaces() { return &registry; }
   ID3D11Device* device() const { return graphicsDevice.device.get(); }
+
+  // A depth texture as the engine renders into: 32-bit float depth with 8-bit stencil
+  // (R32G8X24_TYPELESS), bindable as depth-stencil and as shader input through an
+  // R32_FLOAT_X8X24_TYPELESS view, filled with `depth` row by row (stencil `stencil`). Null
+  // without a device or when the values do not fill width x height.
+  Gfx::Ref<ID3D11Texture2D> createDepthTexture(UINT width, UINT height, const std::vector<float>& depth,
+                                                uint8_t stencil = 0) const;
   const std::string& error() const { return lastError; }
 
   // What the plug-in asked of the engine.
