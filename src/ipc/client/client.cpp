@@ -1,0 +1,236 @@
+#include "ipc/client/client.h"
+
+#include <algorithm>
+#include <chrono>
+#include <limits>
+
+#include "logging/logger.h"
+#include "logging/utilities.h"
+#include "platform/named_pipe.h"
+#include "platform/system_error.h"
+
+namespace Zerin::IPC {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using InternalMessages::Ping;
+using InternalMessages::RequestHandshake;
+using InternalMessages::ResponseHandshake;
+
+constexpr const char* kConnectTag = "Zerin::IPC::Client::connect";
+constexpr const char* kConnectionErrorTag = "Zerin::IPC::Client::logConnectionErrorIfNecessary";
+constexpr const char* kMessageHandlerTag = "Zerin::IPC::Client::runMessageHandler";
+constexpr const char* kPingTag = "Zerin::IPC::Client::runPing";
+// The handshake's send step reports under the name log filters know it by: the function object
+// of the sending code.
+constexpr const char* kSendFunctionTag = "Zerin::IPC::Client::sendMessage::<lambda_1>::operator ()";
+
+constexpr int64_t kDefaultAttemptMs = 500;
+// A pipe that does not exist yet is looked for again this often.
+constexpr int64_t kMissingPipePollMs = 50;
+// After this long in one attempt a missing pipe fails the attempt.
+constexpr int64_t kMissingPipeLimitMs = 1000;
+constexpr int64_t kPingWriteLimitMs = 100;
+constexpr auto kPingInterval = std::chrono::seconds(1);
+
+int64_t millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+Client::Client(const std::string& clientName) : pipeName(kProgramManagerPipeName), clientName(clientName) {}
+
+Client::~Client() { disconnect(); }
+
+std::string Client::displayName() const { return clientName.empty() ? pipeName : clientName; }
+
+bool Client::hasThreads() const {
+  return thread.joinable() || messageHandlerThread.joinable() || pingThread.joinable();
+}
+
+bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
+  // A connection that died unnoticed by the reader still counts: the pipe is not probed.
+  if (getConnectionState() == ConnectionState::Connected) return true;
+  disconnect();
+
+  std::shared_ptr<ReadWritePipe> opened = tryConnection(pipeName, connectTimeoutMs);
+  if (!opened) return false;
+  {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    pipe = std::move(opened);
+  }
+  lastConnectionError = 0;
+
+  moduleHold = platform::ModuleHold::acquire();
+  start(pipe.get());
+  // The dispatcher delivers ResponseHandshake, so it runs before the request goes out.
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    messageHandlerRunning = true;
+  }
+  messageHandlerThread = std::thread(&Client::runMessageHandler, this);
+
+  RequestHandshake request;
+  request.clientName = clientName;
+  ResponseHandshake reply;
+  const bool ok = sendAndWait(
+      reply,
+      [&] {
+        if (sendMessage(request, handshakeTimeoutMs)) return true;
+        logMessage(kSendFunctionTag, LogLevel::Warning, "Failed to send message %s: %s",
+                   MessageTraits<RequestHandshake>::name, pipe->getErrorMessage().c_str());
+        return false;
+      },
+      handshakeTimeoutMs);
+
+  if (ok) {
+    handshakeResult = reply.result();
+    pingRunning = true;
+    pingThread = std::thread(&Client::runPing, this);
+    const auto previous = static_cast<ConnectionState>(
+        connectionState.exchange(static_cast<uint32_t>(ConnectionState::Connected)));
+    if (previous == ConnectionState::Lost) {
+      // The reader ended while the handshake ran. Its threads stay until the next connect or
+      // the destructor tears them down.
+      connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
+      return false;
+    }
+    return true;
+  }
+
+  const std::string reason = pipe->hasError() ? pipe->getErrorMessage() : std::string("Timeout");
+  logMessage(kConnectTag, LogLevel::Warning, "Handshake failed: %s", reason.c_str());
+  stopMessageHandler();
+  pipe->close();
+  stop();
+  {
+    std::lock_guard<std::mutex> lock(sendMutex);
+    pipe.reset();
+  }
+  connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
+  moduleHold.release();
+  return false;
+}
+
+void Client::disconnect() {
+  pingRunning = false;
+  stopMessageHandler();
+  if (pipe) {
+    // Ends the reader's blocked read.
+    pipe->close();
+    if (thread.joinable()) stop();
+    {
+      // The ping thread may be copying the pointer right now.
+      std::lock_guard<std::mutex> lock(sendMutex);
+      pipe.reset();
+    }
+    connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
+  }
+  if (pingThread.joinable()) {
+    // Not under pingMutex: a ping thread that misses this leaves after its current wait.
+    pingCondition.notify_one();
+    pingThread.join();
+  }
+  moduleHold.release();
+}
+
+void Client::stopMessageHandler() {
+  if (!messageHandlerThread.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    messageHandlerRunning = false;
+  }
+  queueCondition.notify_one();
+  messageHandlerThread.join();
+}
+
+std::shared_ptr<ReadWritePipe> Client::tryConnection(const std::string& name, int64_t timeoutMs) {
+  const int64_t attemptMs = timeoutMs != 0 ? timeoutMs : kDefaultAttemptMs;
+  for (;;) {
+    const Clock::time_point start = Clock::now();
+    for (;;) {
+      const int64_t elapsedMs = millisecondsSince(start);
+      if (elapsedMs >= attemptMs) {
+        platform::setLastSystemError(platform::kErrorTimeout);
+        break;
+      }
+      const int64_t remaining = attemptMs - elapsedMs;
+      const auto waitMs = static_cast<uint32_t>(std::min<int64_t>(remaining, platform::kWaitForever - 1));
+      if (platform::waitNamedPipe(name, waitMs)) {
+        const platform::Handle handle = platform::openNamedPipe(name);
+        if (handle != platform::invalidHandle()) return std::make_shared<ReadWritePipe>(name, handle);
+        // Another client took the free instance: wait for the next one.
+        if (platform::lastSystemError() == platform::kErrorPipeBusy) continue;
+        break;
+      }
+      if (platform::lastSystemError() != platform::kErrorFileNotFound) break;
+      if (millisecondsSince(start) >= kMissingPipeLimitMs) break;
+      // The service has not created its pipe yet: look again soon, so that a pipe created
+      // during the attempt is found quickly.
+      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(remaining, kMissingPipePollMs)));
+    }
+    logConnectionErrorIfNecessary(platform::lastSystemError());
+    if (timeoutMs != 0) return nullptr;
+  }
+}
+
+void Client::logConnectionErrorIfNecessary(uint32_t error) {
+  if (error != lastConnectionError) {
+    logMessage(kConnectionErrorTag, LogLevel::Error, "Failed to connect to server pipe: %s",
+               windowsErrorText(error).c_str());
+  }
+  lastConnectionError = error;
+}
+
+void Client::onMessage(const BinaryMessage& message) {
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    incomingMessages.push_back(message);
+  }
+  queueCondition.notify_one();
+}
+
+void Client::onDisconnected() { connectionState = static_cast<uint32_t>(ConnectionState::Lost); }
+
+void Client::runMessageHandler() {
+  setThreadName(platform::currentThread(), formatString("IPCClient (%s)", displayName().c_str()));
+  for (;;) {
+    std::vector<BinaryMessage> batch;
+    {
+      std::unique_lock<std::mutex> lock(queueMutex);
+      queueCondition.wait(lock, [this] { return !messageHandlerRunning || !incomingMessages.empty(); });
+      // Messages still queued wait for the dispatcher of the next connection.
+      if (!messageHandlerRunning) return;
+      batch.swap(incomingMessages);
+    }
+    for (const BinaryMessage& message : batch) {
+      const std::shared_ptr<ILayerByteMessageParser> parser = findParser(message.name);
+      if (parser) parser->parseMessage(message);
+      const bool anyRaw = invokeMessageHandlers(message);
+      if (!parser && !anyRaw)
+        logMessage(kMessageHandlerTag, LogLevel::Info, "No handlers for message '%s'", message.name.c_str());
+    }
+  }
+}
+
+void Client::runPing() {
+  setThreadName(platform::currentThread(), formatString("IPCClientPing (%s)", displayName().c_str()));
+  std::unique_lock<std::mutex> lock(pingMutex);
+  while (pingRunning) {
+    // One wait, no predicate: a notification or a spurious wake-up ends it early.
+    pingCondition.wait_until(lock, std::chrono::system_clock::now() + kPingInterval);
+    if (!pingRunning) break;
+    bool ok = false;
+    {
+      std::lock_guard<std::mutex> sendLock(sendMutex);
+      const std::shared_ptr<LayerByteMessage> frame = getParser<Ping>()->createMessage(Ping{});
+      std::shared_ptr<IBidirectionalByteStream> copy = pipe;
+      ok = LayerByteMessage::writeToPipe(copy, frame, kPingWriteLimitMs);
+    }
+    if (!ok) logMessage(kPingTag, LogLevel::Warning, "IPCClient %s: Failed to send ping!", displayName().c_str());
+  }
+}
+
+}  // namespace Zerin::IPC

@@ -1,0 +1,43 @@
+#pragma once
+
+namespace Zerin::platform {
+
+// A reference that keeps the module holding this code (a DLL, a shared object or the program)
+// loaded while it lives.
+//
+// Threads of a library must never outlive its code. On Windows a DLL's globals are destroyed
+// under the loader lock, where a thread cannot finish (its exit waits for that same lock), so
+// they cannot be joined there: a DLL whose threads run must not be unloaded at all, and keeps
+// itself loaded with this reference until they have been joined. POSIX systems destroy a
+// shared object's globals without such a lock, so joining works there and the reference holds
+// nothing.
+class ModuleHold {
+ public:
+  ModuleHold() = default;
+  ~ModuleHold() { release(); }
+  ModuleHold(ModuleHold&& other) noexcept : module(other.module) { other.module = nullptr; }
+  ModuleHold& operator=(ModuleHold&& other) noexcept;
+  ModuleHold(const ModuleHold&) = delete;
+  ModuleHold& operator=(const ModuleHold&) = delete;
+
+  // A reference to the module this function was linked into (empty where none is needed).
+  static ModuleHold acquire();
+  // Drops the reference. Never the last one from the module's own code while it runs: the
+  // caller's own reference (it is running the module's code) keeps the module loaded.
+  void release();
+  bool held() const { return module != nullptr; }
+
+ private:
+  void* module = nullptr;
+};
+
+// True where a module is held while its threads run: there, the globals of a DLL are destroyed
+// with threads still registered only when the process is ending, after the system has stopped
+// those threads (perhaps while they held locks).
+#if defined(_WIN32)
+constexpr bool kThreadsHoldTheirModule = true;
+#else
+constexpr bool kThreadsHoldTheirModule = false;
+#endif
+
+}  // namespace Zerin::platform

@@ -1,0 +1,182 @@
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+#include "client_test_support.h"
+#include "ipc/client/client.h"
+#include "ipc/program_manager_messages.h"
+#include "logging/utilities.h"
+#include "platform/system_error.h"
+#include "platform/thread_name.h"
+#include "program_manager_service.h"
+
+namespace {
+
+using namespace ZerinTest;
+using Zerin::BinaryMessage;
+using Zerin::IPC::Client;
+using Zerin::ProgramManagerMessages::RestartActiveClient;
+using ZerinSim::ProgramManagerService;
+
+// Notes the name of every frame the reader hands over, before it is queued.
+class CountingClient : public Client {
+ public:
+  using Client::Client;
+  ~CountingClient() override { disconnect(); }
+
+  bool waitForArrival(const std::string& name) {
+    std::unique_lock<std::mutex> lock(mutex);
+    return arrivedChanged.wait_for(lock, 5s, [&] {
+      return std::find(arrived.begin(), arrived.end(), name) != arrived.end();
+    });
+  }
+
+ protected:
+  void onMessage(const BinaryMessage& message) override {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      arrived.push_back(message.name);
+    }
+    arrivedChanged.notify_all();
+    Client::onMessage(message);
+  }
+
+ private:
+  std::mutex mutex;  // guards arrived
+  std::condition_variable arrivedChanged;
+  std::vector<std::string> arrived;
+};
+
+TEST(ClientDispatch, MessagesArrivingWhileAHandlerIsBusyAreDispatchedInArrivalOrder) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  CountingClient client("Tester");
+
+  std::mutex mutex;  // guards handled, blocked and released
+  std::condition_variable changed;
+  std::vector<std::string> handled;
+  bool blocked = false;
+  bool released = false;
+  Zerin::MessageHandler token = client.addMessageHandler([&](const BinaryMessage& message) {
+    std::unique_lock<std::mutex> lock(mutex);
+    if (message.name == "Block") {
+      blocked = true;
+      changed.notify_all();
+      changed.wait(lock, [&] { return released; });
+    }
+    handled.push_back(message.name);
+    changed.notify_all();
+  });
+  ASSERT_TRUE(client.connect(0, 1000));
+
+  ASSERT_TRUE(service.push(1, "Block", {}));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return blocked; }));
+  }
+  ASSERT_TRUE(service.push(1, "First", {1}));
+  ASSERT_TRUE(service.push(1, "Second", {2, 2}));
+  ASSERT_TRUE(client.waitForArrival("Second"));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    released = true;
+    changed.notify_all();
+    ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return handled.size() == 4; }));
+    EXPECT_EQ(handled, (std::vector<std::string>{"ResponseHandshake", "Block", "First", "Second"}));
+  }
+  EXPECT_EQ(countLines("--- [Zerin::IPC::Client::runMessageHandler]"), 0u);
+}
+
+TEST(ClientDispatch, AMessageNobodyHandlesGivesOneInfoLineAndTheNextIsDispatched) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  Client client("Tester");
+  std::mutex mutex;
+  std::condition_variable changed;
+  int restarts = 0;
+  Zerin::MessageHandler token = client.getParser<RestartActiveClient>()->addHandler([&](const RestartActiveClient&) {
+    std::lock_guard<std::mutex> lock(mutex);
+    ++restarts;
+    changed.notify_all();
+  });
+  ASSERT_TRUE(client.connect(0, 1000));
+
+  ASSERT_TRUE(service.push(1, "Mystery", {1, 2, 3}));
+  ASSERT_TRUE(service.push(1, "RestartActiveClient", std::vector<uint8_t>(8, 0)));
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    ASSERT_TRUE(changed.wait_for(lock, 5s, [&] { return restarts == 1; }));
+  }
+  EXPECT_EQ(linesStartingWith("--- [Zerin::IPC::Client::runMessageHandler]"),
+            std::vector<std::string>{"--- [Zerin::IPC::Client::runMessageHandler] No handlers for message 'Mystery'"});
+}
+
+TEST(ClientDispatch, ThreadsAreNamedAfterTheClientOrElseThePipe) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  for (const std::string& name : {std::string("Tester"), std::string()}) {
+    SCOPED_TRACE(name);
+    Client client(name);
+    std::mutex mutex;
+    std::wstring threadName;
+    Zerin::MessageHandler token = client.addMessageHandler([&](const BinaryMessage&) {
+      std::lock_guard<std::mutex> lock(mutex);
+      threadName = Zerin::platform::currentThreadDescription();
+    });
+    ASSERT_TRUE(client.connect(0, 1000));
+    ASSERT_TRUE(eventually([&] {
+      std::lock_guard<std::mutex> lock(mutex);
+      return !threadName.empty();
+    }));
+    const std::string expected = "IPCClient (" + client.displayName() + ")";
+    std::lock_guard<std::mutex> lock(mutex);
+    EXPECT_EQ(threadName, std::wstring(expected.begin(), expected.end()));
+  }
+}
+
+TEST(ClientSend, WritesOneWholeFrameAndFailsQuietlyWithoutAConnection) {
+  ProgramManagerService service;
+  Client client("Tester");
+  EXPECT_FALSE(client.sendMessage(Numbered{1, 2}, 0));
+  EXPECT_FALSE(client.sendMessage(Numbered{1, 2}, 100));
+  EXPECT_TRUE(logLines().empty());
+
+  ASSERT_TRUE(service.start());
+  ASSERT_TRUE(client.connect(0, 1000));
+  // Without a limit it returns once the service has read the frame.
+  ASSERT_TRUE(client.sendMessage(Numbered{7, 0xABCDu}, 0));
+  ASSERT_TRUE(service.waitUntil([&] { return service.frames("Numbered").size() == 1; }, 5s));
+  const auto frame = service.frames("Numbered")[0];
+  EXPECT_EQ(frame.size, 16u + 8u + 8u);
+  EXPECT_EQ(frame.payload, (std::vector<uint8_t>{7, 0, 0, 0, 0xCD, 0xAB, 0, 0}));
+
+  ASSERT_TRUE(client.sendMessage(RestartActiveClient{}, 1000));
+  ASSERT_TRUE(service.waitUntil([&] { return service.frames("RestartActiveClient").size() == 1; }, 5s));
+  EXPECT_EQ(service.frames("RestartActiveClient")[0].size, 43u);
+  EXPECT_EQ(service.frames("RestartActiveClient")[0].payload, std::vector<uint8_t>(8, 0));
+}
+
+TEST(ClientPing, APingThatCannotBeWrittenWithin100MsIsLoggedAndPingingGoesOn) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  Client client("Tester");
+  ASSERT_TRUE(client.connect(0, 1000));
+  service.setReading(false);
+  // Fill the pipe: the service reads nothing any more.
+  Blob blob;
+  blob.bytes.assign(2 << 20, 0x5A);
+  EXPECT_FALSE(client.sendMessage(blob, 300));
+
+  const std::string pingFailed = "WAR [Zerin::IPC::Client::runPing] IPCClient Tester: Failed to send ping!";
+  ASSERT_TRUE(waitForLines(pingFailed, 2, 5s));
+  const std::string timeout = Zerin::windowsErrorText(Zerin::platform::kErrorTimeout);
+  // The blob's write and each ping's report the time-out on the transport's side.
+  EXPECT_GE(countLines("WAR [Zerin::LayerByteMessage::writeToPipe] Failed to send message: " + timeout), 3u);
+  EXPECT_EQ(countLines("WAR [Zerin::LayerByteMessage::writeToPipe]"),
+            countLines("WAR [Zerin::LayerByteMessage::writeToPipe] Failed to send message: " + timeout));
+  EXPECT_TRUE(client.isConnected());
+}
+
+}  // namespace
