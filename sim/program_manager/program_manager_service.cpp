@@ -8,6 +8,7 @@
 #include "ipc/pipe_server.h"
 #include "ipc/read_write_pipe.h"
 #include "logging/utilities.h"
+#include "platform/system_error.h"
 
 namespace ZerinSim {
 
@@ -188,14 +189,15 @@ class ServiceConnection : public Zerin::LayerByteMessageReceiver {
   std::thread writer;
 };
 
-ProgramManagerService::ProgramManagerService(std::string pipeName) : pipeName(std::move(pipeName)) {}
+ProgramManagerService::ProgramManagerService(std::string pipeName, uint32_t maxInstances)
+    : pipeName(std::move(pipeName)), maxInstances(maxInstances) {}
 
 ProgramManagerService::~ProgramManagerService() { stop(); }
 
 bool ProgramManagerService::start() {
   std::lock_guard<std::mutex> lifecycle(lifecycleMutex);
   if (server) return true;
-  auto created = std::make_unique<Zerin::PipeServer>(pipeName);
+  auto created = std::make_unique<Zerin::PipeServer>(pipeName, maxInstances);
   if (!created->listen()) return false;
   server = std::move(created);
   {
@@ -212,6 +214,7 @@ void ProgramManagerService::stop() {
   {
     std::lock_guard<std::mutex> lock(mutex);
     running = false;
+    notifyChanged();
   }
   if (server) server->stop();
   if (acceptThread.joinable()) acceptThread.join();
@@ -238,7 +241,12 @@ void ProgramManagerService::runAccept() {
   Zerin::setThreadName(Zerin::platform::currentThread(), "ProgramManagerService accept");
   for (;;) {
     std::shared_ptr<Zerin::ReadWritePipe> pipe = server->accept();
-    if (!pipe) return;
+    if (!pipe) {
+      // Every instance is taken: serve the next client once one has left.
+      if (server->getErrorCode() != Zerin::platform::kErrorPipeBusy || !waitForEnded()) return;
+      reap();
+      continue;
+    }
     reap();
     std::lock_guard<std::mutex> lock(mutex);
     if (!running) return;
@@ -424,6 +432,15 @@ bool ProgramManagerService::waitUntil(const std::function<bool()>& condition, st
 void ProgramManagerService::notifyChanged() {
   ++generation;
   changed.notify_all();
+}
+
+bool ProgramManagerService::waitForEnded() {
+  std::unique_lock<std::mutex> lock(mutex);
+  changed.wait(lock, [&] {
+    return !running || std::any_of(connections.begin(), connections.end(),
+                                   [](const auto& entry) { return entry.second->hasEnded(); });
+  });
+  return running;
 }
 
 std::vector<std::shared_ptr<ServiceConnection>> ProgramManagerService::takeEnded() {

@@ -59,7 +59,9 @@ class ServiceConnection;
 // reading, go away and come back (stop, start).
 class ProgramManagerService {
  public:
-  explicit ProgramManagerService(std::string pipeName = kProgramManagerPipe);
+  // At most `maxInstances` clients are served at once (the pipe's instances); later ones find
+  // the pipe busy until one leaves.
+  explicit ProgramManagerService(std::string pipeName = kProgramManagerPipe, uint32_t maxInstances = 255);
   ~ProgramManagerService();
   ProgramManagerService(const ProgramManagerService&) = delete;
   ProgramManagerService& operator=(const ProgramManagerService&) = delete;
@@ -118,8 +120,11 @@ class ProgramManagerService {
   void notifyChanged();
   std::shared_ptr<ServiceConnection> findConnection(uint64_t id) const;
   std::vector<std::shared_ptr<ServiceConnection>> takeEnded();
+  // Waits until a connection has ended (true) or the service stops (false).
+  bool waitForEnded();
 
   const std::string pipeName;
+  const uint32_t maxInstances;
 
   // Guards everything below except the accept thread itself and lifecycle, which only
   // start() and stop() touch (from one thread at a time).

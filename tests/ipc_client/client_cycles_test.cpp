@@ -14,12 +14,7 @@ using Zerin::IPC::Client;
 using Zerin::IPC::ConnectionState;
 using ZerinSim::ProgramManagerService;
 
-// Wine makes every pipe operation a round trip to its server: fewer cycles there, the same paths.
-#if defined(_WIN32)
-constexpr uint32_t kCycles = 100;
-#else
 constexpr uint32_t kCycles = 300;
-#endif
 constexpr uint32_t kRestartEvery = 10;
 
 // Connect, send and disconnect over and over, with the service killed and brought back every

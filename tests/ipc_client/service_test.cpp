@@ -98,7 +98,9 @@ TEST(ProgramManagerServiceProgram, AnswersAHandshakeAndGoesAwayWhenItsInputEnds)
   const int status = pclose(input);
 #endif
   EXPECT_EQ(status, 0);
-  if (connected) EXPECT_TRUE(eventually([&] { return client.getConnectionState() == ConnectionState::Lost; }));
+  if (connected) {
+    EXPECT_TRUE(eventually([&] { return client.getConnectionState() == ConnectionState::Lost; }));
+  }
 }
 
 }  // namespace

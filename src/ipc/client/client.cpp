@@ -225,6 +225,9 @@ void Client::runPing() {
     bool ok = false;
     {
       std::lock_guard<std::mutex> sendLock(sendMutex);
+      // A teardown that began while this thread waited for the lock has released the pipe or
+      // is about to: that is no failure to report.
+      if (!pingRunning) break;
       const std::shared_ptr<LayerByteMessage> frame = getParser<Ping>()->createMessage(Ping{});
       std::shared_ptr<IBidirectionalByteStream> copy = pipe;
       ok = LayerByteMessage::writeToPipe(copy, frame, kPingWriteLimitMs);
