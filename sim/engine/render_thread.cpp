@@ -16,7 +16,15 @@ bool RenderThread::start(UnityRenderingEvent eventCallback) {
 void RenderThread::issuePluginEvent(int32_t eventId) {
   {
     std::lock_guard<std::mutex> lock(mutex);
-    queue.push_back(eventId);
+    queue.push_back({eventId, {}});
+  }
+  wake.notify_one();
+}
+
+void RenderThread::issueTask(std::function<void()> task) {
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    queue.push_back({0, std::move(task)});
   }
   wake.notify_one();
 }
@@ -43,11 +51,19 @@ void RenderThread::run() {
   for (;;) {
     wake.wait(lock, [this] { return stopping || !queue.empty(); });
     if (queue.empty()) break;  // stopping, and everything issued has run
-    const int32_t eventId = queue.front();
+    Work work = std::move(queue.front());
     queue.pop_front();
     busy = true;
     lock.unlock();
-    callback(eventId);
+    if (work.task) {
+      work.task();
+    } else if (eventObserver) {
+      const auto start = std::chrono::steady_clock::now();
+      callback(work.eventId);
+      eventObserver(work.eventId, std::chrono::steady_clock::now() - start);
+    } else {
+      callback(work.eventId);
+    }
     lock.lock();
     busy = false;
     if (queue.empty()) idle.notify_all();

@@ -1,7 +1,9 @@
 #pragma once
+#include <chrono>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -22,6 +24,13 @@ class RenderThread {
   bool start(UnityRenderingEvent callback);
   // Queues one event for the render thread and returns at once.
   void issuePluginEvent(int32_t eventId);
+  // Queues the engine's own render-thread work (drawing, read-back), run in order with the
+  // plug-in's events; returns at once.
+  void issueTask(std::function<void()> task);
+  // Called on the render thread after each plug-in event with the time the callback took.
+  // Set it before start().
+  using EventObserver = std::function<void(int32_t eventId, std::chrono::nanoseconds duration)>;
+  void setEventObserver(EventObserver observer) { eventObserver = std::move(observer); }
   // Returns when every event issued so far has run.
   void waitUntilIdle();
   // Runs what is still queued, then ends and joins the thread.
@@ -35,10 +44,15 @@ class RenderThread {
   std::mutex mutex;  // guards queue, busy and stopping
   std::condition_variable wake;  // an event was queued or stop was asked for
   std::condition_variable idle;  // the queue ran empty and no event is running
-  std::deque<int32_t> queue;
+  struct Work {
+    int32_t eventId;              // plug-in event, when `task` is empty
+    std::function<void()> task;   // engine work
+  };
+  std::deque<Work> queue;
   bool busy = false;
   bool stopping = false;
   UnityRenderingEvent callback = nullptr;  // set before the thread starts, read only by it
+  EventObserver eventObserver;             // likewise
   std::thread thread;  // joined by stop()
 };
 

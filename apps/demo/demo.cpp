@@ -1,0 +1,444 @@
+#include "demo.h"
+
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <set>
+#include <thread>
+
+#include "engine_host.h"
+#include "gfx_textures.h"
+#include "openvr/tracker_link.h"
+#include "plugin_api.h"
+#include "program_manager_service.h"
+#include "zerin_sim_control.h"
+
+namespace ZerinDemo {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using ZerinSim::Gfx::Ref;
+
+constexpr UINT kImageSize = 256;      // engine textures and swap-chain images, square
+constexpr int kViews = Zerin::kViewsPerLayer;
+constexpr int32_t kFrameSync = 20, kFrameStart = 10, kFrameSubmit = 11, kSwapchainRequests = 13, kEventPoll = 14;
+
+// What the engine "renders" for view `view` of frame `frame`: a colour and a depth that follow
+// the pose's frame index, so that every frame's images differ and can be checked exactly.
+uint8_t channel(int64_t frame, int view, int salt) {
+  return static_cast<uint8_t>((frame * (3 + salt) + view * 61 + salt * 97) & 0xFF);
+}
+uint32_t frameColour(int64_t frame, int view) {
+  return channel(frame, view, 0) | channel(frame, view, 1) << 8 | channel(frame, view, 2) << 16 | 0xFFu << 24;
+}
+float frameDepth(int64_t frame, int view) {
+  return 0.25f + static_cast<float>((frame * 7 + view * 13) % 64) / 128.0f;  // exact in float
+}
+
+// Plug-in log lines reach the script callback; the demo counts them and shows them on request.
+std::atomic<int64_t> logLines{0};
+std::atomic<int64_t> logErrors{0};
+std::atomic<bool> verboseLog{false};
+void onPluginLog(const char* message) {
+  ++logLines;
+  if (!std::strncmp(message, "Error:", 6) || !std::strncmp(message, "Got an error", 12)) ++logErrors;
+  if (verboseLog) std::printf("  plug-in: %s\n", message);
+}
+
+std::atomic<int64_t> streamFrames{0};
+void onStreamFrame(const void* frame, void* userData) {
+  if (frame && userData == &streamFrames) ++streamFrames;
+}
+
+std::atomic<int64_t> programManagerMessages{0};
+void onProgramManagerMessage(int32_t, const char* name, int32_t nameLength, const uint8_t*, int32_t) {
+  if (name && nameLength > 0) ++programManagerMessages;
+}
+
+// The engine's own textures for one view: the colour it renders and its depth.
+struct EngineView {
+  Ref<ID3D11Texture2D> colour;
+  Ref<ID3D11RenderTargetView> colourTarget;
+  Ref<ID3D11Texture2D> depth;
+  Ref<ID3D11DepthStencilView> depthTarget;
+};
+
+bool createEngineView(ID3D11Device* device, EngineView& view) {
+  view.colour = ZerinSim::Gfx::createTexture(device, kImageSize, kImageSize, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                             D3D11_BIND_RENDER_TARGET | D3D11_BIND_SHADER_RESOURCE, nullptr);
+  view.depth = ZerinSim::Gfx::createTexture(device, kImageSize, kImageSize, DXGI_FORMAT_R32G8X24_TYPELESS,
+                                            D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE, nullptr);
+  if (!view.colour || !view.depth) return false;
+  if (FAILED(device->CreateRenderTargetView(view.colour.get(), nullptr, view.colourTarget.put()))) return false;
+  D3D11_DEPTH_STENCIL_VIEW_DESC desc{};
+  desc.Format = DXGI_FORMAT_D32_FLOAT_S8X24_UINT;
+  desc.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
+  return SUCCEEDED(device->CreateDepthStencilView(view.depth.get(), &desc, view.depthTarget.put()));
+}
+
+struct RenderTiming {
+  std::mutex mutex;  // guards events
+  std::vector<std::pair<int32_t, double>> events;  // plug-in event and its microseconds, in order
+};
+
+void summariseTiming(RenderTiming& timing, Summary& summary) {
+  std::vector<double> plugin, sync;
+  double current = -1;
+  std::lock_guard<std::mutex> lock(timing.mutex);
+  for (const auto& [eventId, micros] : timing.events) {
+    if (eventId == kFrameSync) {
+      if (current >= 0) plugin.push_back(current);
+      current = 0;
+      sync.push_back(micros);
+    } else if (current >= 0) {
+      current += micros;
+    }
+  }
+  if (current >= 0) plugin.push_back(current);
+  summary.pluginMicroseconds = percentiles(plugin);
+  summary.syncMicroseconds = percentiles(sync);
+}
+
+std::string trackedDeviceLine(uint32_t index, const vr::TrackedDevicePose_t& pose) {
+  static const char* const classes[] = {"invalid", "HMD", "controller", "tracker", "base station", "display"};
+  const auto deviceClass = Zerin::openVR::GetTrackedDeviceClass(index);
+  char model[128] = "", serial[128] = "";
+  vr::ETrackedPropertyError error{};
+  Zerin::openVR::GetStringTrackedDeviceProperty(index, vr::Prop_ModelNumber_String, model, sizeof model, &error);
+  Zerin::openVR::GetStringTrackedDeviceProperty(index, vr::Prop_SerialNumber_String, serial, sizeof serial, &error);
+  const auto role = Zerin::openVR::GetControllerRoleForTrackedDeviceIndex(index);
+  const auto& m = pose.mDeviceToAbsoluteTracking.m;
+  char line[512];
+  std::snprintf(line, sizeof line, "[%u] %-10s %s%s  model \"%s\"  serial %s  at (%.2f, %.2f, %.2f)%s", index,
+                static_cast<int>(deviceClass) < 6 ? classes[deviceClass] : "?",
+                role == vr::TrackedControllerRole_LeftHand ? "(left) " : role == vr::TrackedControllerRole_RightHand ? "(right) " : "",
+                "", model, serial, m[0][3], m[1][3], m[2][3], pose.bPoseIsValid ? "" : " (no pose)");
+  return line;
+}
+
+void readTrackedDevices(Summary& summary) {
+  if (!Zerin::openVR::init()) {
+    summary.failures.push_back("OpenVR did not initialise");
+    return;
+  }
+  vr::TrackedDevicePose_t poses[vr::k_unMaxTrackedDeviceCount]{};
+  Zerin::openVR::GetDeviceToAbsoluteTrackingPose(vr::TrackingUniverseStanding, 0.0f, poses, vr::k_unMaxTrackedDeviceCount);
+  for (uint32_t index = 0; index < vr::k_unMaxTrackedDeviceCount; ++index) {
+    if (Zerin::openVR::GetTrackedDeviceClass(index) == vr::TrackedDeviceClass_Invalid) continue;
+    ++summary.trackedDevices;
+    summary.trackedDeviceLines.push_back(trackedDeviceLine(index, poses[index]));
+  }
+  Zerin::openVR::shutdown();
+  if (summary.trackedDevices == 0) summary.failures.push_back("OpenVR reported no tracked device");
+}
+
+}  // namespace
+
+Summary runDemo(const Options& options) {
+  Summary summary;
+  const auto started = Clock::now();
+  verboseLog = options.verbose;
+  const auto expect = [&](bool condition, const std::string& what) {
+    if (!condition) summary.failures.push_back(what);
+    return condition;
+  };
+
+  // The program manager service the runtime would run beside the application.
+  ZerinSim::ProgramManagerService service;
+  expect(service.start(), "the program manager service could not create its pipe");
+
+  // The engine: load the plug-in with a Direct3D 11 device, as the engine does at start-up.
+  ZerinSim::EngineHost host({true, true, true});
+  PluginApi api;
+  std::string missing;
+  if (!expect(host.openLibrary(), "the plug-in did not load: " + host.error()) ||
+      !expect(api.resolve(host, missing), "the plug-in lacks the export " + missing)) {
+    return summary;
+  }
+  api.SetDebugLog(onPluginLog);
+  summary.pluginLoaded = expect(host.callPluginLoad(), "UnityPluginLoad failed");
+  ID3D11Device* device = host.device();
+  if (!expect(summary.pluginLoaded && device, "no graphics device")) return summary;
+
+  RenderTiming timing;
+  auto& render = host.renderThread();
+  render.setEventObserver([&timing](int32_t eventId, std::chrono::nanoseconds duration) {
+    std::lock_guard<std::mutex> lock(timing.mutex);
+    timing.events.emplace_back(eventId, std::chrono::duration<double, std::micro>(duration).count());
+  });
+  expect(host.startRendering(), "the render thread did not start");
+
+  zerinsim_SetFrameRate(options.frameRate);
+  zerinsim_SetCallLogging(0);  // a long run must not grow the runtime's call log
+  summary.sessionOpened = expect(api.InitSession(), "InitSession failed");
+  if (!summary.sessionOpened) return summary;
+
+  // Swap chains: one colour and one depth swap chain per view of every layer.
+  const int layers = options.layers;
+  std::vector<Zerin::SwapchainSlot*> colourSlots, depthSlots;
+  const Zerin::SwapchainConfig colourConfig{kImageSize, kImageSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
+                                            ZERIN_SWAPCHAIN_USAGE_COLOUR};
+  const Zerin::SwapchainConfig depthConfig{kImageSize, kImageSize, DXGI_FORMAT_R32_TYPELESS, 1, 1,
+                                           ZERIN_SWAPCHAIN_USAGE_DEPTH};
+  for (int i = 0; i < layers * kViews; ++i) {
+    colourSlots.push_back(api.QueueCreateD3D11Swapchain(&colourConfig));
+    depthSlots.push_back(api.QueueCreateD3D11Swapchain(&depthConfig));
+  }
+  render.issuePluginEvent(kSwapchainRequests);
+
+  // The engine's textures, made and drawn on the render thread like everything of the device.
+  EngineView views[kViews];
+  bool texturesMade = false;
+  render.issueTask([&] {
+    texturesMade = true;
+    for (auto& view : views) texturesMade = createEngineView(device, view) && texturesMade;
+  });
+  render.waitUntilIdle();
+  bool swapChainsMade = true;
+  for (int i = 0; i < layers * kViews; ++i)
+    swapChainsMade = swapChainsMade && colourSlots[i] && colourSlots[i]->handle && depthSlots[i] && depthSlots[i]->handle;
+  if (!expect(texturesMade, "the engine textures could not be made") ||
+      !expect(swapChainsMade, "the runtime did not make every swap chain")) {
+    api.EndSession();
+    return summary;
+  }
+
+  // Everything else a VR application starts with.
+  expect(api.InitGaze(), "InitGaze failed");
+  summary.mixedRealityAvailable = api.MRIsAvailable();
+  bool streamStarted = false;
+  if (expect(summary.mixedRealityAvailable, "mixed reality is not available") &&
+      expect(api.MRSupportsDataStream(1), "no camera stream of kind 1 is offered")) {
+    streamStarted = expect(api.MRStartDataStream(1, onStreamFrame, &streamFrames), "MRStartDataStream(1) failed");
+  }
+  for (int32_t view = 0; view < 2; ++view) {
+    int32_t vertices = 0;
+    void* data = nullptr;
+    void* mesh = api.CreateOcclusionMesh(view, &vertices, &data);
+    if (expect(mesh && data && vertices > 0, "no occlusion mesh for view " + std::to_string(view))) {
+      summary.occlusionVertices[view] = vertices;
+      api.FreeOcclusionMesh(mesh);
+    }
+  }
+  api.SetProgramManagerUnityMessageHandler(onProgramManagerMessage);
+  const int32_t client = api.ProgramManagerClient_Create();
+  summary.programManagerConnected =
+      expect(api.ProgramManagerClient_Connect(client), "the program manager client did not connect");
+  if (summary.programManagerConnected) {
+    api.ProgramManagerClient_RestartActiveClient(client);
+    service.push(service.lastClientId(), "ActiveClientChanged", {1, 0, 0, 0});
+  }
+
+  // The application: one frame per runtime sync.
+  const int64_t frames = std::max<int64_t>(1, std::llround(options.seconds * options.frameRate));
+  const int64_t checkFrame = std::min<int64_t>(10, frames - 1);
+  std::set<int64_t> poseFrames;
+  std::vector<uint8_t> gaze(216);
+  std::vector<Zerin::SubmissionLayer> submission(static_cast<size_t>(layers));
+  int64_t received = 0, rejected = 0, layersReceived = 0;
+  const double depthParams[4] = {0.1, 100.0, 0.0, 1.0};
+  const double extraDepthParams[2] = {1.0, 0.0};
+  auto nextProgress = Clock::now() + std::chrono::seconds(1);
+  std::printf("Running %.1f s at %.0f Hz: %d layer%s of %d views with colour and depth, %ux%u images\n",
+              options.seconds, options.frameRate, layers, layers == 1 ? "" : "s", kViews, kImageSize, kImageSize);
+
+  for (int64_t frame = 0; frame < frames; ++frame) {
+    render.issuePluginEvent(kFrameSync);
+    api.SyncRenderThread();
+    Zerin::FramePoseData poseData{};
+    api.GetFramePoseData(&poseData);
+    const auto poseFrame = static_cast<int64_t>(std::llround(poseData.views[0].pose.m[3]));
+    poseFrames.insert(poseFrame);
+
+    // Draw: each view's colour and depth follow the frame the pose belongs to; the engine's
+    // first view stays bound, as an engine leaves its targets between passes.
+    render.issueTask([&views, &host, poseFrame] {
+      ID3D11DeviceContext* context = nullptr;
+      host.device()->GetImmediateContext(&context);
+      for (int v = 0; v < kViews; ++v) {
+        const uint32_t colour = frameColour(poseFrame, v);
+        const float rgba[4] = {(colour & 0xFF) / 255.0f, (colour >> 8 & 0xFF) / 255.0f, (colour >> 16 & 0xFF) / 255.0f, 1.0f};
+        context->ClearRenderTargetView(views[v].colourTarget.get(), rgba);
+        context->ClearDepthStencilView(views[v].depthTarget.get(), D3D11_CLEAR_DEPTH, frameDepth(poseFrame, v), 0);
+      }
+      ID3D11RenderTargetView* target = views[0].colourTarget.get();
+      context->OMSetRenderTargets(1, &target, views[0].depthTarget.get());
+      context->Release();
+    });
+
+    for (int l = 0; l < layers; ++l) {
+      Zerin::SubmissionLayer& layer = submission[static_cast<size_t>(l)];
+      std::memset(&layer, 0, sizeof layer);
+      layer.layerParam0 = l;  // sort order: later layers on top
+      layer.layerParam1 = 0;
+      for (int v = 0; v < kViews; ++v) {
+        Zerin::SubmissionView& view = layer.views[v];
+        const int i = l * kViews + v;
+        view.matrix0 = poseData.views[v].pose;
+        view.matrix1 = poseData.views[v].projection;
+        view.colourSlot = colourSlots[static_cast<size_t>(i)];
+        view.colourViewport = {0, 0, static_cast<int32_t>(kImageSize), static_cast<int32_t>(kImageSize), 0};
+        view.colourTexture = views[v].colour.get();
+        view.hasDepth = 1;
+        view.depthSlot = depthSlots[static_cast<size_t>(i)];
+        view.depthViewport = view.colourViewport;
+        view.depthTexture = views[v].depth.get();
+        std::memcpy(view.depthParams, depthParams, sizeof depthParams);
+        std::memcpy(view.extraDepthParams, extraDepthParams, sizeof extraDepthParams);
+        view.hasExtraDepthParams = l == 0;
+      }
+    }
+    api.QueueSubmission(layers, submission.data());
+    render.issuePluginEvent(kFrameStart);
+    render.issuePluginEvent(kFrameSubmit);
+    render.issuePluginEvent(kEventPoll);
+
+    // What the runtime received, read on the render thread right after the submission.
+    render.issueTask([&, frame, poseFrame] {
+      for (const auto& submitted : ZerinSim::submittedFrames()) {
+        ++received;
+        layersReceived += submitted.submit.layerCount;
+        if (submitted.error != 0) ++rejected;
+      }
+      zerinsim_ClearSubmittedFrames();
+      if (frame != checkFrame) return;
+      ID3D11DeviceContext* context = nullptr;
+      host.device()->GetImmediateContext(&context);
+      ID3D11RenderTargetView* boundTarget = nullptr;
+      ID3D11DepthStencilView* boundDepth = nullptr;
+      context->OMGetRenderTargets(1, &boundTarget, &boundDepth);
+      summary.engineTargetsRestored = boundTarget == views[0].colourTarget.get() && boundDepth == views[0].depthTarget.get();
+      if (boundTarget) boundTarget->Release();
+      if (boundDepth) boundDepth->Release();
+      context->Release();
+      for (int i = 0; i < layers * kViews; ++i) {
+        const int v = i % kViews;
+        ZerinSimSwapChainState state{};
+        if (zerinsim_GetSwapChainState(colourSlots[static_cast<size_t>(i)]->handle, &state) && state.lastReleased >= 0) {
+          const auto texels = ZerinSim::readSwapChainImage(colourSlots[static_cast<size_t>(i)]->handle, state.lastReleased);
+          const auto pixels = ZerinSim::Gfx::rgbaPixels(texels);
+          summary.colourPixelsChecked += kImageSize * kImageSize;
+          for (uint32_t pixel : pixels) summary.colourPixelsMatched += pixel == frameColour(poseFrame, v);
+        }
+        if (zerinsim_GetSwapChainState(depthSlots[static_cast<size_t>(i)]->handle, &state) && state.lastReleased >= 0) {
+          const auto texels = ZerinSim::readSwapChainImage(depthSlots[static_cast<size_t>(i)]->handle, state.lastReleased);
+          summary.depthPixelsChecked += kImageSize * kImageSize;
+          for (size_t t = 0; t + 4 <= texels.size(); t += 4) {
+            float depth;
+            std::memcpy(&depth, &texels[t], 4);
+            summary.depthPixelsMatched += depth == frameDepth(poseFrame, v);
+          }
+        }
+      }
+    });
+
+    int64_t type = 0;
+    while (api.PollEvent(&type)) ++summary.eventsDelivered;
+    while (api.GetOldestGazeIfAvailable(gaze.data())) ++summary.gazeSamples;
+    summary.framesIssued = frame + 1;
+
+    if (Clock::now() >= nextProgress) {
+      nextProgress += std::chrono::seconds(1);
+      std::printf("  frame %5lld  pose frame %lld  events %lld  gaze samples %lld  stream frames %lld\n",
+                  static_cast<long long>(frame + 1), static_cast<long long>(poseFrame),
+                  static_cast<long long>(summary.eventsDelivered), static_cast<long long>(summary.gazeSamples),
+                  static_cast<long long>(streamFrames.load()));
+      std::fflush(stdout);
+    }
+  }
+  render.waitUntilIdle();
+
+  // Shut down as an application does: streams, program manager, swap chains, session.
+  if (streamStarted) api.MRStopDataStream(1);
+  summary.streamFrames = streamFrames;
+  const uint64_t serviceClient = service.lastClientId();
+  service.waitUntil([&] { return service.frames("RestartActiveClient").size() >= 1; }, std::chrono::seconds(2));
+  api.ProgramManagerClient_Destroy(client);
+  for (const auto& frame : service.frames("RestartActiveClient")) summary.serviceRestartRequests += frame.size == 43;
+  summary.servicePings = service.client(serviceClient).pings;
+  summary.programManagerMessages = programManagerMessages;
+  for (size_t i = 0; i < colourSlots.size(); ++i) {
+    api.QueueDestroySwapchain(colourSlots[i]);
+    api.QueueDestroySwapchain(depthSlots[i]);
+  }
+  render.issuePluginEvent(kSwapchainRequests);
+  render.waitUntilIdle();
+  api.EndSession();
+  render.issueTask([&views] {
+    for (auto& view : views) view = EngineView{};
+  });
+  render.waitUntilIdle();
+  host.unload();
+  service.stop();
+
+  readTrackedDevices(summary);
+
+  summariseTiming(timing, summary);
+  summary.framesSubmitted = received;
+  summary.framesRejected = rejected;
+  summary.framesDropped = summary.framesIssued - received;
+  summary.layersSubmitted = layersReceived;
+  summary.poseFramesSeen = static_cast<int64_t>(poseFrames.size());
+  summary.pluginLogLines = logLines;
+  summary.pluginErrorLines = logErrors;
+  summary.seconds = std::chrono::duration<double>(Clock::now() - started).count();
+
+  expect(received == summary.framesIssued, "the runtime received " + std::to_string(received) + " of " +
+                                               std::to_string(summary.framesIssued) + " frames");
+  expect(rejected == 0, std::to_string(rejected) + " frames were rejected by the runtime");
+  expect(layersReceived == received * layers, "layers went missing on the way to the runtime");
+  expect(summary.poseFramesSeen == summary.framesIssued, "GetFramePoseData did not show a new frame every frame");
+  expect(summary.colourPixelsChecked > 0 && summary.colourPixelsMatched == summary.colourPixelsChecked,
+         "the colour images do not hold what the engine rendered");
+  expect(summary.depthPixelsChecked > 0 && summary.depthPixelsMatched == summary.depthPixelsChecked,
+         "the depth images do not hold the engine's depth");
+  expect(summary.engineTargetsRestored, "the engine's render targets were not bound again after the frame");
+  expect(summary.eventsDelivered > 0, "no runtime event reached the application");
+  expect(summary.gazeSamples > 0, "no gaze sample was read");
+  expect(!streamStarted || summary.streamFrames > 0, "no camera stream frame arrived");
+  expect(summary.programManagerMessages >= 2, "the engine callback did not receive the service's messages");
+  expect(summary.serviceRestartRequests == 1, "the service did not read exactly one restart request");
+  expect(options.seconds < 1.5 || summary.servicePings >= 1, "the service received no ping");
+  expect(summary.pluginErrorLines == 0, std::to_string(summary.pluginErrorLines) + " runtime errors were logged");
+  return summary;
+}
+
+void printSummary(const Options& options, const Summary& s) {
+  const auto count = [](int64_t value) { return static_cast<long long>(value); };
+  std::printf("\nSummary (%.1f s)\n", s.seconds);
+  std::printf("  frames           %lld issued, %lld received by the runtime, %lld rejected, %lld dropped (%lld layers)\n",
+              count(s.framesIssued), count(s.framesSubmitted), count(s.framesRejected), count(s.framesDropped),
+              count(s.layersSubmitted));
+  std::printf("  render thread    in the plug-in per frame: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
+              s.pluginMicroseconds.median, s.pluginMicroseconds.p99, s.pluginMicroseconds.max);
+  std::printf("                   waiting for the frame sync: median %.2f ms\n", s.syncMicroseconds.median / 1000.0);
+  std::printf("  images           colour %lld/%lld pixels and depth %lld/%lld texels read back as rendered\n",
+              count(s.colourPixelsMatched), count(s.colourPixelsChecked), count(s.depthPixelsMatched),
+              count(s.depthPixelsChecked));
+  std::printf("  engine targets   %s\n", s.engineTargetsRestored ? "bound again after the frame" : "NOT restored");
+  std::printf("  poses            %lld distinct frames read with GetFramePoseData\n", count(s.poseFramesSeen));
+  std::printf("  events           %lld delivered\n", count(s.eventsDelivered));
+  std::printf("  gaze             %lld samples\n", count(s.gazeSamples));
+  std::printf("  mixed reality    %s; %lld camera stream frames\n", s.mixedRealityAvailable ? "available" : "not available",
+              count(s.streamFrames));
+  std::printf("  occlusion mesh   %d vertices (left), %d (right)\n", s.occlusionVertices[0], s.occlusionVertices[1]);
+  std::printf("  program manager  %s; %lld messages to the engine; the service read %lld pings and %lld restart request%s\n",
+              s.programManagerConnected ? "connected" : "NOT connected", count(s.programManagerMessages),
+              count(s.servicePings), count(s.serviceRestartRequests), s.serviceRestartRequests == 1 ? "" : "s");
+  std::printf("  tracked devices  %d\n", s.trackedDevices);
+  for (const auto& line : s.trackedDeviceLines) std::printf("                   %s\n", line.c_str());
+  std::printf("  plug-in log      %lld lines, %lld runtime errors\n", count(s.pluginLogLines), count(s.pluginErrorLines));
+  if (s.failures.empty()) {
+    std::printf("Result: OK (%d layer%s, %.0f Hz)\n", options.layers, options.layers == 1 ? "" : "s", options.frameRate);
+  } else {
+    std::printf("Result: FAILED\n");
+    for (const auto& failure : s.failures) std::printf("  - %s\n", failure.c_str());
+  }
+  std::fflush(stdout);
+}
+
+}  // namespace ZerinDemo
