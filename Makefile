@@ -11,7 +11,7 @@ build: deps
 	@for p in linux linux-tsan windows; do cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; done
 
 bench: deps
-	@cmake --preset linux-release >/dev/null && cmake --build --preset linux-release --target bench_transport bench_logging
+	@cmake --preset linux-release >/dev/null && cmake --build --preset linux-release --target bench_transport bench_logging bench_render
 	@for b in build/linux-release/bin/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under

@@ -22,12 +22,12 @@ void FormatLine(benchmark::State& state) {
 }
 BENCHMARK(FormatLine);
 
-void FormatLineWithClock(benchmark::State& state) {
+void ReadLocalTime(benchmark::State& state) {
   for (auto _ : state) {
     const auto now = Zerin::platform::localTimeNow();
     benchmark::DoNotOptimize(now);
   }
 }
-BENCHMARK(FormatLineWithClock);
+BENCHMARK(ReadLocalTime);
 
 }  // namespace

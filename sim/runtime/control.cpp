@@ -48,6 +48,12 @@ ZERINLIB_API void zerinsim_RaiseError(int64_t code) {
   state.pendingError = code;
 }
 
+ZERINLIB_API void zerinsim_SetCallLogging(int32_t enabled) {
+  auto& state = RuntimeState::instance();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.callLogging = enabled != 0;
+}
+
 ZERINLIB_API int32_t zerinsim_CallCount(void) {
   auto& state = RuntimeState::instance();
   auto lock = locked(state);

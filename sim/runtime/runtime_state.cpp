@@ -16,6 +16,7 @@ void RuntimeState::reset() {
   pendingError = 0;
   injectedFailures.clear();
   calls.clear();
+  callLogging = true;
   sessions.clear();
   events.clear();
   frameInfos.clear();
@@ -72,6 +73,7 @@ Call::Call(const char* name) : runtime(RuntimeState::instance()), lock(runtime.m
 }
 
 Call::~Call() {
+  if (!runtime.callLogging) return;
   std::string line = function + "(" + argumentText + ")";
   if (!resultText.empty()) line += " -> " + resultText;
   runtime.calls.push_back(std::move(line));

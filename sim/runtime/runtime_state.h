@@ -51,6 +51,7 @@ class RuntimeState {
   ZerinErrorCode pendingError = 0;
   std::map<std::string, std::deque<ZerinErrorCode>> injectedFailures;
   std::vector<std::string> calls;
+  bool callLogging = true;  // off for long runs (the demo), where the log would only grow
 
   std::map<ZerinSession, std::unique_ptr<SessionRecord>> sessions;
   std::map<ZerinEvent*, std::unique_ptr<ZerinEvent>> events;
@@ -97,6 +98,7 @@ class Call {
 
   template <class... Arguments>
   void arguments(const Arguments&... values) {
+    if (!runtime.callLogging) return;
     std::string list;
     ((list += (list.empty() ? "" : ", ") + text(values)), ...);
     argumentText = list;

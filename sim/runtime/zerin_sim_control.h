@@ -30,6 +30,8 @@ ZERINLIB_API void zerinsim_FailNextCall(const char* function, int64_t code);
 ZERINLIB_API void zerinsim_RaiseError(int64_t code);
 
 ZERINLIB_API int32_t zerinsim_CallCount(void);
+// Call logging is on after a reset; a long run turns it off so the log does not grow.
+ZERINLIB_API void zerinsim_SetCallLogging(int32_t enabled);
 // Copies line `index` of the call log into `buffer`; returns the size it needs, terminator
 // included (0 when there is no such line). Writes only when `size` is enough.
 ZERINLIB_API int32_t zerinsim_GetCall(int32_t index, char* buffer, int32_t size);

@@ -501,6 +501,11 @@ uint64_t SoftContext::rasterizeDepthCopy(UINT drawCount, UINT drawStart, std::st
   const long x1 = std::min<long>(target->width(targetSubresource), static_cast<long>(firstPixel(vp.TopLeftX + vp.Width)));
   const long y1 = std::min<long>(target->height(targetSubresource), static_cast<long>(firstPixel(vp.TopLeftY + vp.Height)));
 
+  // Read once: the pixel loop below runs for every texel of the viewport.
+  const UINT inputWidth = input ? input->width(srvSubresource) : 0;
+  const UINT inputHeight = input ? input->height(srvSubresource) : 0;
+  const DXGI_FORMAT inputFormat = srv ? srv->desc().Format : DXGI_FORMAT_UNKNOWN;
+
   uint64_t written = 0;
   auto drawTriangle = [&](UINT i0, UINT i1, UINT i2) {
     Point points[3];
@@ -535,8 +540,7 @@ uint64_t SoftContext::rasterizeDepthCopy(UINT drawCount, UINT drawStart, std::st
         const UINT u = static_cast<UINT>(cx - 0.5f);
         const UINT v = static_cast<UINT>(cy - 0.5f);
         float depth = 0.0f;
-        if (input && u < input->width(srvSubresource) && v < input->height(srvSubresource))
-          loadRed(srv->desc().Format, input->texel(srvSubresource, u, v), depth);
+        if (u < inputWidth && v < inputHeight) loadRed(inputFormat, input->texel(srvSubresource, u, v), depth);
         depth = std::clamp(depth, minDepth, maxDepth);
         if (!depthDesc.DepthEnable) continue;
         uint8_t* texel = target->texel(targetSubresource, static_cast<UINT>(x), static_cast<UINT>(y));
