@@ -11,17 +11,17 @@ build: deps
 	@for p in linux linux-tsan windows; do cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; done
 
 bench: deps
-	@cmake --preset linux-release >/dev/null && cmake --build --preset linux-release --target bench_transport bench_logging bench_render
+	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render
 	@for b in build/linux-release/bin/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under
 # Wine with the real Direct3D 11 device. Pass options with ARGS="--seconds 10 --layers 4".
 demo: deps
-	@cmake --preset linux-release >/dev/null && cmake --build --preset linux-release --target zerin_demo >/dev/null
+	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release zerin_demo
 	@build/linux-release/bin/zerin_demo $(ARGS)
 
 demo-windows: deps
-	@cmake --preset windows >/dev/null && cmake --build --preset windows --target zerin_demo >/dev/null
+	@cmake --preset windows >/dev/null && scripts/quiet-build windows zerin_demo
 	@scripts/windows-session scripts/wine-run build/windows/bin/zerin_demo.exe $(ARGS)
 
 clean:
