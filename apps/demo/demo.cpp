@@ -218,7 +218,7 @@ Summary runDemo(const Options& options) {
   for (int32_t view = 0; view < 2; ++view) {
     int32_t vertices = 0;
     void* data = nullptr;
-    void* mesh = api.CreateOcclusionMesh(view, &vertices, &data);
+    ZerinOcclusionMesh* mesh = api.CreateOcclusionMesh(view, &vertices, &data);
     if (expect(mesh && data && vertices > 0, "no occlusion mesh for view " + std::to_string(view))) {
       summary.occlusionVertices[view] = vertices;
       api.FreeOcclusionMesh(mesh);
@@ -239,7 +239,7 @@ Summary runDemo(const Options& options) {
   const int64_t frames = std::max<int64_t>(1, std::llround(options.seconds * options.frameRate));
   const int64_t checkFrame = std::min<int64_t>(10, frames - 1);
   std::set<int64_t> poseFrames;
-  std::vector<uint8_t> gaze(216);
+  ZerinGazeSample gaze{};
   std::vector<Zerin::SubmissionLayer> submission(static_cast<size_t>(layers));
   int64_t received = 0, rejected = 0, layersReceived = 0;
   const double depthParams[4] = {0.1, 100.0, 0.0, 1.0};
@@ -340,7 +340,7 @@ Summary runDemo(const Options& options) {
 
     int64_t type = 0;
     while (api.PollEvent(&type)) ++summary.eventsDelivered;
-    while (api.GetOldestGazeIfAvailable(gaze.data())) ++summary.gazeSamples;
+    while (api.GetOldestGazeIfAvailable(&gaze)) ++summary.gazeSamples;
     summary.framesIssued = frame + 1;
 
     if (Clock::now() >= nextProgress) {

@@ -1,6 +1,6 @@
 #pragma once
 // The plug-in's exports as the engine's scripts see them: resolved by name from the loaded
-// library, with the signatures the scripts declare.
+// library. The pointer types match the definitions exactly (UBSan checks calls through them).
 #include <cstdint>
 #include <string>
 
@@ -27,13 +27,13 @@ struct PluginApi {
   bool (*PollEvent)(int64_t*) = nullptr;
   uint32_t (*GetEventVisibility)() = nullptr;
   bool (*InitGaze)() = nullptr;
-  bool (*GetOldestGazeIfAvailable)(void*) = nullptr;
+  bool (*GetOldestGazeIfAvailable)(ZerinGazeSample*) = nullptr;
   bool (*MRIsAvailable)() = nullptr;
   bool (*MRSupportsDataStream)(int64_t) = nullptr;
   bool (*MRStartDataStream)(int64_t, StreamFrameCallback, void*) = nullptr;
   void (*MRStopDataStream)(int64_t) = nullptr;
-  void* (*CreateOcclusionMesh)(int32_t, int32_t*, void**) = nullptr;
-  void (*FreeOcclusionMesh)(void*) = nullptr;
+  ZerinOcclusionMesh* (*CreateOcclusionMesh)(int32_t, int32_t*, void**) = nullptr;
+  void (*FreeOcclusionMesh)(ZerinOcclusionMesh*) = nullptr;
   int32_t (*ProgramManagerClient_Create)() = nullptr;
   void (*ProgramManagerClient_Destroy)(int32_t) = nullptr;
   bool (*ProgramManagerClient_IsConnected)(int32_t) = nullptr;
