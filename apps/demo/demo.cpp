@@ -23,7 +23,7 @@ namespace {
 using Clock = std::chrono::steady_clock;
 using ZerinSim::Gfx::Ref;
 
-constexpr UINT kImageSize = 256;      // engine textures and swap-chain images, square
+constexpr UINT kImageSize = 128;  // engine textures and swap-chain images, square (the Linux stand-in draws depth on the CPU)
 constexpr int kViews = Zerin::kViewsPerLayer;
 constexpr int32_t kFrameSync = 20, kFrameStart = 10, kFrameSubmit = 11, kSwapchainRequests = 13, kEventPoll = 14;
 
