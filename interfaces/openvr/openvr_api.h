@@ -125,8 +125,6 @@ enum EVRButtonId : int32_t {
   k_EButton_Axis2 = 34,
   k_EButton_Axis3 = 35,
   k_EButton_Axis4 = 36,
-  k_EButton_SteamVR_Touchpad = k_EButton_Axis0,
-  k_EButton_SteamVR_Trigger = k_EButton_Axis1,
   k_EButton_Max = 64,
 };
 
