@@ -2,41 +2,30 @@
 
 namespace ZerinTest {
 
-namespace {
-
-template <class Function>
-bool bindOne(const ZerinSim::EngineHost& host, const char* name, Function& target) {
-  target = host.function<Function>(name);
-  EXPECT_NE(target, nullptr) << name << " is not exported";
-  return target != nullptr;
-}
-
-}  // namespace
-
 bool DeviceExports::bind(const ZerinSim::EngineHost& host) {
   bool ok = true;
-  ok &= bindOne(host, "PollEvent", PollEvent);
-  ok &= bindOne(host, "GetEventForeground", GetEventForeground);
-  ok &= bindOne(host, "GetEventHeadsetStandbyStatus", GetEventHeadsetStandbyStatus);
-  ok &= bindOne(host, "GetEventVisibility", GetEventVisibility);
-  ok &= bindOne(host, "GetEventButton", GetEventButton);
-  ok &= bindOne(host, "GetEventDataStreamStart", GetEventDataStreamStart);
-  ok &= bindOne(host, "GetEventDataStreamStop", GetEventDataStreamStop);
-  ok &= bindOne(host, "GetEventMRCameraPropertyChange", GetEventMRCameraPropertyChange);
-  ok &= bindOne(host, "GetEventMRDeviceStatus", GetEventMRDeviceStatus);
-  ok &= bindOne(host, "GetButtonEvent", GetButtonEvent);
-  ok &= bindOne(host, "InitGaze", InitGaze);
-  ok &= bindOne(host, "GetGaze", GetGaze);
-  ok &= bindOne(host, "GetOldestGazeIfAvailable", GetOldestGazeIfAvailable);
-  ok &= bindOne(host, "GetRawGazeData", GetRawGazeData);
-  ok &= bindOne(host, "RequestGazeCalibration", RequestGazeCalibration);
-  ok &= bindOne(host, "RequestGazeCalibrationWithParameters", RequestGazeCalibrationWithParameters);
-  ok &= bindOne(host, "MRIsAvailable", MRIsAvailable);
-  ok &= bindOne(host, "MRSupportsDataStream", MRSupportsDataStream);
-  ok &= bindOne(host, "MRStartDataStream", MRStartDataStream);
-  ok &= bindOne(host, "MRStopDataStream", MRStopDataStream);
-  ok &= bindOne(host, "CreateOcclusionMesh", CreateOcclusionMesh);
-  ok &= bindOne(host, "FreeOcclusionMesh", FreeOcclusionMesh);
+  ok &= bindExport(host, "PollEvent", PollEvent);
+  ok &= bindExport(host, "GetEventForeground", GetEventForeground);
+  ok &= bindExport(host, "GetEventHeadsetStandbyStatus", GetEventHeadsetStandbyStatus);
+  ok &= bindExport(host, "GetEventVisibility", GetEventVisibility);
+  ok &= bindExport(host, "GetEventButton", GetEventButton);
+  ok &= bindExport(host, "GetEventDataStreamStart", GetEventDataStreamStart);
+  ok &= bindExport(host, "GetEventDataStreamStop", GetEventDataStreamStop);
+  ok &= bindExport(host, "GetEventMRCameraPropertyChange", GetEventMRCameraPropertyChange);
+  ok &= bindExport(host, "GetEventMRDeviceStatus", GetEventMRDeviceStatus);
+  ok &= bindExport(host, "GetButtonEvent", GetButtonEvent);
+  ok &= bindExport(host, "InitGaze", InitGaze);
+  ok &= bindExport(host, "GetGaze", GetGaze);
+  ok &= bindExport(host, "GetOldestGazeIfAvailable", GetOldestGazeIfAvailable);
+  ok &= bindExport(host, "GetRawGazeData", GetRawGazeData);
+  ok &= bindExport(host, "RequestGazeCalibration", RequestGazeCalibration);
+  ok &= bindExport(host, "RequestGazeCalibrationWithParameters", RequestGazeCalibrationWithParameters);
+  ok &= bindExport(host, "MRIsAvailable", MRIsAvailable);
+  ok &= bindExport(host, "MRSupportsDataStream", MRSupportsDataStream);
+  ok &= bindExport(host, "MRStartDataStream", MRStartDataStream);
+  ok &= bindExport(host, "MRStopDataStream", MRStopDataStream);
+  ok &= bindExport(host, "CreateOcclusionMesh", CreateOcclusionMesh);
+  ok &= bindExport(host, "FreeOcclusionMesh", FreeOcclusionMesh);
   return ok;
 }
 

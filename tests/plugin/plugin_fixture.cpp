@@ -10,34 +10,27 @@ std::mutex messagesMutex;  // guards messages and observer; the plug-in logs fro
 std::vector<std::string> messages;
 void (*observer)(const std::string&) = nullptr;
 
-template <class Function>
-bool bindOne(const ZerinSim::EngineHost& host, const char* name, Function& target) {
-  target = host.function<Function>(name);
-  EXPECT_NE(target, nullptr) << name << " is not exported";
-  return target != nullptr;
-}
-
 }  // namespace
 
 bool PluginExports::bind(const ZerinSim::EngineHost& host) {
   bool ok = true;
-  ok &= bindOne(host, "SetDebugLog", SetDebugLog);
-  ok &= bindOne(host, "InitSession", InitSession);
-  ok &= bindOne(host, "InitSessionWithLayerId", InitSessionWithLayerId);
-  ok &= bindOne(host, "EndSession", EndSession);
-  ok &= bindOne(host, "IsSessionNull", IsSessionNull);
-  ok &= bindOne(host, "GetSession", GetSession);
-  ok &= bindOne(host, "IsZerinSystemInstalled", IsZerinSystemInstalled);
-  ok &= bindOne(host, "GetError", GetError);
-  ok &= bindOne(host, "GetErrorMessage", GetErrorMessage);
-  ok &= bindOne(host, "SetSessionVisible", SetSessionVisible);
-  ok &= bindOne(host, "SetSessionTransparent", SetSessionTransparent);
-  ok &= bindOne(host, "SendHeartBeat", SendHeartBeat);
-  ok &= bindOne(host, "ResetPose", ResetPose);
-  ok &= bindOne(host, "SetConfig", SetConfig);
-  ok &= bindOne(host, "GetConfig", GetConfig);
-  ok &= bindOne(host, "GetRenderTextureFormat", GetRenderTextureFormat);
-  ok &= bindOne(host, "GetEulerAngles", GetEulerAngles);
+  ok &= bindExport(host, "SetDebugLog", SetDebugLog);
+  ok &= bindExport(host, "InitSession", InitSession);
+  ok &= bindExport(host, "InitSessionWithLayerId", InitSessionWithLayerId);
+  ok &= bindExport(host, "EndSession", EndSession);
+  ok &= bindExport(host, "IsSessionNull", IsSessionNull);
+  ok &= bindExport(host, "GetSession", GetSession);
+  ok &= bindExport(host, "IsZerinSystemInstalled", IsZerinSystemInstalled);
+  ok &= bindExport(host, "GetError", GetError);
+  ok &= bindExport(host, "GetErrorMessage", GetErrorMessage);
+  ok &= bindExport(host, "SetSessionVisible", SetSessionVisible);
+  ok &= bindExport(host, "SetSessionTransparent", SetSessionTransparent);
+  ok &= bindExport(host, "SendHeartBeat", SendHeartBeat);
+  ok &= bindExport(host, "ResetPose", ResetPose);
+  ok &= bindExport(host, "SetConfig", SetConfig);
+  ok &= bindExport(host, "GetConfig", GetConfig);
+  ok &= bindExport(host, "GetRenderTextureFormat", GetRenderTextureFormat);
+  ok &= bindExport(host, "GetEulerAngles", GetEulerAngles);
   return ok;
 }
 

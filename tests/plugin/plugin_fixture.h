@@ -14,6 +14,14 @@
 
 namespace ZerinTest {
 
+// Resolves one export of the loaded plug-in into `target`; a missing export fails the test.
+template <class Function>
+bool bindExport(const ZerinSim::EngineHost& host, const char* name, Function& target) {
+  target = host.function<Function>(name);
+  EXPECT_NE(target, nullptr) << name << " is not exported";
+  return target != nullptr;
+}
+
 using Zerin::RenderTextureDesc;
 
 // The plug-in's exports, looked up by name as the scripts bind them.

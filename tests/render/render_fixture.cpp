@@ -2,25 +2,14 @@
 
 namespace ZerinTest {
 
-namespace {
-
-template <class Function>
-bool bindOne(const ZerinSim::EngineHost& host, const char* name, Function& target) {
-  target = host.function<Function>(name);
-  EXPECT_NE(target, nullptr) << name << " is not exported";
-  return target != nullptr;
-}
-
-}  // namespace
-
 bool RenderExports::bind(const ZerinSim::EngineHost& host) {
   bool ok = true;
-  ok &= bindOne(host, "GetRenderEventFunc", GetRenderEventFunc);
-  ok &= bindOne(host, "QueueCreateD3D11Swapchain", QueueCreateD3D11Swapchain);
-  ok &= bindOne(host, "QueueDestroySwapchain", QueueDestroySwapchain);
-  ok &= bindOne(host, "QueueSubmission", QueueSubmission);
-  ok &= bindOne(host, "GetFramePoseData", GetFramePoseData);
-  ok &= bindOne(host, "SyncRenderThread", SyncRenderThread);
+  ok &= bindExport(host, "GetRenderEventFunc", GetRenderEventFunc);
+  ok &= bindExport(host, "QueueCreateD3D11Swapchain", QueueCreateD3D11Swapchain);
+  ok &= bindExport(host, "QueueDestroySwapchain", QueueDestroySwapchain);
+  ok &= bindExport(host, "QueueSubmission", QueueSubmission);
+  ok &= bindExport(host, "GetFramePoseData", GetFramePoseData);
+  ok &= bindExport(host, "SyncRenderThread", SyncRenderThread);
   return ok;
 }
 
