@@ -59,6 +59,22 @@ Call make(const char* method, std::vector<const void*> objects, std::vector<doub
   return call;
 }
 
+// The end every accepted view creation shares: without an out pointer only the check is made
+// (S_FALSE, as the real device answers); otherwise the view is made and handed out.
+template <class View, class Interface, class Desc>
+HRESULT handOutView(SoftDevice* device, const char* method, ID3D11Resource* resource, SoftTexture* texture,
+                    const Desc& desc, const std::vector<double>& values, Interface** out) {
+  if (!out) {
+    device->record(make(method, {resource, nullptr}, values, S_FALSE));
+    return S_FALSE;
+  }
+  auto* view = new View(device, texture, desc);
+  view->AddRef();
+  *out = view;
+  device->record(make(method, {resource, static_cast<Interface*>(view)}, values, S_OK));
+  return S_OK;
+}
+
 }  // namespace
 
 bool interfaceIn(REFIID riid, std::initializer_list<const IID*> iids) {
@@ -330,15 +346,7 @@ HRESULT SoftDevice::CreateShaderResourceView(ID3D11Resource* pResource, const D3
   } else {
     return refuse("view dimension not supported");
   }
-  if (!ppSRView) {
-    record(make("CreateShaderResourceView", {pResource, nullptr}, values, S_FALSE));
-    return S_FALSE;
-  }
-  auto* view = new SoftShaderResourceView(this, texture, desc);
-  view->AddRef();
-  *ppSRView = view;
-  record(make("CreateShaderResourceView", {pResource, static_cast<ID3D11ShaderResourceView*>(view)}, values, S_OK));
-  return S_OK;
+  return handOutView<SoftShaderResourceView>(this, "CreateShaderResourceView", pResource, texture, desc, values, ppSRView);
 }
 
 HRESULT SoftDevice::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
@@ -376,15 +384,7 @@ HRESULT SoftDevice::CreateRenderTargetView(ID3D11Resource* pResource, const D3D1
   } else {
     return refuse("view dimension not supported");
   }
-  if (!ppRTView) {
-    record(make("CreateRenderTargetView", {pResource, nullptr}, values, S_FALSE));
-    return S_FALSE;
-  }
-  auto* view = new SoftRenderTargetView(this, texture, desc);
-  view->AddRef();
-  *ppRTView = view;
-  record(make("CreateRenderTargetView", {pResource, static_cast<ID3D11RenderTargetView*>(view)}, values, S_OK));
-  return S_OK;
+  return handOutView<SoftRenderTargetView>(this, "CreateRenderTargetView", pResource, texture, desc, values, ppRTView);
 }
 
 HRESULT SoftDevice::CreateDepthStencilView(ID3D11Resource* pResource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
@@ -425,15 +425,7 @@ HRESULT SoftDevice::CreateDepthStencilView(ID3D11Resource* pResource, const D3D1
   } else {
     return refuse("view dimension not supported");
   }
-  if (!ppDepthStencilView) {
-    record(make("CreateDepthStencilView", {pResource, nullptr}, values, S_FALSE));
-    return S_FALSE;
-  }
-  auto* view = new SoftDepthStencilView(this, texture, desc);
-  view->AddRef();
-  *ppDepthStencilView = view;
-  record(make("CreateDepthStencilView", {pResource, static_cast<ID3D11DepthStencilView*>(view)}, values, S_OK));
-  return S_OK;
+  return handOutView<SoftDepthStencilView>(this, "CreateDepthStencilView", pResource, texture, desc, values, ppDepthStencilView);
 }
 
 HRESULT SoftDevice::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
