@@ -5,15 +5,21 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <thread>
 
+#include "device_timer.h"
 #include "engine_host.h"
+#include "frame_picture.h"
 #include "gfx_textures.h"
 #include "openvr/tracker_link.h"
 #include "plugin_api.h"
+#include "plugin_log_route.h"
 #include "program_manager_service.h"
+#include "scene.h"
+#include "time_plot.h"
 #include "zerin_sim_control.h"
 
 namespace ZerinDemo {
@@ -27,26 +33,22 @@ constexpr UINT kImageSize = 128;  // engine textures and swap-chain images, squa
 constexpr int kViews = Zerin::kViewsPerLayer;
 constexpr int32_t kFrameSync = 20, kFrameStart = 10, kFrameSubmit = 11, kSwapchainRequests = 13, kEventPoll = 14;
 
-// What the engine "renders" for view `view` of frame `frame`: a colour and a depth that follow
-// the pose's frame index, so that every frame's images differ and can be checked exactly.
-uint8_t channel(int64_t frame, int view, int salt) {
-  return static_cast<uint8_t>((frame * (3 + salt) + view * 61 + salt * 97) & 0xFF);
-}
-uint32_t frameColour(int64_t frame, int view) {
-  return channel(frame, view, 0) | channel(frame, view, 1) << 8 | channel(frame, view, 2) << 16 | 0xFFu << 24;
-}
-float frameDepth(int64_t frame, int view) {
-  return 0.25f + static_cast<float>((frame * 7 + view * 13) % 64) / 128.0f;  // exact in float
+// The plug-in's log reaches the script callback, one message at a time: the demo counts the
+// messages and shows those that report errors, or all of them when asked to.
+struct PluginLogCount {
+  std::atomic<int64_t> lines{0};
+  std::atomic<int64_t> errors{0};
+};
+
+bool reportsError(const char* message) {
+  return !std::strncmp(message, "Error:", 6) || !std::strncmp(message, "Got an error", 12);
 }
 
-// Plug-in log lines reach the script callback; the demo counts them and shows them on request.
-std::atomic<int64_t> logLines{0};
-std::atomic<int64_t> logErrors{0};
-std::atomic<bool> verboseLog{false};
-void onPluginLog(const char* message) {
-  ++logLines;
-  if (!std::strncmp(message, "Error:", 6) || !std::strncmp(message, "Got an error", 12)) ++logErrors;
-  if (verboseLog) std::printf("  plug-in: %s\n", message);
+void showPluginMessage(const char* message) {
+  std::string text = "  plug-in: ";
+  for (const char* c = message; *c; ++c) text += *c == '\n' ? std::string("\n           ") : std::string(1, *c);
+  std::printf("%s\n", text.c_str());
+  std::fflush(stdout);
 }
 
 std::atomic<int64_t> streamFrames{0};
@@ -80,27 +82,69 @@ bool createEngineView(ID3D11Device* device, EngineView& view) {
   return SUCCEEDED(device->CreateDepthStencilView(view.depth.get(), &desc, view.depthTarget.put()));
 }
 
+// Draws what the engine renders for frame `frame` into its textures: texels written through a
+// staging copy, then the first view's targets bound, as an engine leaves them between passes.
+bool drawFrame(ID3D11DeviceContext* context, EngineView (&views)[kViews], int64_t frame) {
+  bool drawn = true;
+  for (int v = 0; v < kViews; ++v) {
+    const ViewImage image = renderView(frame, v, kImageSize);
+    drawn = ZerinSim::Gfx::writeTexels(context, views[v].colour.get(), ZerinSim::Gfx::rgbaTexels(image.colour)) && drawn;
+    drawn = ZerinSim::Gfx::writeTexels(context, views[v].depth.get(), ZerinSim::Gfx::depthStencilTexels(image.depth)) &&
+            drawn;
+  }
+  ID3D11RenderTargetView* target = views[0].colourTarget.get();
+  context->OMSetRenderTargets(1, &target, views[0].depthTarget.get());
+  return drawn;
+}
+
 struct RenderTiming {
   std::mutex mutex;  // guards events
   std::vector<std::pair<int32_t, double>> events;  // plug-in event and its microseconds, in order
 };
 
-void summariseTiming(RenderTiming& timing, Summary& summary) {
-  std::vector<double> plugin, sync;
-  double current = -1;
+// The plug-in's render-thread time of each frame: its frame events (10, 11 and 14) between one
+// frame sync and the next; and the frame syncs' waits.
+void frameTimes(RenderTiming& timing, std::vector<double>& plugin, std::vector<double>& sync) {
   std::lock_guard<std::mutex> lock(timing.mutex);
   for (const auto& [eventId, micros] : timing.events) {
     if (eventId == kFrameSync) {
-      if (current >= 0) plugin.push_back(current);
-      current = 0;
+      plugin.push_back(0);
       sync.push_back(micros);
-    } else if (current >= 0) {
-      current += micros;
+    } else if (!plugin.empty() && (eventId == kFrameStart || eventId == kFrameSubmit || eventId == kEventPoll)) {
+      plugin.back() += micros;
     }
   }
-  if (current >= 0) plugin.push_back(current);
-  summary.pluginMicroseconds = percentiles(plugin);
-  summary.syncMicroseconds = percentiles(sync);
+}
+
+// The views of one submitted frame as the runtime holds them: each view's colour and depth
+// image, read back from the swap-chain image the frame record names.
+std::vector<ReceivedView> readSubmittedViews(const ZerinSimSubmittedFrame& frame, int layers) {
+  std::vector<ReceivedView> views;
+  for (int i = 0; i < layers * kViews; ++i) {
+    const ZerinSimSubmittedView& submitted = frame.views[i];
+    ReceivedView view;
+    ZerinSimSwapChainState state{};
+    if (zerinsim_GetSwapChainState(submitted.view.colour.swapChain, &state)) {
+      view.width = state.config.width;
+      view.height = state.config.height;
+      view.colour = ZerinSim::Gfx::rgbaPixels(ZerinSim::readSwapChainImage(
+          submitted.view.colour.swapChain, submitted.colourImage, static_cast<uint32_t>(submitted.view.colour.arrayIndex)));
+    }
+    if (submitted.hasDepth) {
+      const auto texels = ZerinSim::readSwapChainImage(submitted.depth.depth.swapChain, submitted.depthImage,
+                                                       static_cast<uint32_t>(submitted.depth.depth.arrayIndex));
+      view.depth.resize(texels.size() / 4);
+      if (!texels.empty()) std::memcpy(view.depth.data(), texels.data(), view.depth.size() * 4);
+      view.minDepth = submitted.depth.minDepth;
+      view.maxDepth = submitted.depth.maxDepth;
+    }
+    views.push_back(std::move(view));
+  }
+  return views;
+}
+
+std::string pathIn(const std::string& directory, const std::string& name) {
+  return (std::filesystem::path(directory) / name).string();
 }
 
 std::string trackedDeviceLine(uint32_t index, const vr::TrackedDevicePose_t& pose) {
@@ -141,11 +185,32 @@ void readTrackedDevices(Summary& summary) {
 Summary runDemo(const Options& options) {
   Summary summary;
   const auto started = Clock::now();
-  verboseLog = options.verbose;
   const auto expect = [&](bool condition, const std::string& what) {
     if (!condition) summary.failures.push_back(what);
     return condition;
   };
+  std::error_code madeDirectory;
+  std::filesystem::create_directories(options.outputDirectory, madeDirectory);
+  if (!expect(std::filesystem::is_directory(options.outputDirectory),
+              "the output directory " + options.outputDirectory + " could not be made")) {
+    return summary;
+  }
+  // The libraries' shared logger prints whole lines to the console; they belong to --verbose.
+  if (!options.verbose) ZerinSim::keepLoggerOffConsole();
+
+  // The plug-in's log: each message through its callback, and standard error (where the
+  // plug-in writes the same messages without line ends) in a file, until the plug-in is gone.
+  PluginLogCount logCount;
+  summary.standardErrorPath = pathIn(options.outputDirectory, "standard-error.txt");
+  ZerinSim::PluginLogRoute logRoute(
+      [&logCount, verbose = options.verbose](const char* message) {
+        ++logCount.lines;
+        const bool error = reportsError(message);
+        if (error) ++logCount.errors;
+        if (verbose || error) showPluginMessage(message);
+      },
+      summary.standardErrorPath);
+  if (!logRoute.standardErrorMoved()) summary.standardErrorPath.clear();
 
   // The program manager service the runtime would run beside the application.
   ZerinSim::ProgramManagerService service;
@@ -159,7 +224,7 @@ Summary runDemo(const Options& options) {
       !expect(api.resolve(host, missing), "the plug-in lacks the export " + missing)) {
     return summary;
   }
-  api.SetDebugLog(onPluginLog);
+  logRoute.install(host);
   summary.pluginLoaded = expect(host.callPluginLoad(), "UnityPluginLoad failed");
   ID3D11Device* device = host.device();
   if (!expect(summary.pluginLoaded && device, "no graphics device")) return summary;
@@ -190,12 +255,15 @@ Summary runDemo(const Options& options) {
   }
   render.issuePluginEvent(kSwapchainRequests);
 
-  // The engine's textures, made and drawn on the render thread like everything of the device.
+  // The engine's textures, made and drawn on the render thread like everything of the device,
+  // and the timer of the device's share of the plug-in's frame work.
   EngineView views[kViews];
+  std::unique_ptr<DeviceTimer> deviceTimer;
   bool texturesMade = false;
   render.issueTask([&] {
     texturesMade = true;
     for (auto& view : views) texturesMade = createEngineView(device, view) && texturesMade;
+    deviceTimer = std::make_unique<DeviceTimer>(device);
   });
   render.waitUntilIdle();
   bool swapChainsMade = true;
@@ -236,17 +304,20 @@ Summary runDemo(const Options& options) {
   }
 
   // The application: one frame per runtime sync.
-  const int64_t frames = std::max<int64_t>(1, std::llround(options.seconds * options.frameRate));
-  const int64_t checkFrame = std::min<int64_t>(10, frames - 1);
+  const int64_t frames = options.frameCount();
+  summary.pictureFrame = options.chosenFrame();
   std::set<int64_t> poseFrames;
   ZerinGazeSample gaze{};
   std::vector<Zerin::SubmissionLayer> submission(static_cast<size_t>(layers));
   int64_t received = 0, rejected = 0, layersReceived = 0;
-  const double depthParams[4] = {0.1, 100.0, 0.0, 1.0};
+  bool engineDrew = true;
+  std::vector<ReceivedView> pictured;
+  const double depthParams[4] = {0.1, 100.0, 0.0, 1.0};  // near and far planes, then the depth range
   const double extraDepthParams[2] = {1.0, 0.0};
   auto nextProgress = Clock::now() + std::chrono::seconds(1);
   std::printf("Running %.1f s at %.0f Hz: %d layer%s of %d views with colour and depth, %ux%u images\n",
               options.seconds, options.frameRate, layers, layers == 1 ? "" : "s", kViews, kImageSize, kImageSize);
+  std::fflush(stdout);
 
   for (int64_t frame = 0; frame < frames; ++frame) {
     render.issuePluginEvent(kFrameSync);
@@ -256,20 +327,11 @@ Summary runDemo(const Options& options) {
     const auto poseFrame = static_cast<int64_t>(std::llround(poseData.views[0].pose.m[3]));
     poseFrames.insert(poseFrame);
 
-    // Draw: each view's colour and depth follow the frame the pose belongs to; the engine's
-    // first view stays bound, as an engine leaves its targets between passes.
-    render.issueTask([&views, &host, poseFrame] {
-      ID3D11DeviceContext* context = nullptr;
-      host.device()->GetImmediateContext(&context);
-      for (int v = 0; v < kViews; ++v) {
-        const uint32_t colour = frameColour(poseFrame, v);
-        const float rgba[4] = {(colour & 0xFF) / 255.0f, (colour >> 8 & 0xFF) / 255.0f, (colour >> 16 & 0xFF) / 255.0f, 1.0f};
-        context->ClearRenderTargetView(views[v].colourTarget.get(), rgba);
-        context->ClearDepthStencilView(views[v].depthTarget.get(), D3D11_CLEAR_DEPTH, frameDepth(poseFrame, v), 0);
-      }
-      ID3D11RenderTargetView* target = views[0].colourTarget.get();
-      context->OMSetRenderTargets(1, &target, views[0].depthTarget.get());
-      context->Release();
+    // Draw: each view's colour and depth follow the frame the pose belongs to.
+    render.issueTask([&views, &host, &engineDrew, poseFrame] {
+      Ref<ID3D11DeviceContext> context;
+      host.device()->GetImmediateContext(context.put());
+      engineDrew = drawFrame(context.get(), views, poseFrame) && engineDrew;
     });
 
     for (int l = 0; l < layers; ++l) {
@@ -295,47 +357,44 @@ Summary runDemo(const Options& options) {
       }
     }
     api.QueueSubmission(layers, submission.data());
+    render.issueTask([&deviceTimer, frame] { deviceTimer->begin(frame); });
     render.issuePluginEvent(kFrameStart);
     render.issuePluginEvent(kFrameSubmit);
+    render.issueTask([&deviceTimer, frame] { deviceTimer->end(frame); });
     render.issuePluginEvent(kEventPoll);
 
-    // What the runtime received, read on the render thread right after the submission.
+    // What the runtime received, read on the render thread right after the submission: every
+    // frame's record, and for the chosen frame the images its swap chains hold for it.
     render.issueTask([&, frame, poseFrame] {
-      for (const auto& submitted : ZerinSim::submittedFrames()) {
+      const auto submitted = ZerinSim::submittedFrames();
+      for (const auto& record : submitted) {
         ++received;
-        layersReceived += submitted.submit.layerCount;
-        if (submitted.error != 0) ++rejected;
+        layersReceived += record.submit.layerCount;
+        if (record.error != 0) ++rejected;
       }
       zerinsim_ClearSubmittedFrames();
-      if (frame != checkFrame) return;
-      ID3D11DeviceContext* context = nullptr;
-      host.device()->GetImmediateContext(&context);
+      if (frame + 1 != summary.pictureFrame || submitted.empty()) return;
+      summary.picturePoseFrame = poseFrame;
+      summary.pictureRuntimeFrame = submitted.back().submit.frameIndex;
+      pictured = readSubmittedViews(submitted.back(), layers);
+      for (int i = 0; i < layers * kViews; ++i) {
+        const ViewImage drawn = renderView(poseFrame, i % kViews, kImageSize);
+        const ReceivedView& view = pictured[static_cast<size_t>(i)];
+        summary.colourPixelsChecked += static_cast<int64_t>(drawn.colour.size());
+        summary.depthPixelsChecked += static_cast<int64_t>(drawn.depth.size());
+        if (view.colour.size() == drawn.colour.size())
+          for (size_t t = 0; t < drawn.colour.size(); ++t) summary.colourPixelsMatched += view.colour[t] == drawn.colour[t];
+        if (view.depth.size() == drawn.depth.size())
+          for (size_t t = 0; t < drawn.depth.size(); ++t) summary.depthPixelsMatched += view.depth[t] == drawn.depth[t];
+      }
+      Ref<ID3D11DeviceContext> context;
+      host.device()->GetImmediateContext(context.put());
       ID3D11RenderTargetView* boundTarget = nullptr;
       ID3D11DepthStencilView* boundDepth = nullptr;
       context->OMGetRenderTargets(1, &boundTarget, &boundDepth);
       summary.engineTargetsRestored = boundTarget == views[0].colourTarget.get() && boundDepth == views[0].depthTarget.get();
       if (boundTarget) boundTarget->Release();
       if (boundDepth) boundDepth->Release();
-      context->Release();
-      for (int i = 0; i < layers * kViews; ++i) {
-        const int v = i % kViews;
-        ZerinSimSwapChainState state{};
-        if (zerinsim_GetSwapChainState(colourSlots[static_cast<size_t>(i)]->handle, &state) && state.lastReleased >= 0) {
-          const auto texels = ZerinSim::readSwapChainImage(colourSlots[static_cast<size_t>(i)]->handle, state.lastReleased);
-          const auto pixels = ZerinSim::Gfx::rgbaPixels(texels);
-          summary.colourPixelsChecked += kImageSize * kImageSize;
-          for (uint32_t pixel : pixels) summary.colourPixelsMatched += pixel == frameColour(poseFrame, v);
-        }
-        if (zerinsim_GetSwapChainState(depthSlots[static_cast<size_t>(i)]->handle, &state) && state.lastReleased >= 0) {
-          const auto texels = ZerinSim::readSwapChainImage(depthSlots[static_cast<size_t>(i)]->handle, state.lastReleased);
-          summary.depthPixelsChecked += kImageSize * kImageSize;
-          for (size_t t = 0; t + 4 <= texels.size(); t += 4) {
-            float depth;
-            std::memcpy(&depth, &texels[t], 4);
-            summary.depthPixelsMatched += depth == frameDepth(poseFrame, v);
-          }
-        }
-      }
     });
 
     int64_t type = 0;
@@ -352,6 +411,11 @@ Summary runDemo(const Options& options) {
       std::fflush(stdout);
     }
   }
+  std::vector<double> deviceTimes;
+  render.issueTask([&] {
+    deviceTimes = deviceTimer->finish();
+    deviceTimer.reset();
+  });
   render.waitUntilIdle();
 
   // Shut down as an application does: streams, program manager, swap chains, session.
@@ -379,16 +443,46 @@ Summary runDemo(const Options& options) {
 
   readTrackedDevices(summary);
 
-  summariseTiming(timing, summary);
+  // The render thread's time per frame, split into the plug-in's own and the device's.
+  std::vector<double> pluginTimes, syncTimes;
+  frameTimes(timing, pluginTimes, syncTimes);
+  deviceTimes.resize(pluginTimes.size(), NAN);
+  std::vector<double> ownTimes = pluginTimes;
+  if (DeviceTimer::onRenderThread())
+    for (size_t i = 0; i < ownTimes.size(); ++i) ownTimes[i] -= deviceTimes[i];
+  summary.pluginMicroseconds = percentiles(pluginTimes);
+  summary.ownMicroseconds = percentiles(ownTimes);
+  summary.deviceMicroseconds = percentiles(deviceTimes);
+  summary.syncMicroseconds = percentiles(syncTimes);
+
+  // The pictures: the chosen frame as the runtime received it, and the time per frame.
+  if (expect(!pictured.empty(), "frame " + std::to_string(summary.pictureFrame) + " was not read back")) {
+    summary.picturePath = pathIn(options.outputDirectory, "frame-" + std::to_string(summary.pictureFrame) + ".png");
+    if (!expect(writeFile(summary.picturePath, encodePng(composeFrame(pictured, layers, kViews))),
+                "the picture could not be written to " + summary.picturePath))
+      summary.picturePath.clear();
+  }
+  summary.plotPath = pathIn(options.outputDirectory, "render-thread.svg");
+  const std::string ownTitle = DeviceTimer::onRenderThread() ? "The plug-in's own code (render thread, device calls taken out)"
+                                                             : "The plug-in's time on the render thread";
+  const std::string plot = timePlotSvg(
+      "Render thread per frame: " + std::to_string(pluginTimes.size()) + " frames, " + std::to_string(layers) +
+          " layer" + (layers == 1 ? "" : "s") + " of " + std::to_string(kViews) + " views, " +
+          std::to_string(kImageSize) + "x" + std::to_string(kImageSize),
+      {{ownTitle, ownTimes}, {std::string("The device: ") + DeviceTimer::description(), deviceTimes}});
+  if (!expect(writeFile(summary.plotPath, plot), "the time plot could not be written to " + summary.plotPath))
+    summary.plotPath.clear();
+
   summary.framesSubmitted = received;
   summary.framesRejected = rejected;
   summary.framesDropped = summary.framesIssued - received;
   summary.layersSubmitted = layersReceived;
   summary.poseFramesSeen = static_cast<int64_t>(poseFrames.size());
-  summary.pluginLogLines = logLines;
-  summary.pluginErrorLines = logErrors;
+  summary.pluginLogLines = logCount.lines;
+  summary.pluginErrorLines = logCount.errors;
   summary.seconds = std::chrono::duration<double>(Clock::now() - started).count();
 
+  expect(engineDrew, "the engine could not draw into its textures");
   expect(received == summary.framesIssued, "the runtime received " + std::to_string(received) + " of " +
                                                std::to_string(summary.framesIssued) + " frames");
   expect(rejected == 0, std::to_string(rejected) + " frames were rejected by the runtime");
@@ -415,12 +509,23 @@ void printSummary(const Options& options, const Summary& s) {
   std::printf("  frames           %lld issued, %lld received by the runtime, %lld rejected, %lld dropped (%lld layers)\n",
               count(s.framesIssued), count(s.framesSubmitted), count(s.framesRejected), count(s.framesDropped),
               count(s.layersSubmitted));
-  std::printf("  render thread    in the plug-in per frame: median %.0f us, 99th percentile %.0f us, max %.0f us\n",
-              s.pluginMicroseconds.median, s.pluginMicroseconds.p99, s.pluginMicroseconds.max);
+  const auto times = [](const Percentiles& p) {
+    char text[96];
+    std::snprintf(text, sizeof text, "median %.0f us, 99th percentile %.0f us, max %.0f us", p.median, p.p99, p.max);
+    return std::string(text);
+  };
+  if (DeviceTimer::onRenderThread()) {
+    std::printf("  render thread    the plug-in's own code per frame: %s\n", times(s.ownMicroseconds).c_str());
+    std::printf("                   %s, on top: %s\n", DeviceTimer::description(), times(s.deviceMicroseconds).c_str());
+  } else {
+    std::printf("  render thread    in the plug-in per frame: %s\n", times(s.pluginMicroseconds).c_str());
+    std::printf("                   %s, off the render thread: %s\n", DeviceTimer::description(),
+                times(s.deviceMicroseconds).c_str());
+  }
   std::printf("                   waiting for the frame sync: median %.2f ms\n", s.syncMicroseconds.median / 1000.0);
-  std::printf("  images           colour %lld/%lld pixels and depth %lld/%lld texels read back as rendered\n",
-              count(s.colourPixelsMatched), count(s.colourPixelsChecked), count(s.depthPixelsMatched),
-              count(s.depthPixelsChecked));
+  std::printf("  images           frame %lld: colour %lld/%lld pixels and depth %lld/%lld texels read back as rendered\n",
+              count(s.pictureFrame), count(s.colourPixelsMatched), count(s.colourPixelsChecked),
+              count(s.depthPixelsMatched), count(s.depthPixelsChecked));
   std::printf("  engine targets   %s\n", s.engineTargetsRestored ? "bound again after the frame" : "NOT restored");
   std::printf("  poses            %lld distinct frames read with GetFramePoseData\n", count(s.poseFramesSeen));
   std::printf("  events           %lld delivered\n", count(s.eventsDelivered));
@@ -433,7 +538,21 @@ void printSummary(const Options& options, const Summary& s) {
               count(s.servicePings), count(s.serviceRestartRequests), s.serviceRestartRequests == 1 ? "" : "s");
   std::printf("  tracked devices  %d\n", s.trackedDevices);
   for (const auto& line : s.trackedDeviceLines) std::printf("                   %s\n", line.c_str());
-  std::printf("  plug-in log      %lld lines, %lld runtime errors\n", count(s.pluginLogLines), count(s.pluginErrorLines));
+  std::printf("  plug-in log      %lld lines%s, %lld runtime errors\n", count(s.pluginLogLines),
+              options.verbose ? "" : " (all of them with --verbose)", count(s.pluginErrorLines));
+  if (!s.standardErrorPath.empty())
+    std::printf("                   the raw standard error of the run: %s\n", s.standardErrorPath.c_str());
+  if (!s.picturePath.empty()) {
+    std::printf("  picture          %s\n", s.picturePath.c_str());
+    std::printf("                   frame %lld as the runtime received it (its frame %lld, pose frame %lld): a row per layer,\n"
+                "                   views 0-%d in colour on the left, their depth on the right (white near, black far)\n",
+                count(s.pictureFrame), count(s.pictureRuntimeFrame), count(s.picturePoseFrame), kViews - 1);
+  }
+  if (!s.plotPath.empty()) {
+    std::printf("  time plot        %s\n", s.plotPath.c_str());
+    std::printf("                   the render thread's time per frame in the plug-in and the device's, median and 99th\n"
+                "                   percentile marked (open it in a web browser)\n");
+  }
   if (s.failures.empty()) {
     std::printf("Result: OK (%d layer%s, %.0f Hz)\n", options.layers, options.layers == 1 ? "" : "s", options.frameRate);
   } else {

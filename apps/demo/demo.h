@@ -18,6 +18,8 @@ struct Summary {
   int64_t framesDropped = 0;       // frames issued that never reached the runtime
   int64_t layersSubmitted = 0;
   Percentiles pluginMicroseconds;  // render-thread time per frame inside the plug-in
+  Percentiles ownMicroseconds;     // the same less the device's calls, where they run on it
+  Percentiles deviceMicroseconds;  // the device's time for the plug-in's frame work
   Percentiles syncMicroseconds;    // render-thread time per frame waiting for the frame sync
   int64_t colourPixelsChecked = 0, colourPixelsMatched = 0;
   int64_t depthPixelsChecked = 0, depthPixelsMatched = 0;
@@ -34,6 +36,10 @@ struct Summary {
   int64_t serviceRestartRequests = 0;   // 43-byte RestartActiveClient frames the service read
   int32_t trackedDevices = 0;
   std::vector<std::string> trackedDeviceLines;
+  int64_t pictureFrame = 0;        // the submitted frame pictured (from 1)
+  int64_t picturePoseFrame = -1;   // the frame its pose belonged to
+  int64_t pictureRuntimeFrame = -1;  // the runtime's index of the frame it ended
+  std::string picturePath, plotPath, standardErrorPath;  // the files written; empty if not
   int64_t pluginLogLines = 0;
   int64_t pluginErrorLines = 0;         // "Error: ..." / "Got an error" lines
   std::vector<std::string> failures;    // what the run expected and did not see

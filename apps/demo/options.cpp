@@ -1,5 +1,7 @@
 #include "options.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 
@@ -17,6 +19,10 @@ bool parseNumber(const char* text, double low, double high, double& value) {
 
 }  // namespace
 
+int64_t Options::frameCount() const { return std::max<int64_t>(1, std::llround(seconds * frameRate)); }
+
+int64_t Options::chosenFrame() const { return pictureFrame > 0 ? pictureFrame : (frameCount() + 1) / 2; }
+
 const char* usageText() {
   return "Usage: zerin_demo [options]\n"
          "Runs a stereo VR application through the engine bridge against the simulated\n"
@@ -25,7 +31,10 @@ const char* usageText() {
          "  --seconds N   how long the application renders (default 3, 0.2 to 600)\n"
          "  --fps N       the runtime's frame rate in Hz (default 90, 1 to 1000)\n"
          "  --layers N    layers per frame, four views each (default 2, 1 to 4)\n"
-         "  --verbose     print every line the plug-in logs\n"
+         "  --frame N     the submitted frame to picture, from 1 (default: the middle one)\n"
+         "  --output DIR  where the picture, the time plot and the raw standard error go\n"
+         "                (default: the current directory; it must exist)\n"
+         "  --verbose     print every line the plug-in and the libraries log\n"
          "  --help        this text\n"
          "\n"
          "Exit status 0 only when everything the run expected happened.\n";
@@ -62,10 +71,26 @@ bool parseOptions(int argc, char** argv, Options& options, bool& help, std::stri
       if (!parseNumber(text, 1, 4, number) || number != static_cast<int>(number))
         return error = "--layers takes 1, 2, 3 or 4", false;
       options.layers = static_cast<int>(number);
+    } else if (!std::strcmp(arg, "--frame")) {
+      const char* text = value(arg);
+      if (!text) return false;
+      if (!parseNumber(text, 1, 1e9, number) || number != std::floor(number))
+        return error = "--frame takes a frame number from 1", false;
+      options.pictureFrame = static_cast<int64_t>(number);
+    } else if (!std::strcmp(arg, "--output")) {
+      const char* text = value(arg);
+      if (!text) return false;
+      if (!text[0]) return error = "--output needs a directory", false;
+      options.outputDirectory = text;
     } else {
       error = std::string("unknown option ") + arg;
       return false;
     }
+  }
+  if (options.pictureFrame > options.frameCount()) {
+    error = "--frame " + std::to_string(options.pictureFrame) + " is beyond the run's " +
+            std::to_string(options.frameCount()) + " frames";
+    return false;
   }
   return true;
 }

@@ -1,5 +1,6 @@
 #pragma once
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <vector>
 
@@ -12,8 +13,10 @@ struct Percentiles {
   double max = 0;
 };
 
+// Values that are not finite (frames that were not measured) are left out.
 inline Percentiles percentiles(std::vector<double> values) {
   Percentiles result;
+  values.erase(std::remove_if(values.begin(), values.end(), [](double v) { return !std::isfinite(v); }), values.end());
   if (values.empty()) return result;
   std::sort(values.begin(), values.end());
   const auto at = [&](double fraction) {

@@ -139,6 +139,7 @@ void SoftContext::unbindAll() {
 void SoftContext::CopySubresourceRegion(ID3D11Resource* pDstResource, UINT DstSubresource, UINT DstX, UINT DstY,
                                         UINT DstZ, ID3D11Resource* pSrcResource, UINT SrcSubresource,
                                         const D3D11_BOX* pSrcBox) {
+  const CallTimer timer;
   std::vector<double> values = {double(DstSubresource), double(DstX),          double(DstY),
                                 double(DstZ),           double(SrcSubresource), pSrcBox ? 1.0 : 0.0};
   if (pSrcBox)
@@ -174,6 +175,7 @@ void SoftContext::CopySubresourceRegion(ID3D11Resource* pDstResource, UINT DstSu
 }
 
 void SoftContext::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSrcResource) {
+  const CallTimer timer;
   auto problem = [&]() -> std::string {
     auto* dst = soft<SoftTexture>(pDstResource);
     auto* src = soft<SoftTexture>(pSrcResource);
@@ -199,6 +201,7 @@ void SoftContext::CopyResource(ID3D11Resource* pDstResource, ID3D11Resource* pSr
 
 HRESULT SoftContext::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP MapType, UINT MapFlags,
                          D3D11_MAPPED_SUBRESOURCE* pMappedResource) {
+  const CallTimer timer;
   std::string problem;
   auto* texture = soft<SoftTexture>(pResource);
   if (!texture || texture->device() != device()) {
@@ -238,6 +241,7 @@ HRESULT SoftContext::Map(ID3D11Resource* pResource, UINT Subresource, D3D11_MAP 
 }
 
 void SoftContext::Unmap(ID3D11Resource* pResource, UINT Subresource) {
+  const CallTimer timer;
   std::string problem;
   auto* texture = soft<SoftTexture>(pResource);
   if (!texture || texture->device() != device())
@@ -253,6 +257,7 @@ void SoftContext::Unmap(ID3D11Resource* pResource, UINT Subresource) {
 
 void SoftContext::IASetVertexBuffers(UINT StartSlot, UINT NumBuffers, ID3D11Buffer* const* ppVertexBuffers,
                                      const UINT* /*pStrides*/, const UINT* /*pOffsets*/) {
+  const CallTimer timer;
   std::vector<const void*> objects;
   std::string problem;
   for (UINT index = 0; index < NumBuffers && ppVertexBuffers; ++index) {
@@ -263,24 +268,31 @@ void SoftContext::IASetVertexBuffers(UINT StartSlot, UINT NumBuffers, ID3D11Buff
 }
 
 void SoftContext::IASetIndexBuffer(ID3D11Buffer* pIndexBuffer, DXGI_FORMAT Format, UINT Offset) {
+  const CallTimer timer;
   device()->record(make("IASetIndexBuffer", {pIndexBuffer}, {double(Format), double(Offset)},
                         pIndexBuffer ? "index buffers are not supported" : ""));
 }
 
 void SoftContext::IASetInputLayout(ID3D11InputLayout* pInputLayout) {
+  const CallTimer timer;
   bind(inputLayout, pInputLayout);
   device()->record(make("IASetInputLayout", {pInputLayout}, {}));
 }
 
 void SoftContext::IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY Topology) {
+  const CallTimer timer;
   topology = Topology;
   device()->record(make("IASetPrimitiveTopology", {}, {double(Topology)}));
 }
 
-void SoftContext::IAGetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY* pTopology) { *pTopology = topology; }
+void SoftContext::IAGetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY* pTopology) {
+  const CallTimer timer;
+  *pTopology = topology;
+}
 
 void SoftContext::VSSetShader(ID3D11VertexShader* pVertexShader, ID3D11ClassInstance* const* ppClassInstances,
                               UINT NumClassInstances) {
+  const CallTimer timer;
   std::vector<const void*> objects = {pVertexShader};
   for (UINT index = 0; index < NumClassInstances && ppClassInstances; ++index) objects.push_back(ppClassInstances[index]);
   bind(vertexShader, pVertexShader);
@@ -289,12 +301,14 @@ void SoftContext::VSSetShader(ID3D11VertexShader* pVertexShader, ID3D11ClassInst
 
 void SoftContext::VSGetShader(ID3D11VertexShader** ppVertexShader, ID3D11ClassInstance** /*ppClassInstances*/,
                               UINT* pNumClassInstances) {
+  const CallTimer timer;
   if (ppVertexShader) *ppVertexShader = handOut(vertexShader);
   if (pNumClassInstances) *pNumClassInstances = 0;
 }
 
 void SoftContext::PSSetShader(ID3D11PixelShader* pPixelShader, ID3D11ClassInstance* const* ppClassInstances,
                               UINT NumClassInstances) {
+  const CallTimer timer;
   std::vector<const void*> objects = {pPixelShader};
   for (UINT index = 0; index < NumClassInstances && ppClassInstances; ++index) objects.push_back(ppClassInstances[index]);
   bind(pixelShader, pPixelShader);
@@ -303,6 +317,7 @@ void SoftContext::PSSetShader(ID3D11PixelShader* pPixelShader, ID3D11ClassInstan
 
 void SoftContext::PSGetShader(ID3D11PixelShader** ppPixelShader, ID3D11ClassInstance** /*ppClassInstances*/,
                               UINT* pNumClassInstances) {
+  const CallTimer timer;
   if (ppPixelShader) *ppPixelShader = handOut(pixelShader);
   if (pNumClassInstances) *pNumClassInstances = 0;
 }
@@ -316,6 +331,7 @@ bool SoftContext::boundAsOutput(SoftTexture* texture) const {
 
 void SoftContext::PSSetShaderResources(UINT StartSlot, UINT NumViews,
                                        ID3D11ShaderResourceView* const* ppShaderResourceViews) {
+  const CallTimer timer;
   std::vector<const void*> objects;
   std::string problem;
   if (StartSlot >= kShaderResourceSlots || NumViews > kShaderResourceSlots - StartSlot) {
@@ -336,6 +352,7 @@ void SoftContext::PSSetShaderResources(UINT StartSlot, UINT NumViews,
 }
 
 void SoftContext::PSGetShaderResources(UINT StartSlot, UINT NumViews, ID3D11ShaderResourceView** ppShaderResourceViews) {
+  const CallTimer timer;
   for (UINT index = 0; index < NumViews; ++index)
     ppShaderResourceViews[index] =
         StartSlot + index < kShaderResourceSlots ? handOut(pixelResources[StartSlot + index]) : nullptr;
@@ -345,6 +362,7 @@ void SoftContext::PSGetShaderResources(UINT StartSlot, UINT NumViews, ID3D11Shad
 
 void SoftContext::OMSetRenderTargets(UINT NumViews, ID3D11RenderTargetView* const* ppRenderTargetViews,
                                      ID3D11DepthStencilView* pDepthStencilView) {
+  const CallTimer timer;
   std::vector<const void*> objects;
   for (UINT index = 0; index < NumViews && ppRenderTargetViews; ++index) objects.push_back(ppRenderTargetViews[index]);
   objects.push_back(pDepthStencilView);
@@ -364,6 +382,7 @@ void SoftContext::OMSetRenderTargets(UINT NumViews, ID3D11RenderTargetView* cons
 
 void SoftContext::OMGetRenderTargets(UINT NumViews, ID3D11RenderTargetView** ppRenderTargetViews,
                                      ID3D11DepthStencilView** ppDepthStencilView) {
+  const CallTimer timer;
   std::vector<const void*> objects;
   for (UINT index = 0; index < NumViews && ppRenderTargetViews; ++index) {
     ppRenderTargetViews[index] = index < kRenderTargetSlots ? handOut(renderTargets[index]) : nullptr;
@@ -377,17 +396,20 @@ void SoftContext::OMGetRenderTargets(UINT NumViews, ID3D11RenderTargetView** ppR
 }
 
 void SoftContext::OMSetDepthStencilState(ID3D11DepthStencilState* pDepthStencilState, UINT StencilRef) {
+  const CallTimer timer;
   bind(depthState, pDepthStencilState);
   stencilRef = StencilRef;
   device()->record(make("OMSetDepthStencilState", {pDepthStencilState}, {double(StencilRef)}));
 }
 
 void SoftContext::OMGetDepthStencilState(ID3D11DepthStencilState** ppDepthStencilState, UINT* pStencilRef) {
+  const CallTimer timer;
   if (ppDepthStencilState) *ppDepthStencilState = handOut(depthState);
   if (pStencilRef) *pStencilRef = stencilRef;
 }
 
 void SoftContext::OMSetBlendState(ID3D11BlendState* pBlendState, const FLOAT BlendFactor[4], UINT SampleMask) {
+  const CallTimer timer;
   bind(blendState, pBlendState);
   if (BlendFactor)
     std::copy(BlendFactor, BlendFactor + 4, blendFactor);
@@ -398,21 +420,25 @@ void SoftContext::OMSetBlendState(ID3D11BlendState* pBlendState, const FLOAT Ble
 }
 
 void SoftContext::OMGetBlendState(ID3D11BlendState** ppBlendState, FLOAT BlendFactor[4], UINT* pSampleMask) {
+  const CallTimer timer;
   if (ppBlendState) *ppBlendState = handOut(blendState);
   if (BlendFactor) std::copy(std::begin(blendFactor), std::end(blendFactor), BlendFactor);
   if (pSampleMask) *pSampleMask = sampleMask;
 }
 
 void SoftContext::RSSetState(ID3D11RasterizerState* pRasterizerState) {
+  const CallTimer timer;
   bind(rasterizerState, pRasterizerState);
   device()->record(make("RSSetState", {pRasterizerState}, {}));
 }
 
 void SoftContext::RSGetState(ID3D11RasterizerState** ppRasterizerState) {
+  const CallTimer timer;
   if (ppRasterizerState) *ppRasterizerState = handOut(rasterizerState);
 }
 
 void SoftContext::RSSetViewports(UINT NumViewports, const D3D11_VIEWPORT* pViewports) {
+  const CallTimer timer;
   std::vector<double> values = {double(NumViewports)};
   for (UINT index = 0; index < NumViewports && pViewports; ++index) {
     const auto& v = pViewports[index];
@@ -429,6 +455,7 @@ void SoftContext::RSSetViewports(UINT NumViewports, const D3D11_VIEWPORT* pViewp
 }
 
 void SoftContext::RSGetViewports(UINT* pNumViewports, D3D11_VIEWPORT* pViewports) {
+  const CallTimer timer;
   if (!pNumViewports) return;
   if (!pViewports) {
     *pNumViewports = viewportCount;
@@ -567,12 +594,14 @@ uint64_t SoftContext::rasterizeDepthCopy(UINT drawCount, UINT drawStart, std::st
 }
 
 void SoftContext::Draw(UINT VertexCount, UINT StartVertexLocation) {
+  const CallTimer timer;
   std::string problem;
   const uint64_t written = rasterizeDepthCopy(VertexCount, StartVertexLocation, problem);
   device()->record(make("Draw", {}, {double(VertexCount), double(StartVertexLocation), double(written)}, problem));
 }
 
 void SoftContext::ClearRenderTargetView(ID3D11RenderTargetView* pRenderTargetView, const FLOAT ColorRGBA[4]) {
+  const CallTimer timer;
   std::string problem;
   auto* view = soft<SoftRenderTargetView>(pRenderTargetView);
   if (!view || view->device() != device()) {
@@ -595,6 +624,7 @@ void SoftContext::ClearRenderTargetView(ID3D11RenderTargetView* pRenderTargetVie
 
 void SoftContext::ClearDepthStencilView(ID3D11DepthStencilView* pDepthStencilView, UINT ClearFlags, FLOAT Depth,
                                         UINT8 Stencil) {
+  const CallTimer timer;
   std::string problem;
   auto* view = soft<SoftDepthStencilView>(pDepthStencilView);
   if (!view || view->device() != device()) {
@@ -613,10 +643,14 @@ void SoftContext::ClearDepthStencilView(ID3D11DepthStencilView* pDepthStencilVie
 }
 
 void SoftContext::ClearState() {
+  const CallTimer timer;
   unbindAll();
   device()->record(make("ClearState", {}, {}));
 }
 
-void SoftContext::Flush() { device()->record(make("Flush", {}, {})); }
+void SoftContext::Flush() {
+  const CallTimer timer;
+  device()->record(make("Flush", {}, {}));
+}
 
 }  // namespace ZerinSim::Gfx::Soft

@@ -227,6 +227,7 @@ void SoftDevice::clearCalls() {
 
 HRESULT SoftDevice::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D11_SUBRESOURCE_DATA* pInitialData,
                                     ID3D11Texture2D** ppTexture2D) {
+  const CallTimer timer;
   auto refuse = [&](const char* why) {
     std::vector<double> values;
     if (pDesc)
@@ -307,6 +308,7 @@ HRESULT SoftDevice::CreateTexture2D(const D3D11_TEXTURE2D_DESC* pDesc, const D3D
 
 HRESULT SoftDevice::CreateShaderResourceView(ID3D11Resource* pResource, const D3D11_SHADER_RESOURCE_VIEW_DESC* pDesc,
                                              ID3D11ShaderResourceView** ppSRView) {
+  const CallTimer timer;
   std::vector<double> values;
   if (pDesc)
     values = {double(pDesc->Format), double(pDesc->ViewDimension), double(pDesc->Texture2D.MostDetailedMip),
@@ -351,6 +353,7 @@ HRESULT SoftDevice::CreateShaderResourceView(ID3D11Resource* pResource, const D3
 
 HRESULT SoftDevice::CreateRenderTargetView(ID3D11Resource* pResource, const D3D11_RENDER_TARGET_VIEW_DESC* pDesc,
                                            ID3D11RenderTargetView** ppRTView) {
+  const CallTimer timer;
   std::vector<double> values;
   if (pDesc) values = {double(pDesc->Format), double(pDesc->ViewDimension), double(pDesc->Texture2D.MipSlice)};
   auto refuse = [&](const char* why) {
@@ -389,6 +392,7 @@ HRESULT SoftDevice::CreateRenderTargetView(ID3D11Resource* pResource, const D3D1
 
 HRESULT SoftDevice::CreateDepthStencilView(ID3D11Resource* pResource, const D3D11_DEPTH_STENCIL_VIEW_DESC* pDesc,
                                            ID3D11DepthStencilView** ppDepthStencilView) {
+  const CallTimer timer;
   std::vector<double> values;
   if (pDesc)
     values = {double(pDesc->Format), double(pDesc->ViewDimension), double(pDesc->Flags),
@@ -430,6 +434,7 @@ HRESULT SoftDevice::CreateDepthStencilView(ID3D11Resource* pResource, const D3D1
 
 HRESULT SoftDevice::CreateVertexShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                        ID3D11ClassLinkage* pClassLinkage, ID3D11VertexShader** ppVertexShader) {
+  const CallTimer timer;
   ShaderProgram program;
   if (!decodeBytecode(pShaderBytecode, BytecodeLength, program) || program != ShaderProgram::DepthCopyVertex) {
     record(make("CreateVertexShader", {nullptr, pClassLinkage}, {double(BytecodeLength)}, E_INVALIDARG,
@@ -451,6 +456,7 @@ HRESULT SoftDevice::CreateVertexShader(const void* pShaderBytecode, SIZE_T Bytec
 
 HRESULT SoftDevice::CreatePixelShader(const void* pShaderBytecode, SIZE_T BytecodeLength,
                                       ID3D11ClassLinkage* pClassLinkage, ID3D11PixelShader** ppPixelShader) {
+  const CallTimer timer;
   ShaderProgram program;
   if (!decodeBytecode(pShaderBytecode, BytecodeLength, program) || program != ShaderProgram::DepthCopyPixel) {
     record(make("CreatePixelShader", {nullptr, pClassLinkage}, {double(BytecodeLength)}, E_INVALIDARG,
@@ -485,6 +491,7 @@ bool validStencilOps(const D3D11_DEPTH_STENCILOP_DESC& ops) {
 
 HRESULT SoftDevice::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* pDesc,
                                             ID3D11DepthStencilState** ppDepthStencilState) {
+  const CallTimer timer;
   std::vector<double> values;
   if (pDesc) values = depthValues(*pDesc);
   auto refuse = [&](const char* why) {
@@ -521,6 +528,7 @@ HRESULT SoftDevice::CreateDepthStencilState(const D3D11_DEPTH_STENCIL_DESC* pDes
 
 HRESULT SoftDevice::CreateRasterizerState(const D3D11_RASTERIZER_DESC* pDesc,
                                           ID3D11RasterizerState** ppRasterizerState) {
+  const CallTimer timer;
   std::vector<double> values;
   if (pDesc) values = rasterValues(*pDesc);
   auto refuse = [&](const char* why) {
@@ -566,6 +574,7 @@ void SoftDevice::forgetRasterizerState(SoftRasterizerState* state) {
 }
 
 void SoftDevice::GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) {
+  const CallTimer timer;
   context->AddRef();
   *ppImmediateContext = context;
   record(make("GetImmediateContext", {static_cast<ID3D11DeviceContext*>(context)}, {}, S_OK));

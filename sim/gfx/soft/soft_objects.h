@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "gfx_soft_control.h"
+#include "soft_timing.h"
 
 namespace ZerinSim::Gfx::Soft {
 
@@ -377,7 +378,10 @@ class SoftDevice final : public Object<ID3D11Device> {
                                                     ID3D11DepthStencilState** ppDepthStencilState) override;
   HRESULT STDMETHODCALLTYPE CreateRasterizerState(const D3D11_RASTERIZER_DESC* pRasterizerDesc,
                                                   ID3D11RasterizerState** ppRasterizerState) override;
-  D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override { return featureLevel; }
+  D3D_FEATURE_LEVEL STDMETHODCALLTYPE GetFeatureLevel() override {
+    const CallTimer timer;
+    return featureLevel;
+  }
   void STDMETHODCALLTYPE GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) override;
 
   void record(Call call);
