@@ -31,7 +31,7 @@ class DeviceTimer {
 
   // True when the device's time is spent on the render thread, inside the plug-in's calls.
   static bool onRenderThread();
-  // How the summary names the figure.
+  // What the figure is, in lower case, as the summary and the plot name it.
   static const char* description();
 
  private:

@@ -91,6 +91,6 @@ std::vector<double> DeviceTimer::finish() {
 
 bool DeviceTimer::onRenderThread() { return false; }
 
-const char* DeviceTimer::description() { return "the device's execution of its commands (GPU timestamps)"; }
+const char* DeviceTimer::description() { return "the device's execution of the plug-in's commands (GPU timestamps)"; }
 
 }  // namespace ZerinDemo

@@ -26,6 +26,6 @@ std::vector<double> DeviceTimer::finish() { return parts->microseconds; }
 
 bool DeviceTimer::onRenderThread() { return true; }
 
-const char* DeviceTimer::description() { return "inside the software device's calls (CPU rasteriser)"; }
+const char* DeviceTimer::description() { return "inside the software device's calls (its CPU rasteriser)"; }
 
 }  // namespace ZerinDemo

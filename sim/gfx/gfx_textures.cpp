@@ -156,32 +156,6 @@ std::vector<uint8_t> readTexels(ID3D11DeviceContext* context, ID3D11Texture2D* t
   return texels;
 }
 
-bool writeTexels(ID3D11DeviceContext* context, ID3D11Texture2D* texture, const std::vector<uint8_t>& texels,
-                 UINT arraySlice) {
-  if (!context || !texture) return false;
-  D3D11_TEXTURE2D_DESC desc;
-  texture->GetDesc(&desc);
-  const size_t rowBytes = static_cast<size_t>(desc.Width) * bytesPerTexel(desc.Format);
-  if (rowBytes == 0 || arraySlice >= desc.ArraySize || texels.size() != rowBytes * desc.Height) return false;
-
-  Ref<ID3D11Device> device;
-  context->GetDevice(device.put());
-  D3D11_TEXTURE2D_DESC stagingDesc = stagingLike(desc, D3D11_CPU_ACCESS_WRITE);
-  stagingDesc.MipLevels = 1;
-  stagingDesc.ArraySize = 1;
-  Ref<ID3D11Texture2D> staging;
-  if (FAILED(device->CreateTexture2D(&stagingDesc, nullptr, staging.put()))) return false;
-  D3D11_MAPPED_SUBRESOURCE mapped;
-  if (FAILED(context->Map(staging.get(), 0, D3D11_MAP_WRITE, 0, &mapped))) return false;
-  for (UINT y = 0; y < desc.Height; ++y)
-    std::memcpy(static_cast<uint8_t*>(mapped.pData) + y * mapped.RowPitch, texels.data() + y * rowBytes, rowBytes);
-  context->Unmap(staging.get(), 0);
-  // A whole subresource without a box: the only copy a depth-stencil texture takes.
-  context->CopySubresourceRegion(texture, D3D11CalcSubresource(0, arraySlice, desc.MipLevels), 0, 0, 0,
-                                 staging.get(), 0, nullptr);
-  return true;
-}
-
 std::vector<float> readDepth(ID3D11DeviceContext* context, ID3D11Texture2D* texture, UINT arraySlice) {
   std::vector<float> depth;
   if (!texture) return depth;

@@ -25,11 +25,6 @@ Ref<ID3D11Texture2D> createTexture(ID3D11Device* device, UINT width, UINT height
 // The texels of mip 0 of one array slice, rows without padding, read through a staging
 // texture with CopySubresourceRegion and Map. Empty on failure.
 std::vector<uint8_t> readTexels(ID3D11DeviceContext* context, ID3D11Texture2D* texture, UINT arraySlice = 0);
-// Replaces mip 0 of one array slice with `texels` (rows without padding, as readTexels gives
-// them) through a staging texture with Map and CopySubresourceRegion; depth-stencil textures
-// included. False when the texels do not fill the slice or a step fails.
-bool writeTexels(ID3D11DeviceContext* context, ID3D11Texture2D* texture, const std::vector<uint8_t>& texels,
-                 UINT arraySlice = 0);
 // The same for 32-bit-float depth textures (R32 and R32G8X24 families): the float of each texel.
 std::vector<float> readDepth(ID3D11DeviceContext* context, ID3D11Texture2D* texture, UINT arraySlice = 0);
 
