@@ -2,8 +2,12 @@
 // compiler's failure hook, and the checks by which it refuses what a real device refuses.
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <thread>
+
 #include "depth_pipeline.h"
 #include "gfx_soft_control.h"
+#include "gfx_soft_timing.h"
 
 namespace {
 
@@ -234,6 +238,37 @@ TEST_F(SoftDevice, DepthOutsideTheInputReadsAsZero) {
   const auto depth = readDepth(context(), target.get());
   for (UINT y = 0; y < 3; ++y)
     for (UINT x = 0; x < 6; ++x) EXPECT_EQ(depth[y * 6 + x], (x < 4 && y < 2) ? 0.25f : 0.0f) << x << "," << y;
+}
+
+// The device's time is what a thread spends inside its calls: not the time between them, and
+// not another thread's.
+TEST_F(SoftDevice, AccountsEachThreadsTimeInsideItsCalls) {
+  auto source = createTexture(device(), 1024, 1024, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, nullptr);
+  auto target = createTexture(device(), 1024, 1024, DXGI_FORMAT_R8G8B8A8_UNORM, D3D11_BIND_SHADER_RESOURCE, nullptr);
+  const auto timedCopy = [&] {
+    const uint64_t before = threadDeviceNanoseconds();
+    const auto started = std::chrono::steady_clock::now();
+    context()->CopyResource(target.get(), source.get());
+    const auto around = std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now() - started);
+    const uint64_t inside = threadDeviceNanoseconds() - before;
+    EXPECT_GT(inside, 0u);
+    EXPECT_LE(inside, static_cast<uint64_t>(around.count()));
+  };
+  timedCopy();
+
+  const uint64_t afterCopy = threadDeviceNanoseconds();
+  std::vector<uint8_t> busy(1 << 22, 1);  // work of our own, outside the device
+  EXPECT_EQ(threadDeviceNanoseconds(), afterCopy);
+
+  uint64_t otherThreadStart = 1;
+  std::thread other([&] {
+    otherThreadStart = threadDeviceNanoseconds();
+    timedCopy();
+  });
+  other.join();
+  EXPECT_EQ(otherThreadStart, 0u) << "each thread starts its own account";
+  EXPECT_EQ(threadDeviceNanoseconds(), afterCopy) << "the other thread's calls are its own";
+  EXPECT_EQ(busy.back(), 1);
 }
 
 TEST(SoftDeviceCreation, FailsOnceWhenArmed) {
