@@ -15,14 +15,15 @@ bench: deps
 	@for b in build/linux-release/bin/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under
-# Wine with the real Direct3D 11 device. Pass options with ARGS="--seconds 10 --layers 4".
+# Wine with the real Direct3D 11 device. Each leaves its picture, time plot and the run's raw
+# standard error in build/demo or build/demo-windows. Pass options with ARGS="--seconds 10 --layers 4".
 demo: deps
 	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release zerin_demo
-	@build/linux-release/bin/zerin_demo $(ARGS)
+	@build/linux-release/bin/zerin_demo --output build/demo $(ARGS)
 
 demo-windows: deps
 	@cmake --preset windows >/dev/null && scripts/quiet-build windows zerin_demo
-	@scripts/windows-session scripts/wine-run build/windows/bin/zerin_demo.exe $(ARGS)
+	@scripts/windows-session scripts/wine-run build/windows/bin/zerin_demo.exe --output build/demo-windows $(ARGS)
 
 clean:
 	rm -rf build

@@ -169,7 +169,7 @@ std::string capitalised(std::string text) {
 }
 
 std::string pathIn(const std::string& directory, const std::string& name) {
-  return (std::filesystem::path(directory) / name).string();
+  return (std::filesystem::path(directory) / name).generic_string();  // one kind of slash on both targets
 }
 
 std::string trackedDeviceLine(uint32_t index, const vr::TrackedDevicePose_t& pose) {
