@@ -24,11 +24,14 @@ using namespace ZerinDemo;
 // ---- options ------------------------------------------------------------------------------
 
 struct ParseCase {
+  const char* name;
   std::vector<const char*> arguments;
   bool accepted;
   int64_t chosenFrame;  // when accepted
   const char* errorPart;  // when refused
 };
+
+void PrintTo(const ParseCase& param, std::ostream* out) { *out << param.name; }
 
 class DemoOptions : public ::testing::TestWithParam<ParseCase> {};
 
@@ -49,15 +52,16 @@ TEST_P(DemoOptions, ChooseTheFrameWithinTheRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, DemoOptions,
-    ::testing::Values(ParseCase{{}, true, 135, ""},  // 3 s at 90 Hz: the middle of 270 frames
-                      ParseCase{{"--seconds", "1", "--fps", "3"}, true, 2, ""},
-                      ParseCase{{"--frame", "1"}, true, 1, ""},
-                      ParseCase{{"--seconds", "1", "--frame", "90"}, true, 90, ""},
-                      ParseCase{{"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
-                      ParseCase{{"--frame", "0"}, false, 0, "--frame takes"},
-                      ParseCase{{"--frame", "2.5"}, false, 0, "--frame takes"},
-                      ParseCase{{"--frame"}, false, 0, "needs a value"},
-                      ParseCase{{"--output", ""}, false, 0, "--output needs"}));
+    ::testing::Values(ParseCase{"MiddleOf270", {}, true, 135, ""},  // 3 s at 90 Hz
+                      ParseCase{"MiddleOf3", {"--seconds", "1", "--fps", "3"}, true, 2, ""},
+                      ParseCase{"First", {"--frame", "1"}, true, 1, ""},
+                      ParseCase{"Last", {"--seconds", "1", "--frame", "90"}, true, 90, ""},
+                      ParseCase{"BeyondTheRun", {"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
+                      ParseCase{"Zero", {"--frame", "0"}, false, 0, "--frame takes"},
+                      ParseCase{"Fraction", {"--frame", "2.5"}, false, 0, "--frame takes"},
+                      ParseCase{"NoValue", {"--frame"}, false, 0, "needs a value"},
+                      ParseCase{"EmptyOutput", {"--output", ""}, false, 0, "--output needs"}),
+    [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
 
 TEST(DemoOptionsOutput, NamesTheDirectory) {
   char* argv[] = {const_cast<char*>("zerin_demo"), const_cast<char*>("--output"), const_cast<char*>("out/dir")};
