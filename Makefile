@@ -1,5 +1,5 @@
 # The README's commands. Each installs what it needs (Debian 12, apt-get), builds and runs.
-.PHONY: test deps build bench demo demo-windows clean
+.PHONY: test deps build bench demo demo-windows package clean
 
 deps:
 	@scripts/install-deps
@@ -24,6 +24,13 @@ demo: deps
 demo-windows: deps
 	@cmake --preset windows >/dev/null && scripts/quiet-build windows zerin_demo
 	@scripts/windows-session scripts/wine-run build/windows/bin/zerin_demo.exe --output build/demo-windows $(ARGS)
+
+# The Unity package: release DLLs (windows-release) and unity/ packed as the tarball the package
+# manager installs from disk; prints its path. UNITY=folder packs another package source.
+UNITY ?= unity
+package: deps
+	@cmake --preset windows-release >/dev/null && scripts/quiet-build windows-release ZerinEngineBridge ZerinTrackerLink
+	@scripts/make-unity-package build/windows-release $(UNITY) build/package
 
 clean:
 	rm -rf build

@@ -2,7 +2,7 @@
 // What ZerinTrackerLink exports: OpenVR initialised as a background application and thin
 // forwards to its system interface. Every forward returns a fixed default and touches none of
 // its outputs while OpenVR is not initialised.
-#include <cstdint>
+#include <stdint.h>
 
 #include "openvr/openvr_api.h"
 #include "platform/export.h"

@@ -1,29 +1,10 @@
 // Built freestanding: no C or C++ library, no exceptions, no start-up code, so nothing here may
 // need a constructor to run at load time or a library function.
+#include "msvc_freestanding.h"
 #include "probe_system.h"
 
 #if ZERIN_VR_RESULT_POINTER_SLOTS
 #error "the probe implements the slots by value, as the runtime's own compiler does"
-#endif
-
-#if defined(_MSC_VER)
-// What the compiler may call for record copies and what floating point needs to link, with no
-// C library to provide them.
-extern "C" {
-int _fltused = 0;
-void* memcpy(void* destination, const void* source, size_t size) {
-  auto* to = static_cast<volatile unsigned char*>(destination);
-  const auto* from = static_cast<const unsigned char*>(source);
-  for (size_t i = 0; i < size; ++i) to[i] = from[i];
-  return destination;
-}
-void* memset(void* destination, int value, size_t size) {
-  auto* to = static_cast<volatile unsigned char*>(destination);
-  for (size_t i = 0; i < size; ++i) to[i] = static_cast<unsigned char>(value);
-  return destination;
-}
-int _purecall() { return 0; }
-}
 #endif
 
 namespace {

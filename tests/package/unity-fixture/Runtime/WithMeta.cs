@@ -1,0 +1,1 @@
+namespace Zerin.Fixture { internal static class WithMeta { } }
