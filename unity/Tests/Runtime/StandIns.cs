@@ -204,6 +204,7 @@ namespace Zerin.Tests
             try
             {
                 SimRuntime.zerinsim_CallCount();
+                SimOpenVR.zerinsimvr_HapticPulseCount();
                 zerintest_TextureCount();
             }
             catch (DllNotFoundException)
