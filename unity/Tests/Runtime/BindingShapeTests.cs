@@ -80,7 +80,8 @@ namespace Zerin.Tests
             pinned.Free();
         }
 
-        static IEnumerable<MethodInfo> Imports(Type library)
+        /// <summary>The platform-invoke declarations of a bindings class.</summary>
+        public static IEnumerable<MethodInfo> Imports(Type library)
         {
             return library.GetMethods(BindingFlags.Public | BindingFlags.Static)
                           .Where(method => (method.Attributes & MethodAttributes.PinvokeImpl) != 0);

@@ -1,6 +1,5 @@
 using System;
 using System.Collections.Generic;
-using System.Linq;
 using System.Reflection;
 using System.Runtime.InteropServices;
 using NUnit.Framework;
@@ -17,8 +16,7 @@ namespace Zerin.Tests
         public void EveryImportResolves(Type library)
         {
             var missing = new List<string>();
-            foreach (MethodInfo method in library.GetMethods(BindingFlags.Public | BindingFlags.Static)
-                                                 .Where(m => (m.Attributes & MethodAttributes.PinvokeImpl) != 0))
+            foreach (MethodInfo method in BindingShapeTests.Imports(library))
             {
                 try
                 {
