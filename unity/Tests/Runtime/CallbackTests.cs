@@ -58,6 +58,27 @@ namespace Zerin.Tests
             Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
         }
 
+        [Test]
+        public void StreamTheRuntimeFailedToStartCountsAsStartedUntilStopped()
+        {
+            using (Session session = OpenSession())
+            {
+                Action<StreamFrame> ignore = frame => { };
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera + 1, ignore), "a kind never offered");
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+                SimRuntime.zerinsim_FailNextCall("zerin_StartDataStream", -5);
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+                Assert.AreEqual(1, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture, "held while the plug-in holds the kind");
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+                session.StopDataStream(DataStreamKind.DepthCamera);
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+                // Stopping what never ran leaves the runtime's error, which the next start would report.
+                Assert.AreEqual(-8, EngineBridge.GetError());
+                Assert.IsTrue(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+            }
+            Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+        }
+
         // The fixture listens to the plug-in log.
         const int HandlersOfTheFixture = 1;
 
