@@ -72,8 +72,8 @@ namespace Zerin.Tests
                     Assert.AreEqual(0, WaitForMessage("Empty").Data.Length);
 
                     client.RestartActiveClient();
-                    Assert.AreEqual(1, TestHost.zerintest_ServiceWaitForFrames("RestartActiveClient", 1, 0),
-                                    "read by the time the call returned");
+                    Assert.AreEqual(1, TestHost.zerintest_ServiceWaitForFrames("RestartActiveClient", 1, 10000),
+                                    "one request");
                     Assert.AreEqual(43, TestHost.zerintest_ServiceFrameSize("RestartActiveClient", 0));
                 }
                 Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - 2, "only the fixture's log and this test's handler");
