@@ -1,0 +1,296 @@
+// The exports of ZerinEngineBridge that scripts call (all but UnityPluginLoad and
+// UnityPluginUnload, which are the engine's), with their exact native types: one-byte bools,
+// IntPtr for slots, handles and strings the plug-in hands out, blittable records by reference.
+// Windows x64 has one calling convention; Cdecl names it on every platform.
+using System;
+using System.Runtime.InteropServices;
+using System.Text;
+
+namespace Zerin
+{
+    public static class EngineBridge
+    {
+        public const string Library = "ZerinEngineBridge";
+
+        /// <summary>Receives every plug-in log line, on whichever thread logs (scripting,
+        /// render or device-event thread). <paramref name="message"/> is UTF-8, valid only during
+        /// the call.</summary>
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        public delegate void DebugLogCallback(IntPtr message);
+
+        /// <summary>Receives the frames of a mixed-reality data stream on the runtime's delivery
+        /// thread. <paramref name="frame"/> points at a <see cref="StreamFrame"/> valid only
+        /// during the call.</summary>
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        public delegate void StreamFrameCallback(IntPtr frame, IntPtr userData);
+
+        /// <summary>Receives every message the program manager service sends, on the receiving
+        /// client's dispatcher thread. Name (UTF-8, NUL-terminated) and data are valid only
+        /// during the call; data is IntPtr.Zero for an empty payload.</summary>
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        public delegate void ProgramManagerMessageHandler(int clientHandle, IntPtr messageName, int messageNameLength,
+                                                          IntPtr messageData, int messageDataSize);
+
+        // ---- Plug-in log ------------------------------------------------------------------
+        // The plug-in keeps the function pointer: keep the delegate alive while it is set
+        // (EngineBridgeCallbacks.DebugLog does).
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetDebugLog(DebugLogCallback callback);
+
+        // ---- Session ----------------------------------------------------------------------
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool InitSession();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool InitSessionWithLayerId(long layerId);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void EndSession();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool IsSessionNull();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetSession();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool IsZerinSystemInstalled();
+
+        /// <summary>The runtime's last error code; 1 without a session.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetError();
+
+        /// <summary>The runtime's text for a code. It belongs to the runtime: never free it (use
+        /// <see cref="GetErrorText"/>).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetErrorMessage(int code);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetSessionVisible([MarshalAs(UnmanagedType.I1)] bool visible);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetSessionTransparent([MarshalAs(UnmanagedType.I1)] bool transparent);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SendHeartBeat(long sequence);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void ResetPose([MarshalAs(UnmanagedType.I1)] bool includeHeight, int originKind);
+
+        /// <summary>Key and value are NUL-terminated UTF-8 (<see cref="Utf8"/>); a null value
+        /// removes the key. <see cref="SetConfigValue"/> takes strings.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetConfig(byte[] key, byte[] value);
+
+        /// <summary>A buffer the caller owns and frees with Marshal.FreeCoTaskMem, or IntPtr.Zero
+        /// (use <see cref="GetConfigValue"/>).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetConfig(byte[] key);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern RenderTextureDesc GetRenderTextureFormat(int kind);
+
+        /// <summary>The quaternion (x, y, z, w) as Euler angles; without a session
+        /// <paramref name="angles"/> is left as it was.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void GetEulerAngles(double x, double y, double z, double w, ref EulerAngles angles);
+
+        // ---- Render queue -----------------------------------------------------------------
+        /// <summary>The callback for GL.IssuePluginEvent / CommandBuffer.IssuePluginEvent with
+        /// the ids of <see cref="RenderEvent"/>.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetRenderEventFunc();
+
+        /// <summary>A slot naming the swap chain from now on; it holds the runtime's handle once a
+        /// <see cref="RenderEvent.SwapchainRequests"/> has run. IntPtr.Zero without a session.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr QueueCreateD3D11Swapchain([In] ref SwapchainConfig config);
+
+        /// <summary>The slot is freed by the next <see cref="RenderEvent.SwapchainRequests"/>;
+        /// do not use it after that.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void QueueDestroySwapchain(IntPtr slot);
+
+        /// <summary>Copies up to four layers at once; the array may be reused after the call.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void QueueSubmission(int layerCount, [In] SubmissionLayer[] layers);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void GetFramePoseData(out FramePoseData data);
+
+        /// <summary>Returns once per <see cref="RenderEvent.FrameSync"/> the render thread ran,
+        /// counting those that ran before the call. Issue the event first, or this waits for ever.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SyncRenderThread();
+
+        // ---- Events and buttons -------------------------------------------------------------
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool PollEvent(out long type);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern uint GetEventForeground();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern uint GetEventHeadsetStandbyStatus();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern uint GetEventVisibility();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetEventButton();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetEventDataStreamStart();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetEventDataStreamStop();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetEventMRCameraPropertyChange();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetEventMRDeviceStatus();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool GetButtonEvent(long button, long state);
+
+        // ---- Gaze ---------------------------------------------------------------------------
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool InitGaze();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern GazeSample GetGaze();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool GetOldestGazeIfAvailable(out GazeSample sample);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern RawGazeSample GetRawGazeData();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void RequestGazeCalibration();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void RequestGazeCalibrationWithParameters([In] GazeCalibrationParameter[] parameters,
+                                                                       uint count);
+
+        // ---- Mixed reality and occlusion mesh ------------------------------------------------
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool MRIsAvailable();
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool MRSupportsDataStream(long kind);
+
+        /// <summary>The plug-in keeps <paramref name="callback"/> until the stream stops: keep the
+        /// delegate alive that long (<see cref="Session.StartDataStream"/> does).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool MRStartDataStream(long kind, StreamFrameCallback callback, IntPtr userData);
+
+        /// <summary>Returns after the stream's last callback has returned.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void MRStopDataStream(long kind);
+
+        /// <summary>The mesh (free it with <see cref="FreeOcclusionMesh"/>) with its vertex count
+        /// and <see cref="OcclusionVertex"/> data, which lives as long as the mesh.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr CreateOcclusionMesh(int viewIndex, out int vertexCount, out IntPtr vertexData);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void FreeOcclusionMesh(IntPtr mesh);
+
+        // ---- Program manager client ----------------------------------------------------------
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern int ProgramManagerClient_Create();
+
+        /// <summary>Joins the client's threads: may block up to a second.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void ProgramManagerClient_Destroy(int handle);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool ProgramManagerClient_IsConnected(int handle);
+
+        /// <summary>Blocks the calling thread until the service's pipe exists, then handshakes.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        [return: MarshalAs(UnmanagedType.I1)]
+        public static extern bool ProgramManagerClient_Connect(int handle);
+
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void ProgramManagerClient_RestartActiveClient(int handle);
+
+        /// <summary>One handler for all clients; the plug-in keeps it until replaced: keep the
+        /// delegate alive that long (<see cref="EngineBridgeCallbacks.ProgramManagerMessage"/> does).</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetProgramManagerUnityMessageHandler(ProgramManagerMessageHandler handler);
+
+        // ---- Strings ------------------------------------------------------------------------
+
+        /// <summary>The runtime's text for an error code (not freed: it is the runtime's).</summary>
+        public static string GetErrorText(int code)
+        {
+            return Utf8.FromNative(GetErrorMessage(code));
+        }
+
+        /// <summary>The configuration value of <paramref name="key"/>, or null. The plug-in's
+        /// buffer is freed here, also when decoding fails.</summary>
+        public static string GetConfigValue(string key)
+        {
+            IntPtr buffer = GetConfig(Utf8.ToNative(key));
+            if (buffer == IntPtr.Zero) return null;
+            try
+            {
+                return Utf8.FromNative(buffer);
+            }
+            finally
+            {
+                Marshal.FreeCoTaskMem(buffer);
+            }
+        }
+
+        /// <summary>Sets <paramref name="key"/>; a null value removes it.</summary>
+        public static void SetConfigValue(string key, string value)
+        {
+            SetConfig(Utf8.ToNative(key), Utf8.ToNative(value));
+        }
+    }
+
+    /// <summary>NUL-terminated UTF-8 strings across the boundary (the marshaller's own string
+    /// conversion uses the system code page on Windows).</summary>
+    public static class Utf8
+    {
+        public static byte[] ToNative(string text)
+        {
+            if (text == null) return null;
+            byte[] bytes = new byte[Encoding.UTF8.GetByteCount(text) + 1];
+            Encoding.UTF8.GetBytes(text, 0, text.Length, bytes, 0);
+            return bytes;
+        }
+
+        public static string FromNative(IntPtr text)
+        {
+            if (text == IntPtr.Zero) return null;
+            int length = 0;
+            while (Marshal.ReadByte(text, length) != 0) ++length;
+            return FromNative(text, length);
+        }
+
+        public static string FromNative(IntPtr text, int length)
+        {
+            if (text == IntPtr.Zero) return null;
+            byte[] bytes = new byte[length];
+            Marshal.Copy(text, bytes, 0, length);
+            return Encoding.UTF8.GetString(bytes);
+        }
+    }
+}

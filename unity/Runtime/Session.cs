@@ -1,0 +1,158 @@
+// The one compositor session of the process, for `using` blocks and OnDestroy: what it opens
+// is closed again, and a failed start does not leave a half-open session behind.
+using System;
+using System.Runtime.InteropServices;
+
+namespace Zerin
+{
+    /// <summary>One runtime event: its type and its 8 data bytes as one value.</summary>
+    public struct RuntimeEvent
+    {
+        public RuntimeEventType Type;
+        public long Data;
+
+        /// <summary>The first 32 bits of the data (visibility, foreground, standby).</summary>
+        public uint Data32 { get { return unchecked((uint)Data); } }
+    }
+
+    public sealed class Session : IDisposable
+    {
+        bool disposed;
+
+        Session() { }
+
+        /// <summary>Opens the session (the runtime's version must equal the plug-in's), or
+        /// returns null; the plug-in log tells why.</summary>
+        public static Session Open()
+        {
+            return Open(EngineBridge.InitSession);
+        }
+
+        /// <summary>Opens the session on a layer of the runtime's choosing, without the version check.</summary>
+        public static Session OpenWithLayerId(long layerId)
+        {
+            return Open(() => EngineBridge.InitSessionWithLayerId(layerId));
+        }
+
+        static Session Open(Func<bool> init)
+        {
+            bool wasOpen = !EngineBridge.IsSessionNull();
+            if (init()) return new Session();
+            // A start that failed after the runtime made the session leaves it open, and the next
+            // start would be refused; one that found another session open leaves that one alone.
+            if (!wasOpen && !EngineBridge.IsSessionNull()) EngineBridge.EndSession();
+            return null;
+        }
+
+        /// <summary>The runtime's session handle.</summary>
+        public IntPtr Handle { get { return EngineBridge.GetSession(); } }
+
+        /// <summary>Raised by <see cref="DispatchEvents"/> on the calling thread.</summary>
+        public event Action<RuntimeEvent> EventReceived;
+
+        /// <summary>Delivers every queued runtime event, oldest first, to <see cref="EventReceived"/>.
+        /// The render thread queues them at <see cref="RenderEvent.FrameSync"/> and
+        /// <see cref="RenderEvent.EventPoll"/>. Returns how many there were.</summary>
+        public int DispatchEvents()
+        {
+            int count = 0;
+            long type;
+            while (!disposed && EngineBridge.PollEvent(out type))
+            {
+                ++count;
+                RuntimeEvent runtimeEvent;
+                runtimeEvent.Type = (RuntimeEventType)type;
+                runtimeEvent.Data = EngineBridge.GetEventButton();  // all 8 data bytes, whatever the type
+                Action<RuntimeEvent> handlers = EventReceived;
+                if (handlers != null) handlers(runtimeEvent);
+            }
+            return count;
+        }
+
+        /// <summary>Starts the stream of <paramref name="kind"/> (<see cref="DataStreamKind"/>);
+        /// its frames reach <paramref name="handler"/> on the runtime's delivery thread, valid only
+        /// during the call. False when not offered, already started, or the runtime failed (then
+        /// it counts as started until <see cref="StopDataStream"/>).</summary>
+        public bool StartDataStream(long kind, Action<StreamFrame> handler)
+        {
+            if (disposed || handler == null) return false;
+            return EngineBridgeCallbacks.StartDataStream(kind, handler);
+        }
+
+        /// <summary>Returns once the stream's last frame has been handled.</summary>
+        public void StopDataStream(long kind)
+        {
+            if (!disposed) EngineBridgeCallbacks.StopDataStream(kind);
+        }
+
+        /// <summary>The occlusion mesh of one view as a triangle list, or null; the runtime's mesh
+        /// is freed before this returns.</summary>
+        public OcclusionVertex[] GetOcclusionMesh(int viewIndex)
+        {
+            if (disposed) return null;
+            int count;
+            IntPtr data;
+            IntPtr mesh = EngineBridge.CreateOcclusionMesh(viewIndex, out count, out data);
+            if (mesh == IntPtr.Zero) return null;
+            try
+            {
+                var vertices = new OcclusionVertex[Math.Max(count, 0)];
+                int size = Marshal.SizeOf(typeof(OcclusionVertex));
+                for (int i = 0; i < vertices.Length; ++i)
+                    vertices[i] = (OcclusionVertex)Marshal.PtrToStructure(new IntPtr(data.ToInt64() + i * size),
+                                                                          typeof(OcclusionVertex));
+                return vertices;
+            }
+            finally
+            {
+                EngineBridge.FreeOcclusionMesh(mesh);
+            }
+        }
+
+        /// <summary>Stops the streams, drops queued swap-chain requests and submissions, and shuts
+        /// the session down.</summary>
+        public void Dispose()
+        {
+            if (disposed) return;
+            disposed = true;
+            EngineBridge.EndSession();
+            EngineBridgeCallbacks.ForgetDataStreams();
+        }
+    }
+
+    /// <summary>A program manager client that is destroyed (its threads joined, its pipe
+    /// closed) when disposed.</summary>
+    public sealed class ProgramManagerClient : IDisposable
+    {
+        public ProgramManagerClient()
+        {
+            Handle = EngineBridge.ProgramManagerClient_Create();
+        }
+
+        /// <summary>The handle messages carry (<see cref="EngineBridgeCallbacks.ProgramManagerMessage"/>).</summary>
+        public int Handle { get; private set; }
+
+        public bool IsConnected { get { return EngineBridge.ProgramManagerClient_IsConnected(Handle); } }
+
+        /// <summary>Blocks until the service's pipe exists, then handshakes.</summary>
+        public bool Connect()
+        {
+            return EngineBridge.ProgramManagerClient_Connect(Handle);
+        }
+
+        /// <summary>Connects if needed; returns once the service has read the request.</summary>
+        public void RestartActiveClient()
+        {
+            EngineBridge.ProgramManagerClient_RestartActiveClient(Handle);
+        }
+
+        public void Dispose()
+        {
+            if (destroyed) return;
+            destroyed = true;
+            EngineBridge.ProgramManagerClient_Destroy(Handle);
+        }
+
+        bool destroyed;
+    }
+}

@@ -1,0 +1,152 @@
+using System;
+using System.Collections.Generic;
+using System.Threading;
+using NUnit.Framework;
+
+namespace Zerin.Tests
+{
+    /// <summary>The callbacks that native threads make into managed code: camera stream frames,
+    /// plug-in log lines from the render thread, and a handler that throws.</summary>
+    [TestFixture]
+    public class CallbackTests : StandInFixture
+    {
+        static readonly TimeSpan Patience = TimeSpan.FromSeconds(10);
+
+        [Test]
+        public void CameraStreamFramesReachTheHandlerOnTheRuntimesThreadUntilStopped()
+        {
+            using (Session session = OpenSession())
+            {
+                SimRuntime.zerinsim_SetStreamFrameInterval(1000);
+                Assert.IsTrue(EngineBridge.MRIsAvailable());
+                Assert.IsTrue(EngineBridge.MRSupportsDataStream(DataStreamKind.StereoCamera));
+                Assert.IsFalse(EngineBridge.MRSupportsDataStream(3));
+                var gate = new object();
+                var frames = new List<StreamFrame>();
+                var threads = new HashSet<int>();
+                Action<StreamFrame> onFrame = frame =>
+                {
+                    lock (gate)
+                    {
+                        frames.Add(frame);
+                        threads.Add(Thread.CurrentThread.ManagedThreadId);
+                        Monitor.PulseAll(gate);
+                    }
+                };
+                Assert.IsTrue(session.StartDataStream(DataStreamKind.StereoCamera, onFrame));
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.StereoCamera, onFrame), "one stream per kind");
+                lock (gate)
+                {
+                    DateTime deadline = DateTime.UtcNow + Patience;
+                    while (frames.Count < 3 && DateTime.UtcNow < deadline) Monitor.Wait(gate, deadline - DateTime.UtcNow);
+                }
+                session.StopDataStream(DataStreamKind.StereoCamera);
+                int afterStop;
+                lock (gate) afterStop = frames.Count;
+                Assert.GreaterOrEqual(afterStop, 3, "frames within " + Patience);
+                Assert.AreEqual(0, SimRuntime.zerinsim_ActiveStreamCount());
+                lock (gate)
+                {
+                    Assert.IsTrue(frames.TrueForAll(frame => frame.StreamType == DataStreamKind.StereoCamera &&
+                                                             frame.Data != IntPtr.Zero && frame.DataSize > 0));
+                    CollectionAssert.DoesNotContain(threads, TestThread);
+                }
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+                Assert.IsTrue(session.StartDataStream(DataStreamKind.StereoCamera, onFrame), "started again after the stop");
+            }
+            Assert.AreEqual(0, SimRuntime.zerinsim_ActiveStreamCount(), "the session's end stopped the stream");
+            Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+        }
+
+        [Test]
+        public void StreamTheRuntimeFailedToStartCountsAsStartedUntilStopped()
+        {
+            using (Session session = OpenSession())
+            {
+                Action<StreamFrame> ignore = frame => { };
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera + 1, ignore), "a kind never offered");
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+                SimRuntime.zerinsim_FailNextCall("zerin_StartDataStream", -5);
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+                Assert.AreEqual(1, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture, "held while the plug-in holds the kind");
+                Assert.IsFalse(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+                session.StopDataStream(DataStreamKind.DepthCamera);
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+                // Stopping what never ran leaves the runtime's error, which the next start would report.
+                Assert.AreEqual(-8, EngineBridge.GetError());
+                Assert.IsTrue(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
+            }
+            Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
+        }
+
+        // The fixture listens to the plug-in log.
+        const int HandlersOfTheFixture = 1;
+
+        [Test]
+        public void OcclusionMeshIsCopiedAndFreed()
+        {
+            using (Session session = OpenSession())
+            {
+                OcclusionVertex[] left = session.GetOcclusionMesh(0);
+                Assert.IsNotNull(left);
+                Assert.Greater(left.Length, 0);
+                Assert.AreEqual(0, left.Length % 3, "a triangle list");
+                Assert.IsTrue(Array.TrueForAll(left, v => Math.Abs(v.X) <= 1 && Math.Abs(v.Y) <= 1), "normalised coordinates");
+                Assert.AreEqual(0, SimRuntime.zerinsim_LiveObjectCount("occlusionMesh"));
+
+                int count;
+                IntPtr data;
+                IntPtr mesh = EngineBridge.CreateOcclusionMesh(1, out count, out data);
+                Assert.AreNotEqual(IntPtr.Zero, mesh);
+                Assert.AreEqual(1, SimRuntime.zerinsim_LiveObjectCount("occlusionMesh"));
+                EngineBridge.FreeOcclusionMesh(mesh);
+                Assert.AreEqual(0, SimRuntime.zerinsim_LiveObjectCount("occlusionMesh"));
+            }
+        }
+
+        [Test]
+        public void RenderThreadLogLinesAndThrowingHandlersStayInManagedCode()
+        {
+            var gate = new object();
+            int renderThread = -1;
+            var failures = new List<Exception>();
+            Action<string> onLog = line =>
+            {
+                if (!line.StartsWith("Error: (-9)", StringComparison.Ordinal)) return;
+                lock (gate) renderThread = Thread.CurrentThread.ManagedThreadId;
+                throw new InvalidOperationException("handler failed");
+            };
+            bool laterHandlerRan = false;
+            Action<string> onLogAfter = line =>
+            {
+                if (line.StartsWith("Error: (-9)", StringComparison.Ordinal)) lock (gate) laterHandlerRan = true;
+            };
+            Action<Exception> onFailure = exception =>
+            {
+                lock (gate) failures.Add(exception);
+            };
+            EngineBridgeCallbacks.DebugLog += onLog;
+            EngineBridgeCallbacks.DebugLog += onLogAfter;
+            EngineBridgeCallbacks.CallbackFailed += onFailure;
+            try
+            {
+                SimRuntime.zerinsim_RaiseError(-9);
+                TestHost.RunOnRenderThread(12);  // no work, but the error checks around it
+            }
+            finally
+            {
+                EngineBridgeCallbacks.DebugLog -= onLog;
+                EngineBridgeCallbacks.DebugLog -= onLogAfter;
+                EngineBridgeCallbacks.CallbackFailed -= onFailure;
+            }
+            lock (gate)
+            {
+                Assert.AreNotEqual(-1, renderThread, "the render thread's line arrived");
+                Assert.AreNotEqual(TestThread, renderThread);
+                Assert.AreEqual(1, failures.Count);
+                Assert.AreEqual("handler failed", failures[0].Message);
+                Assert.IsTrue(laterHandlerRan, "the handler after the failing one still ran");
+            }
+        }
+    }
+}

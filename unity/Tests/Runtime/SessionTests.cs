@@ -1,0 +1,143 @@
+using System;
+using System.Linq;
+using System.Runtime.InteropServices;
+using System.Text;
+using NUnit.Framework;
+
+namespace Zerin.Tests
+{
+    [TestFixture]
+    public class SessionTests : StandInFixture
+    {
+        [Test]
+        public void SessionOpensReportsNoErrorAndClosesWithEverythingItMade()
+        {
+            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.AreEqual(1, EngineBridge.GetError(), "without a session");
+            Assert.IsTrue(EngineBridge.IsZerinSystemInstalled());
+            using (Session session = OpenSession())
+            {
+                Assert.IsFalse(EngineBridge.IsSessionNull());
+                Assert.AreNotEqual(IntPtr.Zero, session.Handle);
+                Assert.AreEqual(0, EngineBridge.GetError());
+                Assert.IsNull(Session.Open(), "a second session while one is open");
+                Assert.IsFalse(EngineBridge.IsSessionNull(), "the refused start left the first session alone");
+            }
+            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.AreEqual(0, SimRuntime.LiveObjects(), "runtime objects left after the session");
+            CollectionAssert.IsSubsetOf(new[] { "Initialize a new session", "InitSession done", "EndSession done." }, LogLines());
+        }
+
+        [Test]
+        public void StartThatFailsAfterTheRuntimeMadeTheSessionLeavesNoneOpen()
+        {
+            SimRuntime.zerinsim_FailNextCall("zerin_AllocateEvent", -6);
+            Assert.IsNull(Session.Open());
+            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.AreEqual(0, SimRuntime.LiveObjects());
+            using (OpenSession()) { }  // and the next start is not refused
+        }
+
+        [Test]
+        public void VersionMismatchIsRefusedAndLoggedOnTheCallingThread()
+        {
+            SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
+            int logThread = -1;
+            Action<string> onLog = line =>
+            {
+                if (line == "ZerinLib version mismatch.") logThread = System.Threading.Thread.CurrentThread.ManagedThreadId;
+            };
+            EngineBridgeCallbacks.DebugLog += onLog;
+            try
+            {
+                Assert.IsNull(Session.Open());
+            }
+            finally
+            {
+                EngineBridgeCallbacks.DebugLog -= onLog;
+            }
+            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.AreEqual(TestThread, logThread);
+            CollectionAssert.Contains(LogLines(), "Lib version: 0.0.0.1-rc-00000000");
+        }
+
+        [Test]
+        public void ErrorCodeAndTheRuntimesTextWhichStaysTheRuntimes()
+        {
+            using (OpenSession())
+            {
+                SimRuntime.zerinsim_RaiseError(-8);
+                Assert.AreEqual(-8, EngineBridge.GetError());
+                Assert.AreEqual(0, EngineBridge.GetError(), "the runtime reports a failure once");
+                string text = EngineBridge.GetErrorText(-8);
+                Assert.AreEqual("Not found", text);
+                // The same static text again: had the bindings freed it, the second read or the
+                // allocator would fail.
+                for (int i = 0; i < 3; ++i) Assert.AreEqual(text, EngineBridge.GetErrorText(-8));
+                Assert.AreEqual(EngineBridge.GetErrorMessage(-8), EngineBridge.GetErrorMessage(-8));
+            }
+        }
+
+        [Test]
+        public void ConfigurationValuesRoundTripAsUtf8()
+        {
+            using (OpenSession())
+            {
+                Assert.IsNull(EngineBridge.GetConfigValue("missing"));
+                EngineBridge.SetConfigValue("zerin.colour", "grün ✓");
+                Assert.AreEqual("grün ✓", EngineBridge.GetConfigValue("zerin.colour"));
+                string large = new string('x', 64 * 1024);
+                SimRuntime.zerinsim_SetConfigValue("zerin.large", large);
+                Assert.AreEqual(large, EngineBridge.GetConfigValue("zerin.large"));
+                EngineBridge.SetConfigValue("zerin.colour", null);
+                Assert.IsNull(EngineBridge.GetConfigValue("zerin.colour"), "a null value removes the key");
+                // Each read hands the caller a buffer; reading often must not grow the process
+                // (the leak check compares two whole runs).
+                for (int i = 0; i < 64; ++i) Assert.AreEqual(large.Length, EngineBridge.GetConfigValue("zerin.large").Length);
+            }
+        }
+
+        [Test]
+        public void OneByteBoolsAndWideArgumentsReachTheRuntime()
+        {
+            using (OpenSession())
+            {
+                SimRuntime.zerinsim_ClearCalls();
+                EngineBridge.SetSessionVisible(true);
+                EngineBridge.SetSessionVisible(false);
+                EngineBridge.SetSessionTransparent(true);
+                EngineBridge.ResetPose(true, -2);
+                EngineBridge.SendHeartBeat(long.MaxValue);
+                CollectionAssert.AreEqual(new[]
+                {
+                    "zerin_SetSessionVisible(session#1, 1)", "zerin_SetSessionVisible(session#1, 0)",
+                    "zerin_SetSessionTransparent(session#1, 1)", "zerin_ResetPose(session#1, 1, -2)",
+                    "zerin_SendHeartBeat(session#1, 9223372036854775807)",
+                }, SimRuntime.Calls().Select(line => line.Split(new[] { " -> " }, StringSplitOptions.None)[0]).ToArray());
+            }
+        }
+
+        [Test]
+        public void RecordsReturnedByValue()
+        {
+            RenderTextureDesc wide = EngineBridge.GetRenderTextureFormat(2);
+            RenderTextureDesc square = EngineBridge.GetRenderTextureFormat(-1);
+            Assert.AreEqual(new[] { 2048, 1152, 27 }, new[] { wide.Width, wide.Height, wide.Format });
+            Assert.AreEqual(new[] { 2048, 2048, 27 }, new[] { square.Width, square.Height, square.Format });
+
+            // 30 degrees about the y axis.
+            double halfAngle = Math.PI / 12;
+            var angles = new EulerAngles { AroundX = 7, AroundY = 7, AroundZ = 7 };
+            EngineBridge.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
+            Assert.AreEqual(new[] { 7.0, 7.0, 7.0 }, new[] { angles.AroundX, angles.AroundY, angles.AroundZ },
+                            "without a session the angles stay");
+            using (OpenSession())
+            {
+                EngineBridge.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
+                Assert.AreEqual(0, angles.AroundX, 1e-9);
+                Assert.AreEqual(Math.PI / 6, angles.AroundY, 1e-9);
+                Assert.AreEqual(0, angles.AroundZ, 1e-9);
+            }
+        }
+    }
+}

@@ -1,0 +1,187 @@
+using System;
+using System.Runtime.InteropServices;
+using NUnit.Framework;
+
+namespace Zerin.Tests
+{
+    /// <summary>The frame road from C#: swap chains queued and made by the render thread, a frame
+    /// sync read back, and a submission of four layers of four views that the runtime receives
+    /// record for record, with the engine's colour and depth in its images.</summary>
+    [TestFixture]
+    public class SubmissionTests : StandInFixture
+    {
+        const uint ImageSize = 16;  // engine textures and depth images; colour images are twice as wide and high
+        const int Rgba8 = 28, R32Typeless = 39, R32G8X24Typeless = 19;  // DXGI formats
+        const int Layers = 4, Views = Layers * SubmissionLayer.ViewCount;
+        const float EngineDepth = 0.625f;
+
+        static uint EngineColour(int view)
+        {
+            return 0xFF000000u | (uint)(0x10 + view) << 16 | (uint)(0x40 + view) << 8 | (uint)(0x80 + view);
+        }
+
+        static bool ViewHasDepth(int i) { return i % 2 == 0; }
+        // Also set on views without depth, which must then get no extension at all.
+        static bool ViewHasExtraDepth(int i) { return i % 4 <= 1; }
+
+        [Test]
+        public void FourLayerSubmissionReachesTheRuntimeRecordForRecord()
+        {
+            using (OpenSession())
+            {
+                var colourConfig = new SwapchainConfig
+                {
+                    Width = 2 * ImageSize, Height = 2 * ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
+                    Usage = SwapchainUsage.Colour,
+                };
+                var depthConfig = colourConfig;
+                depthConfig.Width = depthConfig.Height = ImageSize;
+                depthConfig.Format = R32Typeless;
+                depthConfig.Usage = SwapchainUsage.Depth;
+                var colourSlots = new IntPtr[Views];
+                var depthSlots = new IntPtr[Views];
+                for (int i = 0; i < Views; ++i)
+                {
+                    colourSlots[i] = EngineBridge.QueueCreateD3D11Swapchain(ref colourConfig);
+                    if (ViewHasDepth(i)) depthSlots[i] = EngineBridge.QueueCreateD3D11Swapchain(ref depthConfig);
+                }
+                Assert.AreEqual(IntPtr.Zero, Marshal.ReadIntPtr(colourSlots[0]), "no swap chain before the render thread ran");
+                TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+                Assert.IsTrue(Array.TrueForAll(colourSlots, slot => Marshal.ReadIntPtr(slot) != IntPtr.Zero));
+                Assert.AreEqual(Views + Views / 2, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+
+                var colourTextures = new IntPtr[SubmissionLayer.ViewCount];
+                for (int v = 0; v < colourTextures.Length; ++v)
+                    colourTextures[v] = EngineTexture(Rgba8, BitConverter.GetBytes(EngineColour(v)), 4);
+                byte[] depthTexel = new byte[8];
+                BitConverter.GetBytes(EngineDepth).CopyTo(depthTexel, 0);
+                IntPtr depthTexture = EngineTexture(R32G8X24Typeless, depthTexel, 8);
+
+                TestHost.zerintest_IssuePluginEvent(RenderEvent.FrameSync);
+                EngineBridge.SyncRenderThread();
+                FramePoseData poses;
+                EngineBridge.GetFramePoseData(out poses);
+                Assert.GreaterOrEqual(poses.View0.Pose.M03, 1, "the frame index the runtime put in the view pose");
+                Assert.AreEqual(3, poses.View3.Pose.M13, "view 3's pose");
+                Assert.AreEqual(poses.View0.Pose.M03, poses.RightEyePose.M03, "views and poses of one frame");
+
+                var layers = new SubmissionLayer[Layers];
+                for (int l = 0; l < Layers; ++l)
+                {
+                    layers[l].LayerParam0 = l + 5;
+                    layers[l].LayerParam1 = -(l + 1);
+                    for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
+                    {
+                        int i = l * SubmissionLayer.ViewCount + v;
+                        var view = new SubmissionView
+                        {
+                            Matrix0 = poses.View(v).Pose,
+                            Matrix1 = poses.View(v).Projection,
+                            ColourSlot = colourSlots[i],
+                            ColourViewport = new ImageViewport { X = i, Y = 15 - i % 8, Width = (int)ImageSize, Height = (int)ImageSize },
+                            ColourTexture = colourTextures[v],
+                            HasDepth = ViewHasDepth(i) ? 1 : 0,
+                            DepthSlot = depthSlots[i],
+                            DepthViewport = new ImageViewport { Width = (int)ImageSize, Height = (int)ImageSize },
+                            DepthTexture = depthTexture,
+                            DepthParams = new DepthParameters { NearZ = 0.1 * i, FarZ = 100 + i, MinDepth = 0, MaxDepth = 1 },
+                            ExtraDepthParams = new ExtraDepthParameters { DepthScale = 1 + i, DepthOffset = -i },
+                            HasExtraDepthParams = ViewHasExtraDepth(i) ? 1 : 0,
+                        };
+                        view.Matrix0.M23 = i;
+                        view.Matrix1.M32 = -i;
+                        layers[l].SetView(v, view);
+                    }
+                }
+                EngineBridge.QueueSubmission(Layers, layers);
+                var queued = (SubmissionLayer[])layers.Clone();
+                Array.Clear(layers, 0, layers.Length);  // the plug-in copied them
+                TestHost.RunOnRenderThread(RenderEvent.FrameStart, RenderEvent.FrameSubmit);
+
+                Assert.AreEqual(1, SimRuntime.zerinsim_SubmittedFrameCount());
+                SimSubmittedFrame frame;
+                Assert.AreEqual(1, SimRuntime.zerinsim_GetSubmittedFrame(0, out frame));
+                Assert.AreEqual(0, frame.Error);
+                Assert.AreEqual(Layers, frame.Submit.LayerCount);
+                Assert.AreNotEqual(0, frame.BegunFrameIndex);
+                Assert.AreEqual(frame.BegunFrameIndex, frame.Submit.FrameIndex);
+                for (int l = 0; l < Layers; ++l)
+                {
+                    SimRuntimeLayer layer = frame.Layers[l];
+                    Assert.AreEqual(new long[] { 1, queued[l].LayerParam1, queued[l].LayerParam0, 4 },
+                                    new long[] { layer.Type, layer.Flags, layer.SortOrder, layer.ViewCount }, "layer " + l);
+                    for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
+                        CheckView(l * SubmissionLayer.ViewCount + v, queued[l].GetView(v), frame.Views[l * SubmissionLayer.ViewCount + v]);
+                }
+
+                // The engine's colour and depth landed in the images the runtime shows.
+                TestHost.zerintest_WaitForRenderThread();
+                for (int i = 0; i < Views; i += 5)
+                {
+                    // The engine's texture is copied to the image's origin, whatever the viewport.
+                    byte[] colour = Image(Marshal.ReadIntPtr(colourSlots[i]), frame.Views[i].ColourImage);
+                    int rowBytes = 2 * (int)ImageSize * 4;
+                    Assert.AreEqual(EngineColour(i % 4), BitConverter.ToUInt32(colour, 0), "colour of view " + i);
+                    Assert.AreEqual(EngineColour(i % 4), BitConverter.ToUInt32(colour, 15 * rowBytes + 15 * 4));
+                    Assert.AreEqual(0u, BitConverter.ToUInt32(colour, 16 * rowBytes + 16 * 4), "outside the copy");
+                }
+                byte[] depth = Image(Marshal.ReadIntPtr(depthSlots[2]), frame.Views[2].DepthImage);
+                Assert.AreEqual(EngineDepth, BitConverter.ToSingle(depth, 0));
+                Assert.AreEqual(EngineDepth, BitConverter.ToSingle(depth, depth.Length - 4));
+
+                foreach (IntPtr slot in colourSlots) EngineBridge.QueueDestroySwapchain(slot);
+                foreach (IntPtr slot in depthSlots) EngineBridge.QueueDestroySwapchain(slot);  // IntPtr.Zero included
+                TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+                Assert.AreEqual(0, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+                foreach (IntPtr texture in colourTextures) TestHost.zerintest_ReleaseTexture(texture);
+                TestHost.zerintest_ReleaseTexture(depthTexture);
+            }
+        }
+
+        static void CheckView(int i, SubmissionView queued, SimSubmittedView received)
+        {
+            string where = "view " + i;
+            Assert.AreEqual(queued.Matrix0, received.View.Pose, where);
+            Assert.AreEqual(queued.Matrix1, received.View.Projection, where);
+            Assert.AreEqual(Marshal.ReadIntPtr(queued.ColourSlot), received.View.Colour.SwapChain, where);
+            Assert.AreEqual(new[] { queued.ColourViewport.X, queued.ColourViewport.Y, queued.ColourViewport.Width,
+                                    queued.ColourViewport.Height, queued.ColourViewport.ArrayIndex, 0 },
+                            new[] { received.View.Colour.X, received.View.Colour.Y, received.View.Colour.Width,
+                                    received.View.Colour.Height, received.View.Colour.ArrayIndex, received.View.Colour.Reserved }, where);
+            bool depth = ViewHasDepth(i), extra = depth && ViewHasExtraDepth(i);
+            Assert.AreEqual(depth ? 1 : 0, received.HasDepth, where);
+            Assert.AreEqual(depth, received.View.Extensions != IntPtr.Zero, where);
+            Assert.AreEqual(extra ? 1 : 0, received.HasExtraDepth, where);
+            if (!depth) return;
+            Assert.AreEqual(1, received.Depth.Type, where);
+            Assert.AreEqual(queued.DepthParams, received.Depth.Parameters, where);
+            Assert.AreEqual(Marshal.ReadIntPtr(queued.DepthSlot), received.Depth.Depth.SwapChain, where);
+            Assert.AreEqual(new[] { queued.DepthViewport.X, queued.DepthViewport.Y, queued.DepthViewport.Width },
+                            new[] { received.Depth.Depth.X, received.Depth.Depth.Y, received.Depth.Depth.Width }, where);
+            Assert.AreEqual(extra, received.Depth.Next != IntPtr.Zero, where);
+            if (!extra) return;
+            Assert.AreEqual(2, received.ExtraDepth.Type, where);
+            Assert.AreEqual(IntPtr.Zero, received.ExtraDepth.Next, where);
+            Assert.AreEqual(queued.ExtraDepthParams, received.ExtraDepth.Parameters, where);
+        }
+
+        // A texture of the engine's device filled with one texel.
+        static IntPtr EngineTexture(int format, byte[] texel, int texelSize)
+        {
+            var texels = new byte[ImageSize * ImageSize * texelSize];
+            for (int offset = 0; offset < texels.Length; offset += texelSize) Array.Copy(texel, 0, texels, offset, texelSize);
+            IntPtr texture = TestHost.zerintest_CreateTexture(ImageSize, ImageSize, format, texels);
+            Assert.AreNotEqual(IntPtr.Zero, texture, "engine texture of format " + format);
+            return texture;
+        }
+
+        static byte[] Image(IntPtr swapChain, int image)
+        {
+            int size = SimRuntime.zerinsim_ReadSwapChainImage(swapChain, image, 0, null, 0);
+            Assert.Greater(size, 0, "image " + image + " cannot be read");
+            var texels = new byte[size];
+            Assert.AreEqual(size, SimRuntime.zerinsim_ReadSwapChainImage(swapChain, image, 0, texels, size));
+            return texels;
+        }
+    }
+}
