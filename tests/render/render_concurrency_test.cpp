@@ -130,10 +130,12 @@ TEST_F(RenderConcurrency, EndSessionWhileTheRenderThreadKeepsIssuingEvents) {
 
 // ---- the frame-sync wait and the session's end ----------------------------------------------
 
+// The calls that free the session and its records, in order.
 std::vector<std::string> recordCalls() {
   std::vector<std::string> found;
   for (const auto& line : ZerinSim::calls())
-    for (const char* function : {"zerin_FreeFrameInfo(", "zerin_FreeSubmitInfo(", "zerin_SessionShutDown(", "zerin_FreeEvent("})
+    for (const char* function :
+         {"zerin_FreeFrameInfo(", "zerin_FreeSubmitInfo(", "zerin_SessionShutDown(", "zerin_FreeEvent("})
       if (line.rfind(function, 0) == 0) found.push_back(line);
   return found;
 }
