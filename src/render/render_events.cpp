@@ -76,7 +76,7 @@ bool frameSync() {
       return false;
     }
     record = frameInfoSync.load();
-    frameSyncWait = FrameSyncWait{true, false};
+    frameSyncWait = FrameSyncWait{true, record, false};
   }
   // Blocks until the runtime's frame sync; no lock is held meanwhile. The runtime writes the
   // record when it returns.
@@ -117,7 +117,9 @@ void drainRuntimeEvents() {
 
 void freeSyncRecord() {
   ZerinFrameInfo* record = frameInfoSync.exchange(nullptr);
-  if (frameSyncWait.inProgress) frameSyncWait.sessionEnded = true;
+  // Only the record of the wait's own session is left to it: a later session, opened and ended
+  // while that wait still runs, frees its own.
+  if (frameSyncWait.inProgress && frameSyncWait.record == record) frameSyncWait.sessionEnded = true;
   else if (record) zerin_FreeFrameInfo(record);
 }
 

@@ -163,9 +163,9 @@ TEST_F(RenderConcurrency, EndSessionDuringTheFrameSyncWaitLeavesTheRecordToTheRe
 }
 
 // A runtime that returns from the wait only long after the shutdown: EndSession does not wait
-// for it, a new session opens meanwhile, and the old record goes when the wait returns, with
-// nothing of the old wait published into the new session.
-TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNorTheNextSession) {
+// for it, sessions open and end meanwhile, and the old record goes when the wait returns, with
+// nothing of the old wait published into the session open then.
+TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNorLaterSessions) {
   openSession();
   zerinsim_HoldFrameSyncs(1);
   host->renderThread().issuePluginEvent(20);
@@ -179,20 +179,26 @@ TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNor
   EXPECT_EQ(zerinsim_LiveObjectCount("session"), 0);
   EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 1) << "the record the runtime still writes";
 
+  // A whole session while the wait still runs frees its own records.
+  ASSERT_TRUE(plugin.InitSession());
+  plugin.EndSession();
+  EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 1);
+  EXPECT_NE(zerinsim_FindObject("frameInfo#1"), nullptr);
+
   ASSERT_TRUE(plugin.InitSession());
   zerinsim_HoldFrameSyncs(0);
   render.SyncRenderThread();
   host->renderThread().waitUntilIdle();
   EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
   EXPECT_EQ(zerinsim_FindObject("frameInfo#1"), nullptr) << "freed once the wait returned";
-  EXPECT_NE(zerinsim_FindObject("frameInfo#3"), nullptr) << "the new session's records stay";
-  EXPECT_NE(zerinsim_FindObject("frameInfo#4"), nullptr);
+  EXPECT_NE(zerinsim_FindObject("frameInfo#5"), nullptr) << "the open session's records stay";
+  EXPECT_NE(zerinsim_FindObject("frameInfo#6"), nullptr);
   EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 2);
   FramePoseData data{};
   render.GetFramePoseData(&data);
-  EXPECT_EQ(frameOf(data), 0) << "the old wait published into the new session";
+  EXPECT_EQ(frameOf(data), 0) << "the old wait published into the open session";
 
-  // The new session's frames come as usual.
+  // The open session's frames come as usual.
   zerinsim_SetFrameRate(0);
   host->renderThread().issuePluginEvent(20);
   render.SyncRenderThread();
