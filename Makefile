@@ -34,3 +34,8 @@ package: deps
 
 clean:
 	rm -rf build
+
+# Sessions opened and ended 1,000 times while the engine renders, on every preset.
+.PHONY: soak-session
+soak-session: deps
+	@scripts/soak-session 1000

@@ -379,6 +379,8 @@ struct ID3D11DeviceContext;
 
 struct ID3D11DeviceChild : public IUnknown {
   virtual void STDMETHODCALLTYPE GetDevice(ID3D11Device** ppDevice) = 0;
+  // The object holds a reference to `pData` under `guid` (null removes it) until it is destroyed.
+  virtual HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* pData) = 0;
 
  protected:
   ~ID3D11DeviceChild() = default;

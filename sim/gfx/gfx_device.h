@@ -3,6 +3,7 @@
 // hardware device on Windows, the software device of sim/gfx elsewhere.
 #include <d3d11.h>
 
+#include <atomic>
 #include <utility>
 
 namespace ZerinSim::Gfx {
@@ -53,6 +54,10 @@ class Ref {
 
 // The count of references an object has now (AddRef then Release).
 ULONG referenceCount(IUnknown* object);
+
+// Adds one to `destroyed` when `object` is destroyed: after its last reference, and after the
+// views and bindings that keep it in memory have gone too. Uses the object's private data.
+bool countDestruction(ID3D11DeviceChild* object, std::atomic<int>& destroyed);
 
 struct Device {
   Ref<ID3D11Device> device;

@@ -93,6 +93,13 @@ ZERINLIB_API void zerinsim_QueueConfigValue(const char* key, const char* value) 
   else queue.emplace_back(std::nullopt);
 }
 
+ZERINLIB_API void zerinsim_SetCallHook(const char* function, void (*hook)(void* context), void* context) {
+  auto& state = RuntimeState::instance();
+  std::lock_guard<std::mutex> lock(state.hookMutex);
+  state.callHook = RuntimeState::CallHook{};
+  if (function && hook) state.callHook = RuntimeState::CallHook{function, hook, context};
+}
+
 ZERINLIB_API void* zerinsim_FindObject(const char* name) {
   if (!name) return nullptr;
   auto& state = RuntimeState::instance();

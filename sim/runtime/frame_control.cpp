@@ -1,5 +1,6 @@
 // The control surface of the simulated runtime's frame road and event source
 // (zerin_sim_control.h).
+#include <algorithm>
 #include <cstring>
 
 #include "gfx_textures.h"
@@ -17,6 +18,28 @@ ZERINLIB_API void zerinsim_SetFrameRate(double framesPerSecond) {
   std::lock_guard<std::mutex> lock(state.mutex);
   state.frames.frameRate = framesPerSecond > 0.0 ? framesPerSecond : 0.0;
   state.frames.clockEpoch = std::chrono::steady_clock::now();
+}
+
+ZERINLIB_API void zerinsim_HoldFrameSyncs(int32_t hold) {
+  auto& state = RuntimeState::instance();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.frames.holdSyncs = hold != 0;
+  state.frames.clockWake.notify_all();
+}
+
+ZERINLIB_API int32_t zerinsim_AwaitFrameSyncWaiters(int32_t count, int32_t timeoutMilliseconds) {
+  auto& state = RuntimeState::instance();
+  std::unique_lock<std::mutex> lock(state.mutex);
+  const bool reached = state.frames.waitersChanged.wait_for(
+      lock, std::chrono::milliseconds(std::max(timeoutMilliseconds, 0)),
+      [&] { return state.frames.waitingSyncs >= count; });
+  return reached ? 1 : 0;
+}
+
+ZERINLIB_API int32_t zerinsim_WritesToFreedRecords(void) {
+  auto& state = RuntimeState::instance();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  return state.writesToFreedRecords;
 }
 
 ZERINLIB_API void zerinsim_QueueEvent(const ZerinEvent* event) {

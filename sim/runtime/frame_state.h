@@ -42,8 +42,14 @@ struct FrameRoad {
 
   double frameRate = kDefaultFrameRate;
   std::chrono::steady_clock::time_point clockEpoch = std::chrono::steady_clock::now();
-  // Wakes zerin_WaitSync early: its session closed or the runtime was reset.
+  // Wakes zerin_WaitSync early: its session closed, the runtime was reset or a hold ended.
   std::condition_variable clockWake;
+  // While set, no zerin_WaitSync returns, not even on its session's shutdown (a runtime late
+  // to notice); released, each returns as it would have.
+  bool holdSyncs = false;
+  // zerin_WaitSync calls blocked now; waitersChanged tells when the number changes.
+  int32_t waitingSyncs = 0;
+  std::condition_variable waitersChanged;
 
   std::map<ZerinSession, SessionFrames> sessions;
   // Swap chains by handle; the handle is the record's address. Freed records stay here until
@@ -63,6 +69,7 @@ struct FrameRoad {
     sessions.clear();
     swapChains.clear();
     submitted.clear();
+    holdSyncs = false;
     clockWake.notify_all();
   }
 };

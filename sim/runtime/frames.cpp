@@ -8,6 +8,7 @@
 #include "runtime_state.h"
 
 using ZerinSim::Call;
+using ZerinSim::FrameInfoRecord;
 using ZerinSim::FrameRoad;
 using ZerinSim::RuntimeState;
 using ZerinSim::SwapChainRecord;
@@ -46,6 +47,15 @@ ZerinMatrix projection(const ZerinViewport& viewport) {
   matrix.m[11] = nearZ * farZ / (nearZ - farZ);
   matrix.m[14] = -1.0;
   return matrix;
+}
+
+// The first tick of the frame clock after `now`; `now` itself when the clock does not run.
+Clock::time_point nextTick(const FrameRoad& road, Clock::time_point now) {
+  if (road.frameRate <= 0.0) return now;
+  const double since = std::chrono::duration<double>(now - road.clockEpoch).count();
+  const double ticks = std::floor(since * road.frameRate) + 1.0;
+  return road.clockEpoch +
+         std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(ticks / road.frameRate));
 }
 
 int64_t nanosecondsSince(Clock::time_point epoch, Clock::time_point at) {
@@ -192,30 +202,42 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   call.arguments(session, static_cast<const void*>(frameInfo));
   if (call.injectedFailure() || !call.checkSession(session)) return;
   auto& state = call.state();
-  if (!state.frameInfos.count(frameInfo)) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  // A record freed already is written all the same, as a runtime that trusts its client would.
+  const auto live = state.frameInfos.find(frameInfo);
+  FrameInfoRecord* record = live != state.frameInfos.end() ? live->second.get() : state.retiredFrameInfo(frameInfo);
+  if (!record) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   FrameRoad& road = state.frames;
+  const uint64_t serial = state.sessionSerial(session);
 
-  Clock::time_point tick = Clock::now();
-  if (road.frameRate > 0.0) {
-    // The first tick of the clock after now; other calls go on while this one waits.
-    const double since = std::chrono::duration<double>(tick - road.clockEpoch).count();
-    const double ticks = std::floor(since * road.frameRate) + 1.0;
-    tick = road.clockEpoch + std::chrono::duration_cast<Clock::duration>(
-                                 std::chrono::duration<double>(ticks / road.frameRate));
-    road.clockWake.wait_until(call.heldLock(), tick, [&] { return !state.validSession(session); });
+  // Blocks until the first tick of the clock after now, or until the session shuts down; other
+  // calls go on meanwhile. A hold keeps it blocked past both.
+  const Clock::time_point tick = nextTick(road, Clock::now());
+  ++road.waitingSyncs;
+  road.waitersChanged.notify_all();
+  for (;;) {
+    const bool open = state.sessionSerial(session) == serial;
+    if (!road.holdSyncs && (!open || road.frameRate <= 0.0 || Clock::now() >= tick)) break;
+    if (road.holdSyncs || road.frameRate <= 0.0) road.clockWake.wait(call.heldLock());
+    else road.clockWake.wait_until(call.heldLock(), tick);
   }
-  // The session or the record may have gone while the call waited.
-  if (!state.validSession(session)) return call.fail(ZERIN_ERROR_INVALID_SESSION);
-  const auto record = state.frameInfos.find(frameInfo);
-  if (record == state.frameInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  --road.waitingSyncs;
+  road.waitersChanged.notify_all();
 
+  // The record is written on waking, without asking whether it still exists.
+  state.noteWrite(record, "zerin_WaitSync");
+  auto& info = record->info;
+  if (state.sessionSerial(session) != serial) {
+    // Woken by the shutdown: a record that carries no frame.
+    info.frameIndex = 0;
+    info.predictedDisplayTime = 0;
+    return call.fail(ZERIN_ERROR_INVALID_SESSION);
+  }
   const int64_t frame = ++road.sessions[session].synced;
-  auto& info = record->second->info;
   info.frameIndex = frame;
   const double period = road.frameRate > 0.0 ? 1.0 / road.frameRate : 0.0;
   info.predictedDisplayTime = nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
   for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) {
-    ZerinFrameView& out = record->second->views[view];
+    ZerinFrameView& out = record->views[view];
     out.pose = frameMatrix(frame, view);
     out.projection = projection(out.viewport);
   }

@@ -1,14 +1,61 @@
 #include "runtime_state.h"
 
+#include <algorithm>
 #include <cinttypes>
 #include <cstdio>
+#include <cstring>
+#include <utility>
+
+#if defined(__SANITIZE_ADDRESS__)
+#define ZERINSIM_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define ZERINSIM_ASAN 1
+#endif
+#endif
+#if defined(ZERINSIM_ASAN)
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace ZerinSim {
+
+namespace {
+
+// Freed records kept before the oldest is really freed: far more than a client can still be
+// writing through at once.
+constexpr size_t kKeptFreedRecords = 256;
+constexpr unsigned char kFreedByte = 0xdd;
+
+void poison(FrameInfoRecord* record) {
+  std::memset(static_cast<void*>(record), kFreedByte, sizeof *record);
+#if defined(ZERINSIM_ASAN)
+  ASAN_POISON_MEMORY_REGION(record, sizeof *record);
+#endif
+}
+
+void unpoison(FrameInfoRecord* record) {
+#if defined(ZERINSIM_ASAN)
+  ASAN_UNPOISON_MEMORY_REGION(record, sizeof *record);
+#else
+  (void)record;
+#endif
+}
+
+void dropFreed(std::deque<std::unique_ptr<FrameInfoRecord>>& freed, size_t keep) {
+  while (freed.size() > keep) {
+    unpoison(freed.front().get());
+    freed.pop_front();
+  }
+}
+
+}  // namespace
 
 RuntimeState& RuntimeState::instance() {
   static RuntimeState state;
   return state;
 }
+
+RuntimeState::~RuntimeState() { dropFreed(freedFrameInfos, 0); }
 
 void RuntimeState::reset() {
   version = ZERIN_RUNTIME_VERSION;
@@ -19,7 +66,10 @@ void RuntimeState::reset() {
   callLogging = true;
   sessions.clear();
   events.clear();
+  // A wait still in progress writes its record when it wakes: the records stay allocated.
+  for (auto& [info, record] : frameInfos) retireFrameInfo(std::move(record));
   frameInfos.clear();
+  writesToFreedRecords = 0;
   submitInfos.clear();
   frames.reset();
   pendingEvents.clear();
@@ -28,6 +78,41 @@ void RuntimeState::reset() {
   lastNotImplementedText = nullptr;
   names.clear();
   counters.clear();
+  std::lock_guard<std::mutex> hooks(hookMutex);
+  callHook = CallHook{};
+}
+
+void RuntimeState::retireFrameInfo(std::unique_ptr<FrameInfoRecord> record) {
+  poison(record.get());
+  freedFrameInfos.push_back(std::move(record));
+  dropFreed(freedFrameInfos, kKeptFreedRecords);
+}
+
+bool RuntimeState::retired(const FrameInfoRecord* record) const {
+  return std::any_of(freedFrameInfos.begin(), freedFrameInfos.end(),
+                     [record](const auto& freed) { return freed.get() == record; });
+}
+
+FrameInfoRecord* RuntimeState::retiredFrameInfo(const ZerinFrameInfo* info) const {
+  for (const auto& freed : freedFrameInfos)
+    if (&freed->info == info) return freed.get();
+  return nullptr;
+}
+
+void RuntimeState::noteWrite(const FrameInfoRecord* record, const char* function) {
+  if (!retired(record)) return;
+  ++writesToFreedRecords;
+  std::fprintf(stderr, "ZerinLib: %s writes a frame-info record that was freed\n", function);
+}
+
+void RuntimeState::runCallHook(const std::string& function) {
+  CallHook due;
+  {
+    std::lock_guard<std::mutex> lock(hookMutex);
+    if (!callHook.hook || callHook.function != function) return;
+    due = std::exchange(callHook, CallHook{});
+  }
+  due.hook(due.context);
 }
 
 std::string RuntimeState::nameObject(const void* object, const std::string& kind) {
@@ -63,7 +148,10 @@ int32_t RuntimeState::liveCount(const std::string& kind) const {
   return count;
 }
 
-Call::Call(const char* name) : runtime(RuntimeState::instance()), lock(runtime.mutex), function(name) {
+Call::Call(const char* name)
+    : runtime(RuntimeState::instance()), lock(runtime.mutex, std::defer_lock), function(name) {
+  runtime.runCallHook(function);
+  lock.lock();
   const auto found = runtime.injectedFailures.find(function);
   if (found != runtime.injectedFailures.end() && !found->second.empty()) {
     runtime.pendingError = found->second.front();

@@ -17,6 +17,7 @@
 namespace ZerinSim {
 
 struct SessionRecord {
+  uint64_t serial = 0;  // tells a session from a later one at the same address
   int64_t layerId = 0;
   bool hasLayerId = false;
   int32_t visible = 1;
@@ -43,6 +44,7 @@ struct NamedObject {
 class RuntimeState {
  public:
   static RuntimeState& instance();
+  ~RuntimeState();
 
   std::mutex mutex;  // guards every member below; no callback runs while it is held
 
@@ -56,6 +58,11 @@ class RuntimeState {
   std::map<ZerinSession, std::unique_ptr<SessionRecord>> sessions;
   std::map<ZerinEvent*, std::unique_ptr<ZerinEvent>> events;
   std::map<ZerinFrameInfo*, std::unique_ptr<FrameInfoRecord>> frameInfos;
+  // Freed frame-info records, newest last: kept allocated and poisoned for a while, so that a
+  // write into a record after its zerin_FreeFrameInfo is caught instead of landing in memory
+  // that something else took over.
+  std::deque<std::unique_ptr<FrameInfoRecord>> freedFrameInfos;
+  int32_t writesToFreedRecords = 0;
   std::map<ZerinSubmitInfo*, std::unique_ptr<SubmitInfoRecord>> submitInfos;
   // Frame clock, frame cycle, swap chains and submitted frames.
   FrameRoad frames;
@@ -72,6 +79,17 @@ class RuntimeState {
 
   void reset();
 
+  // zerin_FreeFrameInfo's end of a record: poisoned and kept among the freed ones.
+  void retireFrameInfo(std::unique_ptr<FrameInfoRecord> record);
+  bool retired(const FrameInfoRecord* record) const;
+  FrameInfoRecord* retiredFrameInfo(const ZerinFrameInfo* info) const;
+  // The runtime writes `record` now; a freed one is reported and counted (the write still
+  // happens, as it would in a runtime that trusts its client).
+  void noteWrite(const FrameInfoRecord* record, const char* function);
+
+  // Runs before the named function takes the library lock; see zerinsim_SetCallHook.
+  void runCallHook(const std::string& function);
+
   // Names objects in the call log.
   std::string nameObject(const void* object, const std::string& kind);
   void nameMember(const void* member, const std::string& name);
@@ -81,10 +99,25 @@ class RuntimeState {
   int32_t liveCount(const std::string& kind) const;
 
   bool validSession(ZerinSession session) const { return sessions.count(session) != 0; }
+  // The serial of an open session; 0 when it is not open.
+  uint64_t sessionSerial(ZerinSession session) const {
+    const auto found = sessions.find(session);
+    return found != sessions.end() ? found->second->serial : 0;
+  }
+  uint64_t nextSessionSerial() { return ++sessionSerials; }
+
+  struct CallHook {
+    std::string function;
+    void (*hook)(void*) = nullptr;
+    void* context = nullptr;
+  };
+  std::mutex hookMutex;  // guards callHook alone; taken without `mutex`, or inside it
+  CallHook callHook;
 
  private:
   std::map<const void*, NamedObject> names;
   std::map<std::string, int> counters;
+  uint64_t sessionSerials = 0;
 };
 
 // One API call: holds the lock for the whole call, records it with its arguments and result,

@@ -32,6 +32,7 @@ ZerinSession openSession(Call& call, const SessionRecord& record) {
     return nullptr;
   }
   auto owned = std::make_unique<SessionRecord>(record);
+  owned->serial = state.nextSessionSerial();
   auto* session = reinterpret_cast<ZerinSession>(owned.get());
   state.sessions.emplace(session, std::move(owned));
   state.nameObject(session, "session");
@@ -171,6 +172,7 @@ ZERINLIB_API void zerin_FreeFrameInfo(ZerinFrameInfo* frameInfo) {
   if (found == state.frameInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   state.forget(found->second->views);
   state.forget(frameInfo);
+  state.retireFrameInfo(std::move(found->second));
   state.frameInfos.erase(found);
 }
 

@@ -43,6 +43,12 @@ ZERINLIB_API void zerinsim_SetConfigValue(const char* key, const char* value);
 // takes one queued value (NULL removes the key), so a value can change between two calls.
 ZERINLIB_API void zerinsim_QueueConfigValue(const char* key, const char* value);
 
+// Calls `hook(context)` on the calling thread the next time `function` (e.g.
+// "zerin_CreateFrameInfo") is called, before the call takes the library's lock, so that the
+// hook may call the library itself. Once; a later call of this replaces an armed hook, and
+// a NULL `hook` disarms it.
+ZERINLIB_API void zerinsim_SetCallHook(const char* function, void (*hook)(void* context), void* context);
+
 // The live object named as in the call log, or NULL (never made, or freed since).
 ZERINLIB_API void* zerinsim_FindObject(const char* name);
 // How many objects of a kind ("session", "event", "frameInfo", "submitInfo", "swapChain",
@@ -59,6 +65,22 @@ ZERINLIB_API int32_t zerinsim_LiveObjectCount(const char* kind);
 // result is the frame index; m[7] is the view index (views) or the pose kind (poses); the
 // rotation about the y axis changes by 0.01 radian a frame.
 ZERINLIB_API void zerinsim_SetFrameRate(double framesPerSecond);
+
+// zerin_WaitSync blocks until the next tick of that clock or until its session shuts down, and
+// writes its frame-info record when it wakes, as a real runtime does: it does not look again
+// whether the client still holds the record. A wait woken by the shutdown writes a record with
+// frame index 0 and leaves ZERIN_ERROR_INVALID_SESSION.
+//
+// Holding (non-zero) keeps every zerin_WaitSync from returning, even past its session's
+// shutdown, as a runtime late to notice would; releasing (0) lets each return as it would have.
+ZERINLIB_API void zerinsim_HoldFrameSyncs(int32_t hold);
+// Waits up to `timeoutMilliseconds` until at least `count` zerin_WaitSync calls are blocked;
+// 1 when they are, else 0.
+ZERINLIB_API int32_t zerinsim_AwaitFrameSyncWaiters(int32_t count, int32_t timeoutMilliseconds);
+// How often the runtime wrote a frame-info record after the client had freed it (each is also
+// reported on standard error). Freed records stay allocated, filled with 0xdd and, under
+// AddressSanitizer, poisoned, so that such a write is caught rather than corrupting memory.
+ZERINLIB_API int32_t zerinsim_WritesToFreedRecords(void);
 
 // Queues an event for zerin_PollEvent (any session polls it).
 ZERINLIB_API void zerinsim_QueueEvent(const ZerinEvent* event);

@@ -6,6 +6,7 @@
 #include "plugin/events.h"
 #include "plugin/plugin_log.h"
 #include "plugin/stream_registry.h"
+#include "render/render_events.h"
 #include "render/render_state.h"
 #include "zerin_version.h"
 
@@ -21,17 +22,21 @@ enum class Opening { WithVersionCheck, WithLayerId };
 
 // The steps both kinds of session start share once the runtime session exists. Whatever they
 // made stays in place when they fail: EndSession cleans up.
-bool finishOpening(ZerinSession opened, const char* doneMessage) {
-  session.store(opened);
+bool setUpSession(ZerinSession opened, const char* doneMessage) {
   currentEvent = zerin_AllocateEvent();
-  const ZerinErrorCode code = zerin_GetError(opened);
-  if (code != 0) {
-    pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
-    return false;
-  }
-  if (!createFrameRecords()) return false;
+  if (checkError(opened)) return false;
+  if (!createFrameRecords(opened)) return false;
   pluginLog("%s", doneMessage);
-  return !checkError();
+  return !checkError(opened);
+}
+
+bool finishOpening(ZerinSession opened, const char* doneMessage) {
+  const bool ready = setUpSession(opened, doneMessage);
+  // Published last: the render thread acts on a session as soon as it sees it, so it must find
+  // the records made, and its calls with the session must not mix their errors with those the
+  // checks above read. A failed start is published too, for EndSession to clean up.
+  session.store(opened);
+  return ready;
 }
 
 bool versionMatches() {
@@ -47,38 +52,32 @@ bool versionMatches() {
 }
 
 void freeFrameRecords() {
-  if (ZerinFrameInfo* info = frameInfoSync.exchange(nullptr)) zerin_FreeFrameInfo(info);
+  freeSyncRecord();
   if (ZerinFrameInfo* info = frameInfoShared.exchange(nullptr)) zerin_FreeFrameInfo(info);
   if (ZerinSubmitInfo* info = submitInfo.exchange(nullptr)) zerin_FreeSubmitInfo(info);
 }
 
 }  // namespace
 
-bool checkError() {
-  const ZerinErrorCode code = zerin_GetError(session.load());
+bool checkError(ZerinSession target) {
+  const ZerinErrorCode code = zerin_GetError(target);
   if (code == 0) return false;
   pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
   return true;
 }
 
-bool createFrameRecords() {
-  const ZerinSession current = session.load();
+bool createFrameRecords(ZerinSession target) {
   pluginLog("Initialize d3d11");
-  frameInfoSync.store(zerin_CreateFrameInfo(current));
-  frameInfoShared.store(zerin_CreateFrameInfo(current));
-  ZerinSubmitInfo* info = zerin_CreateSubmitInfo(current);
+  frameInfoSync.store(zerin_CreateFrameInfo(target));
+  frameInfoShared.store(zerin_CreateFrameInfo(target));
+  ZerinSubmitInfo* info = zerin_CreateSubmitInfo(target);
   submitInfo.store(info);
   // Without a record there is nothing to set up; the runtime's error is reported below.
   if (info) {
     info->flags = ZERIN_SUBMIT_DEFAULT;
-    zerin_LayoutDefaultViewports(current, info->viewports);
+    zerin_LayoutDefaultViewports(target, info->viewports);
   }
-  const ZerinErrorCode code = zerin_GetError(current);
-  if (code != 0) {
-    pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
-    return false;
-  }
-  return true;
+  return !checkError(target);
 }
 
 bool initSession() {

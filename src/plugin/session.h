@@ -21,10 +21,10 @@ struct RenderTextureDesc {
 };
 static_assert(sizeof(RenderTextureDesc) == 12, "");
 
-// Logs the runtime's pending error, if any; true when there was one.
-bool checkError();
-// Makes the frame-info and submit-info records of a new session.
-bool createFrameRecords();
+// Logs the runtime's pending error for `target`, if any; true when there was one.
+bool checkError(ZerinSession target);
+// Makes the frame-info and submit-info records of the session `target`, before it is published.
+bool createFrameRecords(ZerinSession target);
 
 bool initSession();
 bool initSessionWithLayerId(int64_t layerId);

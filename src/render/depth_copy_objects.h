@@ -13,10 +13,22 @@ extern ID3D11PixelShader* depthCopyPS;
 extern ID3D11DepthStencilState* depthCopyDepthState;
 extern ID3D11RasterizerState* depthCopyRasterState;
 
-// Engine depth texture -> its shader resource view. The key holds no reference.
+// Engine depth texture -> its shader resource view (null when the texture took none).
 extern std::map<ID3D11Resource*, ID3D11ShaderResourceView*> depthSrvCache;
-// Swap-chain depth image -> its depth-stencil view. The key holds no reference.
+// Swap-chain depth image -> its depth-stencil view (null likewise).
 extern std::map<ID3D11Texture2D*, ID3D11DepthStencilView*> depthDsvCache;
+// Each cache entry holds one reference to its view and one to its texture: a texture is known
+// to be dropped by everybody else when that reference is the only one left (views hold their
+// texture apart from its count, as Direct3D 11's do). Render thread only.
+
+// Adds an entry (the view may be null), taking a reference to the texture.
+void cacheDepthInputView(ID3D11Resource* texture, ID3D11ShaderResourceView* view);
+void cacheDepthTargetView(ID3D11Texture2D* texture, ID3D11DepthStencilView* view);
+
+// Releases the entries of both caches whose texture nobody else holds any more: the engine
+// re-created its render textures, or the runtime freed a swap chain. Costs one AddRef and one
+// Release per entry.
+void releaseDroppedDepthViews();
 
 // Releases the vertex shader, pixel shader, depth-stencil state and rasterizer state, each only
 // if present, then every cached view, and empties both caches.

@@ -76,9 +76,15 @@ void createRasterizerState(ID3D11Device* device) {
   device->CreateRasterizerState(&desc, &depthCopyRasterState);
 }
 
+// Passes between two looks for views of dropped textures, besides the look that a texture new
+// to a cache brings (re-created textures show up that way).
+constexpr unsigned kPassesBetweenSweeps = 256;
+unsigned passesSinceSweep = 0;
+
 ID3D11ShaderResourceView* inputView(ID3D11Device* device, ID3D11Resource* engineDepth) {
   auto found = depthSrvCache.find(engineDepth);
   if (found != depthSrvCache.end()) return found->second;
+  releaseDroppedDepthViews();
   D3D11_SHADER_RESOURCE_VIEW_DESC desc{};
   desc.Format = DXGI_FORMAT_R32_FLOAT_X8X24_TYPELESS;
   desc.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
@@ -87,13 +93,14 @@ ID3D11ShaderResourceView* inputView(ID3D11Device* device, ID3D11Resource* engine
   ID3D11ShaderResourceView* view = nullptr;
   if (FAILED(device->CreateShaderResourceView(engineDepth, &desc, &view))) release(view);
   // Cached even when null, so a texture that admits no view costs one attempt only.
-  depthSrvCache.emplace(engineDepth, view);
+  cacheDepthInputView(engineDepth, view);
   return view;
 }
 
 ID3D11DepthStencilView* targetView(ID3D11Device* device, ID3D11Texture2D* image) {
   auto found = depthDsvCache.find(image);
   if (found != depthDsvCache.end()) return found->second;
+  releaseDroppedDepthViews();
   D3D11_DEPTH_STENCIL_VIEW_DESC desc{};
   desc.Format = DXGI_FORMAT_D32_FLOAT;
   desc.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
@@ -101,7 +108,7 @@ ID3D11DepthStencilView* targetView(ID3D11Device* device, ID3D11Texture2D* image)
   desc.Texture2D.MipSlice = 0;
   ID3D11DepthStencilView* view = nullptr;
   if (FAILED(device->CreateDepthStencilView(image, &desc, &view))) release(view);
-  depthDsvCache.emplace(image, view);
+  cacheDepthTargetView(image, view);
   return view;
 }
 
@@ -133,6 +140,10 @@ void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, const Sub
   if (!saved.saved) {
     context->OMGetRenderTargets(1, &saved.renderTarget, &saved.depthStencil);
     saved.saved = true;
+  }
+  if (++passesSinceSweep >= kPassesBetweenSweeps) {
+    passesSinceSweep = 0;
+    releaseDroppedDepthViews();
   }
 
   context->IASetVertexBuffers(0, 0, nullptr, nullptr, nullptr);

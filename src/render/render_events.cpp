@@ -66,24 +66,36 @@ void copyFrameInfo(const ZerinFrameInfo* from, ZerinFrameInfo* to) {
 }
 
 bool frameSync() {
-  const ZerinSession current = session.load();
-  if (!current) {
-    signalRenderSync();
-    return false;
+  ZerinSession current = nullptr;
+  ZerinFrameInfo* record = nullptr;
+  {
+    std::lock_guard<std::mutex> frame(frameLock);
+    current = session.load();
+    if (!current) {
+      signalRenderSync();
+      return false;
+    }
+    record = frameInfoSync.load();
+    frameSyncWait = FrameSyncWait{true, record, false};
   }
-  // Blocks until the runtime's frame sync; no lock is held meanwhile.
-  zerin_WaitSync(current, frameInfoSync.load());
+  // Blocks until the runtime's frame sync; no lock is held meanwhile. The runtime writes the
+  // record when it returns.
+  zerin_WaitSync(current, record);
 
-  // The frame records are read under frameLock: EndSession frees them under it.
-  std::lock_guard<std::mutex> frame(frameLock);
-  if (session.load() != current) {
-    // The session ended (or was replaced) while the sync was awaited: nothing to publish.
+  std::unique_lock<std::mutex> frame(frameLock);
+  const bool sessionEnded = frameSyncWait.sessionEnded;
+  frameSyncWait = FrameSyncWait{};
+  if (sessionEnded) {
+    // EndSession left the record to us: the runtime is done with it only now. Nothing to
+    // publish; the script waiting for this sync is released all the same.
+    frame.unlock();
+    if (record) zerin_FreeFrameInfo(record);
     signalRenderSync();
     return false;
   }
   std::lock_guard<std::mutex> poses(poseLock);
   for (int kind = 1; kind <= kPoseKinds; ++kind) framePoses[kind - 1] = zerin_FrameGetPose(current, kind);
-  copyFrameInfo(frameInfoSync.load(), frameInfoShared.load());
+  copyFrameInfo(record, frameInfoShared.load());
   std::lock_guard<std::mutex> events(eventQueueLock);
   drainRuntimeEvents();
   signalRenderSync();
@@ -101,6 +113,14 @@ void drainRuntimeEvents() {
   ZerinEvent event{};
   const ZerinSession current = session.load();
   while (zerin_PollEvent(current, &event) == 1) eventQueue.push_back(event);
+}
+
+void freeSyncRecord() {
+  ZerinFrameInfo* record = frameInfoSync.exchange(nullptr);
+  // Only the record of the wait's own session is left to it: a later session, opened and ended
+  // while that wait still runs, frees its own.
+  if (frameSyncWait.inProgress && frameSyncWait.record == record) frameSyncWait.sessionEnded = true;
+  else if (record) zerin_FreeFrameInfo(record);
 }
 
 void signalRenderSync() {

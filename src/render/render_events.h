@@ -23,5 +23,9 @@ void runtimeErrorCheck();
 void drainRuntimeEvents();
 // Releases one SyncRenderThread, now or when it comes.
 void signalRenderSync();
+// EndSession's end of the sync frame-info record, with frameLock held: freed now, or, while
+// the render thread waits in zerin_WaitSync with it, left for the render thread to free once
+// the wait returns.
+void freeSyncRecord();
 
 }  // namespace Zerin

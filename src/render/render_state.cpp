@@ -15,6 +15,7 @@ std::mutex submissionQueueLock;
 std::deque<SubmissionEntry> submissionQueue;
 
 std::mutex frameLock;
+FrameSyncWait frameSyncWait;
 
 std::mutex eventQueueLock;
 std::deque<ZerinEvent> eventQueue;

@@ -124,6 +124,16 @@ extern std::deque<SubmissionEntry> submissionQueue;
 // session down.
 extern std::mutex frameLock;
 
+// The render thread's frame-sync wait, guarded by frameLock. The runtime writes the sync record
+// when zerin_WaitSync returns, which may be after EndSession: EndSession then leaves that record
+// to the render thread (sessionEnded) instead of freeing it, and never waits for the wait.
+struct FrameSyncWait {
+  bool inProgress = false;          // zerin_WaitSync is called or running
+  ZerinFrameInfo* record = nullptr;  // the record it writes
+  bool sessionEnded = false;        // its session ended meanwhile; the render thread frees it
+};
+extern FrameSyncWait frameSyncWait;
+
 // Guards eventQueue.
 extern std::mutex eventQueueLock;
 extern std::deque<ZerinEvent> eventQueue;

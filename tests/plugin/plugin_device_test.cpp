@@ -60,8 +60,9 @@ TEST(DepthCopyObjects, DeviceShutdownReleasesEachObjectOnceAndEmptiesTheCaches) 
   ID3D11DepthStencilView* dsv = nullptr;
   ASSERT_EQ(device.device->CreateShaderResourceView(engineDepth.get(), nullptr, &srv), S_OK);
   ASSERT_EQ(device.device->CreateDepthStencilView(imageDepth.get(), nullptr, &dsv), S_OK);
-  Zerin::depthSrvCache[engineDepth.get()] = srv;
-  Zerin::depthDsvCache[imageDepth.get()] = dsv;
+  Zerin::cacheDepthInputView(engineDepth.get(), srv);
+  Zerin::cacheDepthTargetView(imageDepth.get(), dsv);
+  EXPECT_EQ(referenceCount(engineDepth.get()), 2u) << "an entry holds its texture";
 
   // Our own references show what the shutdown gives back.
   auto state = Ref<ID3D11DepthStencilState>::share(Zerin::depthCopyDepthState);
@@ -77,6 +78,8 @@ TEST(DepthCopyObjects, DeviceShutdownReleasesEachObjectOnceAndEmptiesTheCaches) 
   EXPECT_EQ(referenceCount(raster.get()), referenceCount(state.get()));
   EXPECT_EQ(referenceCount(srvRef.get()), srvBefore - 1);
   EXPECT_EQ(referenceCount(dsvRef.get()), dsvBefore - 1);
+  EXPECT_EQ(referenceCount(engineDepth.get()), 1u);
+  EXPECT_EQ(referenceCount(imageDepth.get()), 1u);
   EXPECT_EQ(Zerin::depthCopyVS, nullptr);
   EXPECT_EQ(Zerin::depthCopyPS, nullptr);
   EXPECT_EQ(Zerin::depthCopyDepthState, nullptr);

@@ -3,6 +3,8 @@
 // engine's render targets saved once and bound again after the frame.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "gfx_device.h"
@@ -212,6 +214,86 @@ TEST_F(DepthSubmit, ADepthViewNamingAnEmptySlotMakesTheEntryInvalid) {
   EXPECT_EQ(zerinsim_SubmittedFrameCount(), 0);
   EXPECT_TRUE(ZerinSim::callsTo("zerin_AcquireSwapChainImage").empty());
   EXPECT_EQ(Zerin::depthCopyPS, nullptr) << "no pass was prepared for a dropped entry";
+}
+
+// ---- textures that come and go -------------------------------------------------------------
+
+// An engine that re-creates its depth texture and a script that re-creates its depth swap chain,
+// frame after frame: the views cached for them go with them, while a texture that stays keeps
+// its view however long it is used.
+TEST_F(DepthSubmit, ReCreatedTexturesAndSwapChainsLeaveNeitherViewsNorTexturesBehind) {
+  constexpr int kRecreations = 1000;
+  constexpr int kImages = ZERINSIM_SWAPCHAIN_IMAGE_COUNT;
+  const Zerin::SwapchainConfig depthConfig{16, 16, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH};
+  zerinsim_SetCallLogging(0);
+  size_t objectsAfterFirstRound = 0;
+  std::atomic<int> enginesGone{0}, imagesGone{0};
+  size_t largestInputCache = 0, largestTargetCache = 0;
+  Zerin::SubmissionLayer layer = layerWithDepth();
+  layer.views[2].hasDepth = 0;
+  Ref<ID3D11Texture2D> engineDepth;  // the engine lets go of each when it makes the next
+  for (int round = 0; round < kRecreations; ++round) {
+    engineDepth = Gfx::createTexture(engineDevice, 8, 8, DXGI_FORMAT_R32G8X24_TYPELESS,
+                                     D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE, nullptr);
+    ASSERT_TRUE(engineDepth && Gfx::countDestruction(engineDepth.get(), enginesGone));
+    Zerin::queueDestroySwapchain(depth);
+    depth = make(depthConfig);
+    ASSERT_NE(depth->handle, nullptr);
+    for (int32_t image = 0; image < kImages; ++image) {
+      ID3D11Texture2D* texture = zerin_ToD3D11Texture(zerin_GetSwapChainImage(depth->handle, image));
+      ASSERT_TRUE(Gfx::countDestruction(texture, imagesGone));
+    }
+
+    layer.views[0].depthTexture = engineDepth.get();
+    layer.views[0].depthSlot = depth;
+    Zerin::queueSubmission(1, &layer);
+    for (int id : {20, 10, 11}) Zerin::onRenderEvent(id);
+    largestInputCache = std::max(largestInputCache, Zerin::depthSrvCache.size());
+    largestTargetCache = std::max(largestTargetCache, Zerin::depthDsvCache.size());
+#if !defined(_WIN32)
+    if (round == 0) objectsAfterFirstRound = Gfx::liveObjects(engineDevice);
+#endif
+  }
+  EXPECT_EQ(zerinsim_SubmittedFrameCount(), kRecreations);
+  EXPECT_LE(largestInputCache, 1u);
+  EXPECT_LE(largestTargetCache, 1u);
+  // Only the last round's are left: its engine texture and its swap chain.
+  EXPECT_EQ(enginesGone.load(), kRecreations - 1);
+  EXPECT_EQ(imagesGone.load(), (kRecreations - 1) * kImages);
+#if !defined(_WIN32)
+  EXPECT_EQ(Gfx::liveObjects(engineDevice), objectsAfterFirstRound);
+#else
+  (void)objectsAfterFirstRound;
+#endif
+
+  // Textures that stay keep their views past every periodic look (the engine texture, and the
+  // images of the last swap chain, taken in turn), while one that the engine lets go of without
+  // making another goes at the next look.
+  layer.views[0].depthTexture = engineDepthA.get();
+  for (int frame = 0; frame < kImages; ++frame) {
+    Zerin::queueSubmission(1, &layer);
+    for (int id : {20, 10, 11}) Zerin::onRenderEvent(id);
+  }
+  ID3D11ShaderResourceView* const input = Zerin::depthSrvCache.at(engineDepthA.get());
+  const auto targets = Zerin::depthDsvCache;
+  EXPECT_EQ(targets.size(), size_t(kImages));
+  engineDepth.reset();
+#if !defined(_WIN32)
+  Gfx::clearCalls(engineDevice);
+#endif
+  for (int frame = 0; frame < 600; ++frame) {
+    Zerin::queueSubmission(1, &layer);
+    for (int id : {20, 10, 11}) Zerin::onRenderEvent(id);
+  }
+  EXPECT_EQ(enginesGone.load(), kRecreations);
+  EXPECT_EQ(Zerin::depthSrvCache.size(), 1u);
+  EXPECT_EQ(Zerin::depthSrvCache.at(engineDepthA.get()), input);
+  EXPECT_EQ(Zerin::depthDsvCache, targets);
+#if !defined(_WIN32)
+  EXPECT_EQ(Gfx::callCount(engineDevice, "CreateShaderResourceView"), 0u);
+  EXPECT_EQ(Gfx::callCount(engineDevice, "CreateDepthStencilView"), 0u);
+  EXPECT_EQ(Gfx::callCount(engineDevice, "Draw"), 600u);
+#endif
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 // SyncRenderThread in lockstep with frame syncs, and sessions ended while render events keep
 // coming. Run under ThreadSanitizer as well as AddressSanitizer.
 #include <atomic>
+#include <chrono>
+#include <future>
 #include <thread>
 
 #include "render_fixture.h"
@@ -124,6 +126,114 @@ TEST_F(RenderConcurrency, EndSessionWhileTheRenderThreadKeepsIssuingEvents) {
   EXPECT_GT(syncs, 0);
   for (const char* kind : {"session", "event", "frameInfo", "submitInfo", "swapChain"})
     EXPECT_EQ(zerinsim_LiveObjectCount(kind), 0) << kind;
+}
+
+// ---- the frame-sync wait and the session's end ----------------------------------------------
+
+// The calls that free the session and its records, in order.
+std::vector<std::string> recordCalls() {
+  std::vector<std::string> found;
+  for (const auto& line : ZerinSim::calls())
+    for (const char* function :
+         {"zerin_FreeFrameInfo(", "zerin_FreeSubmitInfo(", "zerin_SessionShutDown(", "zerin_FreeEvent("})
+      if (line.rfind(function, 0) == 0) found.push_back(line);
+  return found;
+}
+
+constexpr int32_t kWaitLimitMs = 10000;
+
+// The runtime writes the sync record when zerin_WaitSync returns, and the session's shutdown is
+// what ends the wait: the record must outlive EndSession and go after the wait.
+TEST_F(RenderConcurrency, EndSessionDuringTheFrameSyncWaitLeavesTheRecordToTheRenderThread) {
+  openSession();
+  zerinsim_SetFrameRate(0.01);  // the next tick is 100 s away: only the shutdown ends the wait
+  host->renderThread().issuePluginEvent(20);
+  ASSERT_EQ(zerinsim_AwaitFrameSyncWaiters(1, kWaitLimitMs), 1);
+  plugin.EndSession();
+  render.SyncRenderThread();  // the script waiting for that sync is released
+  host->renderThread().waitUntilIdle();
+
+  EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
+  EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 0);
+  EXPECT_EQ(recordCalls(), (std::vector<std::string>{"zerin_FreeFrameInfo(frameInfo#2)",
+                                                     "zerin_FreeSubmitInfo(submitInfo#1)",
+                                                     "zerin_SessionShutDown(session#1)", "zerin_FreeEvent(event#1)",
+                                                     "zerin_FreeFrameInfo(frameInfo#1)"}));
+  EXPECT_EQ(callbackMessages(), (std::vector<std::string>{"Shutdown session", "EndSession done."}));
+}
+
+// A runtime that returns from the wait only long after the shutdown: EndSession does not wait
+// for it, sessions open and end meanwhile, and the old record goes when the wait returns, with
+// nothing of the old wait published into the session open then.
+TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNorLaterSessions) {
+  openSession();
+  zerinsim_HoldFrameSyncs(1);
+  host->renderThread().issuePluginEvent(20);
+  ASSERT_EQ(zerinsim_AwaitFrameSyncWaiters(1, kWaitLimitMs), 1);
+
+  auto ending = std::async(std::launch::async, [this] { plugin.EndSession(); });
+  const bool ended = ending.wait_for(std::chrono::milliseconds(kWaitLimitMs)) == std::future_status::ready;
+  EXPECT_TRUE(ended) << "EndSession waited for the runtime's frame sync";
+  if (!ended) zerinsim_HoldFrameSyncs(0);
+  ending.get();
+  EXPECT_EQ(zerinsim_LiveObjectCount("session"), 0);
+  EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 1) << "the record the runtime still writes";
+
+  // A whole session while the wait still runs frees its own records.
+  ASSERT_TRUE(plugin.InitSession());
+  plugin.EndSession();
+  EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 1);
+  EXPECT_NE(zerinsim_FindObject("frameInfo#1"), nullptr);
+
+  ASSERT_TRUE(plugin.InitSession());
+  zerinsim_HoldFrameSyncs(0);
+  render.SyncRenderThread();
+  host->renderThread().waitUntilIdle();
+  EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
+  EXPECT_EQ(zerinsim_FindObject("frameInfo#1"), nullptr) << "freed once the wait returned";
+  EXPECT_NE(zerinsim_FindObject("frameInfo#5"), nullptr) << "the open session's records stay";
+  EXPECT_NE(zerinsim_FindObject("frameInfo#6"), nullptr);
+  EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 2);
+  FramePoseData data{};
+  render.GetFramePoseData(&data);
+  EXPECT_EQ(frameOf(data), 0) << "the old wait published into the open session";
+
+  // The open session's frames come as usual.
+  zerinsim_SetFrameRate(0);
+  host->renderThread().issuePluginEvent(20);
+  render.SyncRenderThread();
+  render.GetFramePoseData(&data);
+  EXPECT_EQ(frameOf(data), 1);
+  EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
+}
+
+// ---- the session's start ------------------------------------------------------------------------
+
+void runEventsAndWait(void* engine) {
+  auto& thread = static_cast<ZerinSim::EngineHost*>(engine)->renderThread();
+  for (int32_t id : {20, 10, 11, 13, 14}) thread.issuePluginEvent(id);
+  thread.waitUntilIdle();
+}
+
+// Render events that run while InitSession is half-way see no session: no runtime call with it,
+// no null record handed over, no error of theirs for InitSession to read.
+TEST_F(RenderConcurrency, RenderEventsDuringInitSessionSeeNoSessionBeforeItIsReady) {
+  for (const char* stage : {"zerin_AllocateEvent", "zerin_CreateFrameInfo", "zerin_CreateSubmitInfo",
+                            "zerin_LayoutDefaultViewports"}) {
+    SCOPED_TRACE(stage);
+    clearLogs();
+    zerinsim_SetCallHook(stage, &runEventsAndWait, host.get());
+    EXPECT_TRUE(plugin.InitSession());
+    for (const auto& line : ZerinSim::calls()) {
+      EXPECT_EQ(line.find(", null)"), std::string::npos) << line;
+      for (const char* function : {"zerin_WaitSync", "zerin_BeginFrame", "zerin_PollEvent"})
+        EXPECT_NE(line.rfind(function, 0), 0u) << line;
+    }
+    EXPECT_EQ(ZerinSim::callsTo("zerin_GetError").size(), 5u + 3u) << "an entry check per event, InitSession's three";
+    for (const auto& message : callbackMessages()) EXPECT_NE(message.rfind("Error:", 0), 0u) << message;
+    render.SyncRenderThread();  // the event 20 without a session
+    plugin.EndSession();
+  }
 }
 
 }  // namespace

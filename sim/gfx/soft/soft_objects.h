@@ -12,6 +12,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "gfx_soft_control.h"
@@ -93,6 +94,7 @@ class Child : public Object<Interface> {
   explicit Child(SoftDevice* owner, bool counted = true);
   ~Child() override;
   void STDMETHODCALLTYPE GetDevice(ID3D11Device** ppDevice) override;
+  HRESULT STDMETHODCALLTYPE SetPrivateDataInterface(REFGUID guid, const IUnknown* data) override;
   SoftDevice* device() const { return owner; }
 
  protected:
@@ -102,6 +104,9 @@ class Child : public Object<Interface> {
  private:
   SoftDevice* owner;
   bool counted;
+  // Released when the object goes, as the system's objects do: after the last reference and
+  // the last hold of a view or binding.
+  std::vector<std::pair<GUID, IUnknown*>> privateInterfaces;
 };
 
 bool interfaceIn(REFIID riid, std::initializer_list<const IID*> iids);
@@ -422,7 +427,23 @@ Child<Interface>::Child(SoftDevice* device, bool count) : owner(device), counted
 
 template <class Interface>
 Child<Interface>::~Child() {
+  for (auto& entry : privateInterfaces)
+    if (entry.second) entry.second->Release();
   if (counted) owner->childDestroyed();
+}
+
+template <class Interface>
+HRESULT Child<Interface>::SetPrivateDataInterface(REFGUID guid, const IUnknown* data) {
+  auto* added = const_cast<IUnknown*>(data);
+  if (added) added->AddRef();
+  for (auto& entry : privateInterfaces) {
+    if (!IsEqualGUID(entry.first, guid)) continue;
+    if (entry.second) entry.second->Release();
+    entry.second = added;
+    return S_OK;
+  }
+  privateInterfaces.emplace_back(guid, added);
+  return S_OK;
 }
 
 template <class Interface>
