@@ -7,9 +7,9 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <map>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 #include "gfx_device.h"
@@ -29,6 +29,33 @@ struct SwapChainRecord {
   int64_t releases = 0;
 };
 
+// The latest submitted frames, oldest first. Its storage is taken once, at the first frame, and
+// kept (also by clear), so that a long run of frames allocates nothing per frame.
+class SubmittedFrames {
+ public:
+  static constexpr size_t kCapacity = 1024;
+
+  size_t size() const { return frames.size(); }
+  const ZerinSimSubmittedFrame& operator[](size_t index) const { return frames[(oldest + index) % frames.size()]; }
+  // A zeroed record for the next frame; the oldest goes when kCapacity are kept.
+  ZerinSimSubmittedFrame& add() {
+    if (frames.capacity() < kCapacity) frames.reserve(kCapacity);
+    if (frames.size() < kCapacity) return frames.emplace_back();
+    ZerinSimSubmittedFrame& slot = frames[oldest];
+    oldest = (oldest + 1) % kCapacity;
+    slot = ZerinSimSubmittedFrame{};
+    return slot;
+  }
+  void clear() {
+    frames.clear();
+    oldest = 0;
+  }
+
+ private:
+  std::vector<ZerinSimSubmittedFrame> frames;
+  size_t oldest = 0;  // index of the oldest frame once kCapacity are kept
+};
+
 // One session's place in the frame cycle.
 struct SessionFrames {
   int64_t synced = 0;  // index of the latest frame sync (0 before the first)
@@ -38,8 +65,6 @@ struct SessionFrames {
 
 struct FrameRoad {
   static constexpr double kDefaultFrameRate = 90.0;
-  static constexpr size_t kKeptFrames = 1024;
-
   double frameRate = kDefaultFrameRate;
   std::chrono::steady_clock::time_point clockEpoch = std::chrono::steady_clock::now();
   // Wakes zerin_WaitSync early: its session closed or the runtime was reset.
@@ -48,8 +73,8 @@ struct FrameRoad {
   std::map<ZerinSession, SessionFrames> sessions;
   // Swap chains by handle; the handle is the record's address. Freed records stay here until
   // the reset, so that no later swap chain takes over a stale handle.
-  std::map<ZerinSwapChain, std::unique_ptr<SwapChainRecord>> swapChains;
-  std::deque<ZerinSimSubmittedFrame> submitted;
+  std::unordered_map<ZerinSwapChain, std::unique_ptr<SwapChainRecord>> swapChains;
+  SubmittedFrames submitted;
 
   // Live swap chain by handle, or null.
   SwapChainRecord* liveSwapChain(ZerinSwapChain handle) const {

@@ -252,7 +252,7 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
   if (call.injectedFailure() || !call.checkSession(session)) return;
   if (!submit) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   auto& state = call.state();
-  auto frame = std::make_unique<ZerinSimSubmittedFrame>();
+  ZerinSimSubmittedFrame* frame = &state.frames.submitted.add();
   frame->session = session;
   frame->submit = *submit;
   SubmissionRecorder recorder(state, session, *frame);
@@ -269,9 +269,6 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
 
   frame->error = recorder.firstProblem();
   if (frame->error != 0) call.fail(frame->error);
-  auto& kept = state.frames.submitted;
-  kept.push_back(*frame);
-  if (kept.size() > FrameRoad::kKeptFrames) kept.pop_front();
 }
 
 /* ---- Swap chains ------------------------------------------------------------------------- */

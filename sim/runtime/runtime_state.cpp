@@ -64,7 +64,8 @@ int32_t RuntimeState::liveCount(const std::string& kind) const {
 }
 
 Call::Call(const char* name) : runtime(RuntimeState::instance()), lock(runtime.mutex), function(name) {
-  const auto found = runtime.injectedFailures.find(function);
+  const auto found = runtime.injectedFailures.empty() ? runtime.injectedFailures.end()
+                                                      : runtime.injectedFailures.find(std::string_view(function));
   if (found != runtime.injectedFailures.end() && !found->second.empty()) {
     runtime.pendingError = found->second.front();
     found->second.pop_front();
@@ -74,7 +75,7 @@ Call::Call(const char* name) : runtime(RuntimeState::instance()), lock(runtime.m
 
 Call::~Call() {
   if (!runtime.callLogging) return;
-  std::string line = function + "(" + argumentText + ")";
+  std::string line = std::string(function) + "(" + argumentText + ")";
   if (!resultText.empty()) line += " -> " + resultText;
   runtime.calls.push_back(std::move(line));
 }
@@ -86,7 +87,7 @@ bool Call::checkSession(ZerinSession session) {
 }
 
 void Call::notImplemented() {
-  const auto stored = runtime.notImplementedTexts.insert("Not implemented in this runtime: " + function);
+  const auto stored = runtime.notImplementedTexts.insert(std::string("Not implemented in this runtime: ") + function);
   runtime.lastNotImplementedText = stored.first->c_str();
   fail(ZERIN_ERROR_NOT_IMPLEMENTED);
 }

@@ -25,23 +25,33 @@ struct SubmitScratch {
   ZerinDepthExtension depth[kMaxViews];
   ZerinExtraDepthExtension extraDepth[kMaxViews];
 
+  // Zeroes what the runtime can reach and the submission does not write whole: the submit
+  // record and all four layers (the ones beyond layerCount are reachable through their
+  // pointers). Every view and extension the runtime can reach is written whole, field by field,
+  // so zeroing the kilobytes of the others would only cost the render thread time.
   void zeroRecords() {
     submit = ZerinLayerSubmit{};
     std::memset(layerPointers, 0, sizeof layerPointers);
     std::memset(layers, 0, sizeof layers);
-    std::memset(views, 0, sizeof views);
-    std::memset(depth, 0, sizeof depth);
-    std::memset(extraDepth, 0, sizeof extraDepth);
   }
 };
 
 SubmitScratch scratch;
 
+// The records zeroRecords leaves alone have no field beside those the submission writes.
+static_assert(sizeof(ZerinRuntimeView) == sizeof(void*) + 2 * sizeof(ZerinMatrix) + sizeof(ZerinSwapchainViewport), "");
+static_assert(sizeof(ZerinDepthExtension) == 2 * sizeof(void*) + 32 + sizeof(ZerinSwapchainViewport), "");
+static_assert(sizeof(ZerinExtraDepthExtension) == 2 * sizeof(void*) + 16, "");
+static_assert(sizeof(ZerinSwapchainViewport) == sizeof(void*) + 6 * sizeof(int32_t), "");
+
 bool popOldest(SubmissionEntry& into) {
   std::lock_guard<std::mutex> lock(submissionQueueLock);
   if (submissionQueue.empty()) return false;
-  into = submissionQueue.front();
-  submissionQueue.pop_front();
+  // Only the layers the entry holds: the rest of its slot is left from earlier entries.
+  const SubmissionEntry& oldest = submissionQueue.front();
+  into.layerCount = oldest.layerCount;
+  std::memcpy(into.layers, oldest.layers, sizeof(SubmissionLayer) * static_cast<size_t>(oldest.layerCount));
+  submissionQueue.popFront();
   return true;
 }
 

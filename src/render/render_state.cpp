@@ -12,12 +12,12 @@ std::deque<SwapchainSlot*> destroyQueue;
 
 std::mutex submissionLock;
 std::mutex submissionQueueLock;
-std::deque<SubmissionEntry> submissionQueue;
+RingQueue<SubmissionEntry> submissionQueue;
 
 std::mutex frameLock;
 
 std::mutex eventQueueLock;
-std::deque<ZerinEvent> eventQueue;
+RingQueue<ZerinEvent> eventQueue;
 
 std::mutex poseLock;
 ZerinMatrix framePoses[3];
@@ -42,7 +42,7 @@ void dropSubmissions() {
   // The render thread looks at the queue under submissionQueueLock alone before it takes
   // submissionLock: the clear takes both.
   std::lock_guard<std::mutex> queue(submissionQueueLock);
-  std::deque<SubmissionEntry>().swap(submissionQueue);
+  submissionQueue.clear();
 }
 
 }  // namespace Zerin

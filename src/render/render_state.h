@@ -16,6 +16,7 @@
 #include <mutex>
 #include <vector>
 
+#include "render/ring_queue.h"
 #include "zerin_lib.h"
 
 // Declared by <d3d11.h>; the queues only carry the pointers.
@@ -118,7 +119,9 @@ extern std::mutex submissionLock;
 // Guards every access to submissionQueue: pushes, pops, and the clear (which holds
 // submissionLock as well).
 extern std::mutex submissionQueueLock;
-extern std::deque<SubmissionEntry> submissionQueue;
+// Pushed on the scripting thread, popped on the render thread; its storage is reused, so that a
+// steady stream of frames allocates nothing.
+extern RingQueue<SubmissionEntry> submissionQueue;
 
 // Held while a frame is submitted and while EndSession frees the frame records and shuts the
 // session down.
@@ -126,7 +129,7 @@ extern std::mutex frameLock;
 
 // Guards eventQueue.
 extern std::mutex eventQueueLock;
-extern std::deque<ZerinEvent> eventQueue;
+extern RingQueue<ZerinEvent> eventQueue;
 
 // Guards framePoses and the contents of frameInfoShared's views.
 extern std::mutex poseLock;

@@ -1,0 +1,72 @@
+#pragma once
+// One steady frame of the engine's render thread, two ways: through the plug-in's render-event
+// callback (events 20, 10 and 11), and as its floor, a loop that makes the same runtime and
+// device calls in the same order directly, with nothing else. The caller's thread plays both
+// the scripting thread and the render thread; the simulated runtime's frame clock is off, so a
+// frame sync returns at once.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine_host.h"
+#include "render/render_state.h"
+
+namespace ZerinBench {
+
+struct FrameShape {
+  int layers = 1;       // 1 to 4, of four views each
+  bool depth = false;   // every view also submits depth
+  uint32_t size = 256;  // width and height of every texture and image
+};
+// "2x4 views, depth", for labels.
+std::string describe(const FrameShape& shape);
+
+class FrameBench {
+ public:
+  explicit FrameBench(FrameShape shape);
+  ~FrameBench();
+  FrameBench(const FrameBench&) = delete;
+  FrameBench& operator=(const FrameBench&) = delete;
+
+  // Loads the plug-in, opens its session, makes the swap chains and textures, and runs one frame
+  // of each kind, checking that the runtime accepted both. False with error() when not.
+  bool open();
+  const std::string& error() const { return problem; }
+
+  // The script's part of a frame: the submission of every layer.
+  void queueSubmission();
+  // Events 20, 10 and 11 through the plug-in; a submission must be queued.
+  void pluginFrame();
+  // Event 14, and the scripts taking every queued event with PollEvent.
+  void pollEvents();
+  // The calls of pluginFrame, made directly.
+  void floorFrame();
+
+  // The plug-in's render-event callback and QueueSubmission, for measures of their own.
+  void renderEvent(int32_t eventId);
+  void queueSubmission(int32_t count, const Zerin::SubmissionLayer* given);
+
+  const std::vector<Zerin::SubmissionLayer>& submission() const { return layers; }
+  ZerinSim::EngineHost& host() { return *engine; }
+
+ private:
+  struct Exports;
+  struct Floor;
+
+  bool fail(const std::string& why);
+  bool checkLastFrame(const char* which);
+  bool openFloor();
+
+  FrameShape shape;
+  std::unique_ptr<ZerinSim::EngineHost> engine;
+  std::unique_ptr<Exports> exports;
+  std::unique_ptr<Floor> floor;
+  std::vector<Zerin::SubmissionLayer> layers;
+  std::vector<Zerin::SwapchainSlot*> slots;
+  ZerinSim::Gfx::Ref<ID3D11Texture2D> colour;
+  ZerinSim::Gfx::Ref<ID3D11Texture2D> engineDepth;
+  std::string problem;
+  bool sessionOpen = false;
+};
+
+}  // namespace ZerinBench

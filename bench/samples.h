@@ -1,0 +1,36 @@
+#pragma once
+// Durations of single runs, kept without allocating while measuring, and their median: a run
+// that the system preempted moves an average, not the median.
+#include <algorithm>
+#include <chrono>
+#include <cstddef>
+#include <vector>
+
+namespace ZerinBench {
+
+using Clock = std::chrono::steady_clock;
+
+inline double nanosecondsSince(Clock::time_point start) {
+  return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
+}
+
+class Samples {
+ public:
+  explicit Samples(size_t capacity = size_t{1} << 20) { values.reserve(capacity); }
+  // Beyond the capacity further runs are not kept.
+  void add(double value) {
+    if (values.size() < values.capacity()) values.push_back(static_cast<float>(value));
+  }
+  size_t count() const { return values.size(); }
+  double median() {
+    if (values.empty()) return 0;
+    const auto middle = values.begin() + static_cast<std::ptrdiff_t>(values.size() / 2);
+    std::nth_element(values.begin(), middle, values.end());
+    return *middle;
+  }
+
+ private:
+  std::vector<float> values;
+};
+
+}  // namespace ZerinBench
