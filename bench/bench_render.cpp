@@ -9,24 +9,15 @@
 // same load, and each figure is the median of single frames (or batches of calls).
 #include <benchmark/benchmark.h>
 
-#include <algorithm>
-#include <array>
-#include <chrono>
-#include <cstring>
-
 #include "allocation_counter.h"
 #include "frame_bench.h"
 #include "gfx_soft_control.h"
 #include "ratio_reporter.h"
-#include "samples.h"
-#include "zerin_sim_control.h"
 
 namespace {
 
 using ZerinBench::FrameBench;
 using ZerinBench::FrameShape;
-using ZerinBench::Clock;
-using ZerinBench::nanosecondsSince;
 using ZerinBench::Samples;
 
 constexpr int kBatch = 16;
@@ -50,86 +41,29 @@ void Frame(benchmark::State& state, FrameShape shape) {
   FrameBench bench(shape);
   if (!bench.open()) return state.SkipWithError(bench.error().c_str());
   if (!watch(state, bench)) return;
-
   Samples plugin;
   Samples floor;
-  for (auto _ : state) {
-    for (int i = 0; i < kBatch; ++i) {
-      bench.queueSubmission();
-      const Clock::time_point start = Clock::now();
-      bench.pluginFrame();
-      plugin.add(nanosecondsSince(start));
-    }
-    for (int i = 0; i < kBatch; ++i) {
-      const Clock::time_point start = Clock::now();
-      bench.floorFrame();
-      floor.add(nanosecondsSince(start));
-    }
-  }
-
-  // Steady frames with one runtime event each, which event 20 moves into the event queue and
-  // the script takes with PollEvent. The runtime queues the event before counting starts.
-  ZerinEvent event{};
-  event.type = 1;
-  uint64_t renderAllocations = 0;
-  uint64_t scriptAllocations = 0;
-  for (int i = 0; i < kCountedFrames; ++i) {
-    zerinsim_QueueEvent(&event);
-    ZerinTest::startCounting();
-    bench.queueSubmission();
-    scriptAllocations += ZerinTest::stopCounting();
-    ZerinTest::startCounting();
-    bench.pluginFrame();
-    bench.pollEvents();
-    renderAllocations += ZerinTest::stopCounting();
-  }
+  for (auto _ : state) ZerinBench::timeFrames(bench, kBatch, plugin, floor);
+  const ZerinBench::FrameAllocations counted = ZerinBench::countFrameAllocations(bench, kCountedFrames, 1);
+  if (counted.eventsTaken != kCountedFrames) return state.SkipWithError("events were lost");
   state.counters["plugin_us"] = plugin.median() / 1e3;
   state.counters["floor_us"] = floor.median() / 1e3;
-  state.counters["allocs_per_frame"] = static_cast<double>(renderAllocations) / kCountedFrames;
-  state.counters["allocs_per_queue"] = static_cast<double>(scriptAllocations) / kCountedFrames;
+  state.counters["allocs_per_frame"] = static_cast<double>(counted.render) / kCountedFrames;
+  state.counters["allocs_per_queue"] = static_cast<double>(counted.script) / kCountedFrames;
   state.SetLabel(ZerinBench::describe(shape));
 }
 
-// QueueSubmission of four layers against a memcpy of a whole entry. The layers name no swap
-// chain: the event 11 that drains each batch drops them at little cost (queueing never looks
-// at what it copies), so the queue stays as short as a frame loop keeps it.
 void Queue(benchmark::State& state) {
   FrameBench bench(FrameShape{4, false});
   if (!bench.open()) return state.SkipWithError(bench.error().c_str());
   if (!watch(state, bench)) return;
-  std::vector<Zerin::SubmissionLayer> layers(Zerin::kMaxLayers, Zerin::SubmissionLayer{});
-  for (auto& layer : layers)
-    for (auto& view : layer.views) std::fill(std::begin(view.matrix0.m), std::end(view.matrix0.m), 0.5);
-  static_assert(sizeof(Zerin::SubmissionEntry) == 6440, "");
-  std::vector<std::array<unsigned char, sizeof(Zerin::SubmissionEntry)>> source(1), targets(kBatch);
-  std::memcpy(source[0].data() + 8, layers.data(), sizeof(Zerin::SubmissionLayer) * layers.size());
-
+  ZerinBench::QueueBench queueBench(bench);
   Samples queue;
   Samples copy;
-  for (auto _ : state) {
-    Clock::time_point start = Clock::now();
-    for (int i = 0; i < kBatch; ++i) bench.queueSubmission(Zerin::kMaxLayers, layers.data());
-    queue.add(nanosecondsSince(start) / kBatch);
-    for (int i = 0; i < kBatch; ++i) bench.renderEvent(11);
-    start = Clock::now();
-    for (int i = 0; i < kBatch; ++i) {
-      std::memcpy(targets[static_cast<size_t>(i)].data(), source[0].data(), sizeof(Zerin::SubmissionEntry));
-      benchmark::DoNotOptimize(targets[static_cast<size_t>(i)].data());
-    }
-    benchmark::ClobberMemory();
-    copy.add(nanosecondsSince(start) / kBatch);
-  }
-
-  uint64_t allocations = 0;
-  for (int i = 0; i < kCountedFrames; ++i) {
-    ZerinTest::startCounting();
-    bench.queueSubmission(Zerin::kMaxLayers, layers.data());
-    allocations += ZerinTest::stopCounting();
-    bench.renderEvent(11);
-  }
+  for (auto _ : state) queueBench.time(kBatch, queue, copy);
   state.counters["queue_ns"] = queue.median();
   state.counters["memcpy_ns"] = copy.median();
-  state.counters["allocs_per_queue"] = static_cast<double>(allocations) / kCountedFrames;
+  state.counters["allocs_per_queue"] = static_cast<double>(queueBench.countAllocations(kCountedFrames)) / kCountedFrames;
 }
 
 std::vector<ZerinBench::Row> rows(const ZerinBench::Counters& counters) {

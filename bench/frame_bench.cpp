@@ -1,13 +1,17 @@
 #include "frame_bench.h"
 
+#include <cstddef>
 #include <cstring>
 
+#include "allocation_counter.h"
 #include "gfx_textures.h"
 #include "zerin_sim_control.h"
 
 namespace ZerinBench {
 
 using ZerinSim::Gfx::Ref;
+
+constexpr int32_t kKeptFrames = 64;
 
 std::string describe(const FrameShape& shape) {
   return std::to_string(shape.layers) + "x4 views" + (shape.depth ? ", depth" : "");
@@ -102,6 +106,8 @@ bool FrameBench::open() {
   zerinsim_Reset();
   zerinsim_SetCallLogging(0);
   zerinsim_SetFrameRate(0);
+  // Nothing reads the records back beyond the last frame: a few keep them in the cache.
+  zerinsim_SetKeptFrameCount(kKeptFrames);
   engine = std::make_unique<ZerinSim::EngineHost>(ZerinSim::EngineOptions{true, true, true});
   if (!engine->device()) return fail("no device: " + engine->error());
   if (!engine->load()) return fail("the plug-in did not load: " + engine->error());
@@ -251,11 +257,12 @@ void FrameBench::pluginFrame() {
   exports->renderEvent(11);
 }
 
-void FrameBench::pollEvents() {
+int FrameBench::pollEvents() {
   exports->renderEvent(14);
   int64_t type = 0;
-  while (exports->PollEvent(&type)) {
-  }
+  int taken = 0;
+  while (exports->PollEvent(&type)) ++taken;
+  return taken;
 }
 
 void FrameBench::floorFrame() {
@@ -326,6 +333,82 @@ void FrameBench::floorFrame() {
   }
   context->Release();
   zerin_GetError(session);
+}
+
+void timeFrames(FrameBench& bench, int frames, Samples& plugin, Samples& floor) {
+  for (int i = 0; i < frames; ++i) {
+    bench.queueSubmission();
+    const Clock::time_point start = Clock::now();
+    bench.pluginFrame();
+    plugin.add(spanSince(start));
+  }
+  for (int i = 0; i < frames; ++i) {
+    const Clock::time_point start = Clock::now();
+    bench.floorFrame();
+    floor.add(spanSince(start));
+  }
+}
+
+FrameAllocations countFrameAllocations(FrameBench& bench, int frames, int events) {
+  FrameAllocations counted;
+  ZerinEvent event{};
+  event.type = 1;
+  for (int i = 0; i < frames; ++i) {
+    for (int e = 0; e < events; ++e) zerinsim_QueueEvent(&event);
+    ZerinTest::startCounting();
+    bench.queueSubmission();
+    counted.script += ZerinTest::stopCounting();
+    ZerinTest::startCounting();
+    bench.pluginFrame();
+    counted.eventsTaken += bench.pollEvents();
+    counted.render += ZerinTest::stopCounting();
+  }
+  return counted;
+}
+
+// Escapes the compiler's view, so that a copy nobody reads is still made.
+inline void keep(void* pointer) {
+#if defined(__GNUC__)
+  asm volatile("" : : "g"(pointer) : "memory");
+#endif
+}
+
+QueueBench::QueueBench(FrameBench& frameBench)
+    : bench(frameBench),
+      layers(Zerin::kMaxLayers, Zerin::SubmissionLayer{}),
+      source(sizeof(Zerin::SubmissionEntry)),
+      targets(16, std::vector<unsigned char>(sizeof(Zerin::SubmissionEntry))) {
+  static_assert(sizeof(Zerin::SubmissionEntry) == 6440, "");
+  for (auto& layer : layers)
+    for (auto& view : layer.views)
+      for (double& cell : view.matrix0.m) cell = 0.5;
+  std::memcpy(source.data() + offsetof(Zerin::SubmissionEntry, layers), layers.data(),
+              sizeof(Zerin::SubmissionLayer) * layers.size());
+}
+
+void QueueBench::time(int calls, Samples& queue, Samples& copy) {
+  Clock::time_point start = Clock::now();
+  for (int i = 0; i < calls; ++i) bench.queueSubmission(Zerin::kMaxLayers, layers.data());
+  queue.add(spanSince(start) / calls);
+  for (int i = 0; i < calls; ++i) bench.renderEvent(11);
+  start = Clock::now();
+  for (int i = 0; i < calls; ++i) {
+    unsigned char* target = targets[static_cast<size_t>(i) % targets.size()].data();
+    std::memcpy(target, source.data(), source.size());
+    keep(target);
+  }
+  copy.add(spanSince(start) / calls);
+}
+
+uint64_t QueueBench::countAllocations(int calls) {
+  uint64_t allocations = 0;
+  for (int i = 0; i < calls; ++i) {
+    ZerinTest::startCounting();
+    bench.queueSubmission(Zerin::kMaxLayers, layers.data());
+    allocations += ZerinTest::stopCounting();
+    bench.renderEvent(11);
+  }
+  return allocations;
 }
 
 }  // namespace ZerinBench

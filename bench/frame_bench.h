@@ -10,6 +10,7 @@
 
 #include "engine_host.h"
 #include "render/render_state.h"
+#include "samples.h"
 
 namespace ZerinBench {
 
@@ -37,8 +38,8 @@ class FrameBench {
   void queueSubmission();
   // Events 20, 10 and 11 through the plug-in; a submission must be queued.
   void pluginFrame();
-  // Event 14, and the scripts taking every queued event with PollEvent.
-  void pollEvents();
+  // Event 14, and the scripts taking every queued event with PollEvent; returns how many.
+  int pollEvents();
   // The calls of pluginFrame, made directly.
   void floorFrame();
 
@@ -67,6 +68,39 @@ class FrameBench {
   ZerinSim::Gfx::Ref<ID3D11Texture2D> engineDepth;
   std::string problem;
   bool sessionOpen = false;
+};
+
+// `frames` frames through the plug-in, then as many of the floor, each frame timed alone (the
+// submission a plug-in frame takes is queued just before it, outside its time, as a script
+// queues one per frame).
+void timeFrames(FrameBench& bench, int frames, Samples& plugin, Samples& floor);
+
+// Heap allocations (allocation_counter.h) of steady frames, each with `events` runtime events
+// that event 20 moves into the event queue and the script takes with PollEvent. The runtime
+// queues them before counting starts.
+struct FrameAllocations {
+  uint64_t script = 0;  // in QueueSubmission
+  uint64_t render = 0;  // in events 20, 10, 11, 14 and PollEvent
+  int eventsTaken = 0;
+};
+FrameAllocations countFrameAllocations(FrameBench& bench, int frames, int events);
+
+// QueueSubmission of four layers against a memcpy of a whole entry (6,440 bytes). The layers
+// name no swap chain: the event 11 that drains each batch drops them at little cost (queueing
+// never looks at what it copies), so the queue stays as short as a frame loop keeps it.
+class QueueBench {
+ public:
+  explicit QueueBench(FrameBench& bench);
+  // `calls` of each, timed as one batch each, recorded per call.
+  void time(int calls, Samples& queue, Samples& copy);
+  // Allocations of `calls` QueueSubmission, each drained before the next.
+  uint64_t countAllocations(int calls);
+
+ private:
+  FrameBench& bench;
+  std::vector<Zerin::SubmissionLayer> layers;
+  std::vector<unsigned char> source;
+  std::vector<std::vector<unsigned char>> targets;
 };
 
 }  // namespace ZerinBench

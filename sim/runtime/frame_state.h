@@ -4,9 +4,11 @@
 // its mutex.
 #include <d3d11.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -36,29 +38,42 @@ class SubmittedFrames {
   static constexpr size_t kCapacity = 1024;
 
   size_t size() const { return frames.size(); }
+  // Keeps at most `count` (1 to kCapacity) from now on, none of the kept ones.
+  void limit(size_t count) {
+    clear();
+    kept = std::clamp<size_t>(count, 1, kCapacity);
+  }
   const ZerinSimSubmittedFrame& operator[](size_t index) const { return frames[(oldest + index) % frames.size()]; }
   // A zeroed record for the next frame; the oldest goes when kCapacity are kept.
   ZerinSimSubmittedFrame& add() {
     if (frames.capacity() < kCapacity) frames.reserve(kCapacity);
-    if (frames.size() < kCapacity) return frames.emplace_back();
+    if (frames.size() < kept) return frames.emplace_back();
     ZerinSimSubmittedFrame& slot = frames[oldest];
-    oldest = (oldest + 1) % kCapacity;
-    slot = ZerinSimSubmittedFrame{};
+    oldest = (oldest + 1) % kept;
+    std::memset(&slot, 0, sizeof slot);  // a plain record: zeroed in place, not through a temporary
     return slot;
   }
   void clear() {
     frames.clear();
     oldest = 0;
   }
+  void reset() {
+    clear();
+    kept = kCapacity;
+  }
 
  private:
   std::vector<ZerinSimSubmittedFrame> frames;
-  size_t oldest = 0;  // index of the oldest frame once kCapacity are kept
+  size_t kept = kCapacity;
+  size_t oldest = 0;  // index of the oldest frame once `kept` are kept
 };
 
 // One session's place in the frame cycle.
 struct SessionFrames {
   int64_t synced = 0;  // index of the latest frame sync (0 before the first)
+  // The frame's rotation, worked out once per sync for its views and poses.
+  double cosine = 1.0;
+  double sine = 0.0;
   bool begun = false;
   int64_t begunIndex = 0;
 };
@@ -87,7 +102,7 @@ struct FrameRoad {
     clockEpoch = std::chrono::steady_clock::now();
     sessions.clear();
     swapChains.clear();
-    submitted.clear();
+    submitted.reset();
     clockWake.notify_all();
   }
 };

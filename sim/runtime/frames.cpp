@@ -20,15 +20,16 @@ constexpr double kRotationPerFrame = 0.01;  // radians about the y axis
 constexpr int kMaxLayers = 4;
 constexpr int kMaxExtensions = 8;  // a longer chain is taken for a loop
 
-// A pose for frame `frame`: the frame index in the x translation, `tag` in the y translation.
-ZerinMatrix frameMatrix(int64_t frame, double tag) {
+// A pose for the session's latest frame: the frame index in the x translation, `tag` in the y
+// translation.
+ZerinMatrix frameMatrix(const ZerinSim::SessionFrames& frames, double tag) {
   ZerinMatrix matrix{};
-  const double angle = kRotationPerFrame * static_cast<double>(frame);
-  matrix.m[0] = std::cos(angle);
-  matrix.m[2] = std::sin(angle);
+  const int64_t frame = frames.synced;
+  matrix.m[0] = frames.cosine;
+  matrix.m[2] = frames.sine;
   matrix.m[5] = 1.0;
-  matrix.m[8] = -std::sin(angle);
-  matrix.m[10] = std::cos(angle);
+  matrix.m[8] = -frames.sine;
+  matrix.m[10] = frames.cosine;
   matrix.m[15] = 1.0;
   matrix.m[3] = static_cast<double>(frame);
   matrix.m[7] = tag;
@@ -209,14 +210,18 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   const auto record = state.frameInfos.find(frameInfo);
   if (record == state.frameInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
 
-  const int64_t frame = ++road.sessions[session].synced;
+  auto& frames = road.sessions[session];
+  const int64_t frame = ++frames.synced;
+  const double angle = kRotationPerFrame * static_cast<double>(frame);
+  frames.cosine = std::cos(angle);
+  frames.sine = std::sin(angle);
   auto& info = record->second->info;
   info.frameIndex = frame;
   const double period = road.frameRate > 0.0 ? 1.0 / road.frameRate : 0.0;
   info.predictedDisplayTime = nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
   for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) {
     ZerinFrameView& out = record->second->views[view];
-    out.pose = frameMatrix(frame, view);
+    out.pose = frameMatrix(frames, view);
     out.projection = projection(out.viewport);
   }
 }
@@ -229,7 +234,7 @@ ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKi
     call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
     return ZerinMatrix{};
   }
-  return frameMatrix(call.state().frames.sessions[session].synced, static_cast<double>(poseKind));
+  return frameMatrix(call.state().frames.sessions[session], static_cast<double>(poseKind));
 }
 
 ZERINLIB_API void zerin_BeginFrame(ZerinSession session, ZerinSubmitInfo* submitInfo) {
