@@ -11,7 +11,7 @@ namespace ZerinBench {
 
 using ZerinSim::Gfx::Ref;
 
-constexpr int32_t kKeptFrames = 64;
+constexpr int32_t kKeptFrames = 32;
 
 std::string describe(const FrameShape& shape) {
   return std::to_string(shape.layers) + "x4 views" + (shape.depth ? ", depth" : "");

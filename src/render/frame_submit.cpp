@@ -16,7 +16,8 @@ namespace {
 // The records of one submission, rebuilt for every submission; valid until
 // zerin_EndFrameWithLayers returns. Render thread only.
 struct SubmitScratch {
-  SubmissionEntry entry;
+  // The entry being submitted, taken from the queue; it stays here until the next pop.
+  std::unique_ptr<SubmissionEntry> entry;
   FrameImages images;
   ZerinLayerSubmit submit;
   const ZerinRuntimeLayer* layerPointers[kMaxLayers];
@@ -44,14 +45,11 @@ static_assert(sizeof(ZerinDepthExtension) == 2 * sizeof(void*) + 32 + sizeof(Zer
 static_assert(sizeof(ZerinExtraDepthExtension) == 2 * sizeof(void*) + 16, "");
 static_assert(sizeof(ZerinSwapchainViewport) == sizeof(void*) + 6 * sizeof(int32_t), "");
 
-bool popOldest(SubmissionEntry& into) {
+// Takes the oldest entry into `current`, handing the one taken before back to the queue.
+bool popOldest(std::unique_ptr<SubmissionEntry>& current) {
   std::lock_guard<std::mutex> lock(submissionQueueLock);
   if (submissionQueue.empty()) return false;
-  // Only the layers the entry holds: the rest of its slot is left from earlier entries.
-  const SubmissionEntry& oldest = submissionQueue.front();
-  into.layerCount = oldest.layerCount;
-  std::memcpy(into.layers, oldest.layers, sizeof(SubmissionLayer) * static_cast<size_t>(oldest.layerCount));
-  submissionQueue.popFront();
+  current = submissionQueue.popFront(std::move(current));
   return true;
 }
 
@@ -101,7 +99,7 @@ void submitFrame() {
   std::lock_guard<std::mutex> submitting(submissionLock);
   SubmitScratch& s = scratch;
   if (!popOldest(s.entry)) return;
-  const SubmissionEntry& entry = s.entry;
+  const SubmissionEntry& entry = *s.entry;
 
   IUnityGraphicsD3D11* d3d11 = unityGraphicsD3D11.load();
   ID3D11Device* device = d3d11 && d3d11->GetDevice ? d3d11->GetDevice() : nullptr;

@@ -12,7 +12,7 @@ std::deque<SwapchainSlot*> destroyQueue;
 
 std::mutex submissionLock;
 std::mutex submissionQueueLock;
-RingQueue<SubmissionEntry> submissionQueue;
+SubmissionQueue submissionQueue;
 
 std::mutex frameLock;
 
@@ -27,6 +27,32 @@ std::condition_variable syncCondition;
 int32_t renderSyncCount = 0;
 
 bool frameBegun = false;
+
+SubmissionEntry& SubmissionQueue::appendSlot() {
+  // The entry first: should making it or growing the ring fail, the queue is as it was.
+  std::unique_ptr<SubmissionEntry> entry;
+  if (spare.empty()) {
+    entry = std::make_unique<SubmissionEntry>();
+  } else {
+    entry = std::move(spare.back());
+    spare.pop_back();
+  }
+  SubmissionEntry& filled = *entry;
+  queued.appendSlot() = std::move(entry);
+  return filled;
+}
+
+std::unique_ptr<SubmissionEntry> SubmissionQueue::popFront(std::unique_ptr<SubmissionEntry> finished) {
+  if (finished) spare.push_back(std::move(finished));
+  std::unique_ptr<SubmissionEntry> oldest = std::move(queued.front());
+  queued.popFront();
+  return oldest;
+}
+
+void SubmissionQueue::clear() {
+  queued.clear();
+  std::vector<std::unique_ptr<SubmissionEntry>>().swap(spare);
+}
 
 std::vector<SwapchainSlot*> dropSwapchainRequests() {
   std::lock_guard<std::mutex> lock(swapchainRequestLock);

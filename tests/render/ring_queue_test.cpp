@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <ostream>
 #include <string>
 
 #include "render/ring_queue.h"
@@ -14,6 +15,7 @@ struct Script {
   const char* name;
   std::string steps;
 };
+void PrintTo(const Script& script, std::ostream* out) { *out << script.steps; }
 
 class RingQueueOrder : public ::testing::TestWithParam<Script> {};
 
