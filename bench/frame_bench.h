@@ -72,12 +72,13 @@ class FrameBench {
 
 // `frames` frames through the plug-in, then as many of the floor, each frame timed alone (the
 // submission a plug-in frame takes is queued just before it, outside its time, as a script
-// queues one per frame).
+// queues one per frame). With a coarse clock each kind is timed as one batch.
 void timeFrames(FrameBench& bench, int frames, Samples& plugin, Samples& floor);
 
 // Heap allocations (allocation_counter.h) of steady frames, each with `events` runtime events
 // that event 20 moves into the event queue and the script takes with PollEvent. The runtime
-// queues them before counting starts.
+// queues them before counting starts. A few frames of the same kind run first, uncounted, so
+// that the queues have grown to what such frames need (the plug-in may have been loaded anew).
 struct FrameAllocations {
   uint64_t script = 0;  // in QueueSubmission
   uint64_t render = 0;  // in events 20, 10, 11, 14 and PollEvent

@@ -29,6 +29,22 @@ inline double clockOverhead() {
   return overhead;
 }
 
+// The smallest step the clock takes, in nanoseconds (Wine's counts in steps of 100).
+inline double clockResolution() {
+  static const double resolution = [] {
+    double smallest = 1e9;
+    for (int i = 0; i < 1000; ++i) {
+      const Clock::time_point start = Clock::now();
+      Clock::time_point next = Clock::now();
+      while (next == start) next = Clock::now();
+      smallest = std::min(smallest, static_cast<double>((next - start).count()) * Clock::period::num * 1e9 /
+                                        Clock::period::den);
+    }
+    return smallest;
+  }();
+  return resolution;
+}
+
 // Nanoseconds since `start`, less the cost of reading the clock.
 inline double spanSince(Clock::time_point start) { return nanosecondsSince(start) - clockOverhead(); }
 
