@@ -385,13 +385,6 @@ FrameAllocations countFrameAllocations(FrameBench& bench, int frames, int events
   return counted;
 }
 
-// Escapes the compiler's view, so that a copy nobody reads is still made.
-inline void keep(void* pointer) {
-#if defined(__GNUC__)
-  asm volatile("" : : "g"(pointer) : "memory");
-#endif
-}
-
 QueueBench::QueueBench(FrameBench& frameBench)
     : bench(frameBench),
       layers(Zerin::kMaxLayers, Zerin::SubmissionLayer{}),
@@ -414,7 +407,7 @@ void QueueBench::time(int calls, Samples& queue, Samples& copy) {
   for (int i = 0; i < calls; ++i) {
     unsigned char* target = targets[static_cast<size_t>(i) % targets.size()].data();
     std::memcpy(target, source.data(), source.size());
-    keep(target);
+    escape(target);
   }
   copy.add(spanSince(start) / calls);
 }

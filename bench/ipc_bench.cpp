@@ -205,7 +205,7 @@ double IpcBench::messageRate(size_t payload, int count) {
   return count / std::chrono::duration<double>(arrivals.last - start).count();
 }
 
-double IpcBench::bareRate(size_t payload, int count) {
+double IpcBench::bareRate(size_t payload, int count, bool copied) {
   const std::vector<uint8_t> bytes = frames(payload, count);
   // A second bare pipe, read by a thread of its own, so that the echo stays out of it.
   BarePipe pipe;
@@ -215,10 +215,15 @@ double IpcBench::bareRate(size_t payload, int count) {
   bool complete = false;
   std::thread reader([&] {
     std::vector<uint8_t> buffer(bytes.size() / static_cast<size_t>(count) + 8);
+    std::vector<uint8_t> kept;
     for (int i = 0; i < count; ++i) {
       if (!pipe.readAll(1, buffer.data(), 8)) return;
       const uint32_t total = readUint32(buffer.data());
       if (total < 8 || total > buffer.size() || !pipe.readAll(1, buffer.data() + 8, total - 8)) return;
+      if (!copied) continue;
+      kept.assign(buffer.begin() + 8, buffer.begin() + total);
+      std::vector<uint8_t> queued(kept);
+      escape(queued.data());
     }
     end = Clock::now();
     complete = true;

@@ -34,8 +34,10 @@ class IpcBench {
   // `count` such frames written back to back: frames per second until the callback had the
   // last. Negative when they did not all come.
   double messageRate(size_t payload, int count);
-  // The same frames through the bare pipe, read as frames are read (header, then body).
-  double bareRate(size_t payload, int count);
+  // The same frames through the bare pipe, read as frames are read (header, then body). With
+  // `copied`, each payload is also copied twice after it is read, into a kept buffer and into a
+  // new one, as the framing and the client's queue copy it.
+  double bareRate(size_t payload, int count, bool copied = false);
 
  private:
   struct Exports;

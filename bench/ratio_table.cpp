@@ -28,8 +28,8 @@ std::string goalText(const Goal& goal, const std::string& unit) {
 }  // namespace
 
 std::string verdict(const Row& row) {
-  if (!row.measured) return "-";
   const Goal& goal = row.goal;
+  if (!row.measured || !(goal.zero || goal.maxRatio > 0 || goal.minRatio > 0 || goal.maxFigure > 0)) return "-";
   const double ratio = row.floor > 0 ? row.figure / row.floor : 0;
   bool met = true;
   if (goal.zero && row.figure != 0) met = false;

@@ -14,6 +14,13 @@ inline double nanosecondsSince(Clock::time_point start) {
   return static_cast<double>(std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now() - start).count());
 }
 
+// Keeps the compiler from dropping work whose result nobody reads.
+inline void escape(void* pointer) {
+#if defined(__GNUC__)
+  asm volatile("" : : "g"(pointer) : "memory");
+#endif
+}
+
 // What reading the clock twice costs (the median of many tries), to take off every timed span:
 // a span as short as a frame would otherwise carry it.
 inline double clockOverhead() {
