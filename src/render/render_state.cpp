@@ -65,8 +65,8 @@ std::vector<SwapchainSlot*> dropSwapchainRequests() {
 
 void dropSubmissions() {
   std::lock_guard<std::mutex> processing(submissionLock);
-  // The render thread looks at the queue under submissionQueueLock alone before it takes
-  // submissionLock: the clear takes both.
+  // Scripts push under submissionQueueLock alone, and the render thread pops under both: the
+  // clear takes both. The entry a submission has taken stays with the render thread.
   std::lock_guard<std::mutex> queue(submissionQueueLock);
   submissionQueue.clear();
 }
