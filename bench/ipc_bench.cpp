@@ -1,5 +1,6 @@
 #include "ipc_bench.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -15,12 +16,15 @@ namespace {
 constexpr char kMessageName[] = "BenchMessage";
 constexpr auto kArrivalLimit = std::chrono::seconds(10);
 
-// What the script callback saw: it runs on the client's dispatcher thread.
+// What the script callback saw: it runs on the client's dispatcher thread. Only the message a
+// waiter waits for wakes it, so that waking the bench costs the dispatcher nothing per message.
 struct Arrivals {
-  std::mutex mutex;  // guards the fields below
+  std::atomic<uint64_t> count{0};
+  std::atomic<uint64_t> awaited{0};  // the count a waiter waits for
+  std::mutex mutex;                  // guards last and stamped, with `arrived`
   std::condition_variable arrived;
-  uint64_t count = 0;
-  Clock::time_point last;
+  Clock::time_point last;  // when the awaited message came
+  uint64_t stamped = 0;    // the count `last` belongs to
 };
 Arrivals arrivals;
 
@@ -28,12 +32,21 @@ void onEngineMessage(int32_t, const char* name, int32_t nameLength, const uint8_
   const Clock::time_point now = Clock::now();
   if (nameLength != static_cast<int32_t>(sizeof kMessageName - 1) || std::memcmp(name, kMessageName, sizeof kMessageName - 1) != 0)
     return;
+  const uint64_t count = arrivals.count.fetch_add(1) + 1;
+  if (count != arrivals.awaited.load()) return;
   {
     std::lock_guard<std::mutex> lock(arrivals.mutex);
-    ++arrivals.count;
     arrivals.last = now;
+    arrivals.stamped = count;
   }
   arrivals.arrived.notify_one();
+}
+
+// Sets what waitForMessages waits for; called before the messages go out.
+uint64_t expectMessages(uint64_t more) {
+  const uint64_t awaited = arrivals.count.load() + more;
+  arrivals.awaited.store(awaited);
+  return awaited;
 }
 
 std::vector<uint8_t> frame(const char* name, size_t payload) {
@@ -158,16 +171,12 @@ bool IpcBench::answerHandshake() {
 
 bool IpcBench::waitForMessages(uint64_t count) {
   std::unique_lock<std::mutex> lock(arrivals.mutex);
-  return arrivals.arrived.wait_for(lock, kArrivalLimit, [count] { return arrivals.count >= count; });
+  return arrivals.arrived.wait_for(lock, kArrivalLimit, [count] { return arrivals.stamped >= count; });
 }
 
 double IpcBench::messageLatency(size_t payload) {
   const std::vector<uint8_t> bytes = frame(kMessageName, payload);
-  uint64_t expected;
-  {
-    std::lock_guard<std::mutex> lock(arrivals.mutex);
-    expected = arrivals.count + 1;
-  }
+  const uint64_t expected = expectMessages(1);
   const Clock::time_point start = Clock::now();
   if (!writeAll(*service, bytes.data(), bytes.size()) || !waitForMessages(expected)) return -1;
   std::lock_guard<std::mutex> lock(arrivals.mutex);
@@ -194,11 +203,7 @@ double IpcBench::bareRoundTrip(size_t payload) {
 
 double IpcBench::messageRate(size_t payload, int count) {
   const std::vector<uint8_t> bytes = frames(payload, count);
-  uint64_t expected;
-  {
-    std::lock_guard<std::mutex> lock(arrivals.mutex);
-    expected = arrivals.count + static_cast<uint64_t>(count);
-  }
+  const uint64_t expected = expectMessages(static_cast<uint64_t>(count));
   const Clock::time_point start = Clock::now();
   if (!writeAll(*service, bytes.data(), bytes.size()) || !waitForMessages(expected)) return -1;
   std::lock_guard<std::mutex> lock(arrivals.mutex);
