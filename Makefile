@@ -1,5 +1,5 @@
 # The README's commands. Each installs what it needs (Debian 12, apt-get), builds and runs.
-.PHONY: test deps build bench demo demo-windows package clean
+.PHONY: test deps build bench bench-windows demo demo-windows package clean
 
 deps:
 	@scripts/install-deps
@@ -10,9 +10,17 @@ test: deps
 build: deps
 	@for p in linux linux-tsan windows; do cmake --preset $$p >/dev/null && cmake --build --preset $$p || exit 1; done
 
+# Each program closes with its table of figures, floors and ratios. The plug-in's own log lines
+# go to build/bench-stderr.log.
 bench: deps
-	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render
-	@for b in build/linux-release/bin/bench_*; do echo "== $$b"; $$b --benchmark_min_time=0.2; done
+	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render bench_ipc bench_depth_views
+	@for b in bench_transport bench_logging bench_render bench_ipc bench_depth_views; do echo "== $$b"; \
+	  ZERIN_LOGGER_STDOUT_DISABLED=1 build/linux-release/bin/$$b --benchmark_min_time=0.2 2>>build/bench-stderr.log || exit 1; done
+
+# The same measures on Windows under Wine, with the real Direct3D 11 device and named pipes.
+bench-windows: deps
+	@cmake --preset windows >/dev/null && scripts/quiet-build windows bench_windows
+	@ZERIN_LOGGER_STDOUT_DISABLED=1 scripts/windows-session scripts/wine-run build/windows/bin/bench_windows.exe 2>>build/bench-stderr.log
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under
 # Wine with the real Direct3D 11 device. Each leaves its picture, time plot and the run's raw

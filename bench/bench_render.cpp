@@ -1,68 +1,106 @@
-// What a frame costs the engine's render thread inside the plug-in: event 10 (begin) and event
-// 11 (acquire, colour copy, depth pass, release, end) for a submission of up to four layers of
-// four views with depth, against the simulated runtime and the software device. The benchmark
-// thread plays the render thread and calls the plug-in's render-event callback directly.
+// What the plug-in costs the engine, each figure against its floor:
+// - the render thread's frame (events 20, 10, 11) against the same runtime and device calls made
+//   directly, on a bare software device (no pixel work) and the simulated runtime without its
+//   frame clock or call log, so that what is left is the plug-in's own code and the calls;
+// - heap allocations per steady frame (events 20, 10, 11, 14 and PollEvent) and per
+//   QueueSubmission, against none;
+// - QueueSubmission of four layers against a memcpy of the same 6,440 bytes.
+// Plug-in and floor run in alternating batches within one benchmark, so that both see the
+// same load, and each figure is the median of single frames (or batches of calls).
 #include <benchmark/benchmark.h>
 
-#include <cstring>
-
-#include "engine_host.h"
-#include "gfx_textures.h"
-#include "render/render_state.h"
-#include "zerin_sim_control.h"
+#include "allocation_counter.h"
+#include "frame_bench.h"
+#include "gfx_soft_control.h"
+#include "ratio_reporter.h"
 
 namespace {
 
-using ZerinSim::Gfx::Ref;
-constexpr UINT kSize = 256;
+using ZerinBench::FrameBench;
+using ZerinBench::FrameShape;
+using ZerinBench::Samples;
 
-void SubmitFrame(benchmark::State& state) {
-  const int layers = static_cast<int>(state.range(0));
-  const bool depth = state.range(1) != 0;
-  zerinsim_Reset();
-  zerinsim_SetCallLogging(0);
-  zerinsim_SetFrameRate(0);
-  ZerinSim::EngineHost host({true, true, true});
-  if (!host.load()) return state.SkipWithError(("plug-in did not load: " + host.error()).c_str());
-  auto initSession = host.function<bool (*)()>("InitSession");
-  auto endSession = host.function<void (*)()>("EndSession");
-  auto queueCreate = host.function<Zerin::SwapchainSlot* (*)(const Zerin::SwapchainConfig*)>("QueueCreateD3D11Swapchain");
-  auto queueSubmission = host.function<void (*)(int32_t, const Zerin::SubmissionLayer*)>("QueueSubmission");
-  auto renderEvent = host.function<UnityRenderingEvent (*)()>("GetRenderEventFunc")();
-  if (!initSession()) return state.SkipWithError("no session");
+constexpr int kBatch = 16;
+constexpr int kCountedFrames = 64;
+constexpr int kRepetitions = 3;
 
-  const Zerin::SwapchainConfig colourConfig{kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
-  const Zerin::SwapchainConfig depthConfig{kSize, kSize, DXGI_FORMAT_R32_TYPELESS, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH};
-  Ref<ID3D11Texture2D> colour = ZerinSim::Gfx::createTexture(host.device(), kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM,
-                                                             D3D11_BIND_SHADER_RESOURCE, nullptr);
-  Ref<ID3D11Texture2D> engineDepth = ZerinSim::Gfx::createTexture(
-      host.device(), kSize, kSize, DXGI_FORMAT_R32G8X24_TYPELESS, D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE, nullptr);
-  std::vector<Zerin::SubmissionLayer> submission(static_cast<size_t>(layers));
-  for (auto& layer : submission) {
-    std::memset(&layer, 0, sizeof layer);
-    for (auto& view : layer.views) {
-      view.colourSlot = queueCreate(&colourConfig);
-      view.colourViewport = {0, 0, kSize, kSize, 0};
-      view.colourTexture = colour.get();
-      view.hasDepth = depth;
-      view.depthSlot = depth ? queueCreate(&depthConfig) : nullptr;
-      view.depthViewport = view.colourViewport;
-      view.depthTexture = engineDepth.get();
-    }
-  }
-  renderEvent(13);
-  for (auto _ : state) {
-    queueSubmission(layers, submission.data());
-    renderEvent(10);
-    renderEvent(11);
-  }
-  zerinsim_ClearSubmittedFrames();
-  endSession();
-  colour.reset();
-  engineDepth.reset();
-  host.unload();
-  state.SetLabel(std::to_string(layers * 4) + " views" + (depth ? " with depth" : ""));
+const FrameShape kShapes[] = {{1, false}, {1, true}, {2, false}, {2, true}, {4, false}, {4, true}};
+
+std::string runName(const FrameShape& shape) {
+  return "Frame/" + std::to_string(shape.layers) + "x4" + (shape.depth ? "/depth" : "");
 }
-BENCHMARK(SubmitFrame)->Args({1, 0})->Args({2, 1})->Args({4, 1})->Unit(benchmark::kMicrosecond);
+
+bool watch(benchmark::State& state, FrameBench& bench) {
+  std::string error;
+  if (ZerinTest::watchAllocations(bench.host().symbol("QueueSubmission"), error)) return true;
+  state.SkipWithError(("allocations cannot be counted: " + error).c_str());
+  return false;
+}
+
+void Frame(benchmark::State& state, FrameShape shape) {
+  FrameBench bench(shape);
+  if (!bench.open()) return state.SkipWithError(bench.error().c_str());
+  if (!watch(state, bench)) return;
+  Samples plugin;
+  Samples floor;
+  for (auto _ : state) ZerinBench::timeFrames(bench, kBatch, plugin, floor);
+  const ZerinBench::FrameAllocations counted = ZerinBench::countFrameAllocations(bench, kCountedFrames, 1);
+  if (counted.eventsTaken != kCountedFrames) return state.SkipWithError("events were lost");
+  state.counters["plugin_us"] = plugin.median() / 1e3;
+  state.counters["floor_us"] = floor.median() / 1e3;
+  state.counters["allocs_per_frame"] = static_cast<double>(counted.render) / kCountedFrames;
+  state.counters["allocs_per_queue"] = static_cast<double>(counted.script) / kCountedFrames;
+  state.SetLabel(ZerinBench::describe(shape));
+}
+
+void Queue(benchmark::State& state) {
+  FrameBench bench(FrameShape{4, false});
+  if (!bench.open()) return state.SkipWithError(bench.error().c_str());
+  if (!watch(state, bench)) return;
+  ZerinBench::QueueBench queueBench(bench);
+  Samples queue;
+  Samples copy;
+  for (auto _ : state) queueBench.time(kBatch, queue, copy);
+  state.counters["queue_ns"] = queue.median();
+  state.counters["memcpy_ns"] = copy.median();
+  state.counters["allocs_per_queue"] = static_cast<double>(queueBench.countAllocations(kCountedFrames)) / kCountedFrames;
+}
+
+std::vector<ZerinBench::Row> rows(const ZerinBench::Counters& counters) {
+  using ZerinBench::counterRow;
+  using ZerinBench::Goal;
+  std::vector<ZerinBench::Row> table;
+  for (const FrameShape& shape : kShapes) {
+    Goal goal;
+    goal.maxRatio = 1.2;
+    if (shape.layers == 2 && shape.depth) goal.maxFigure = 5;
+    table.push_back(counterRow(counters, "render frame " + ZerinBench::describe(shape), runName(shape), "plugin_us",
+                               "floor_us", "us", goal));
+  }
+  Goal none;
+  none.zero = true;
+  for (const FrameShape& shape : kShapes)
+    table.push_back(counterRow(counters, "allocations/steady frame " + ZerinBench::describe(shape), runName(shape),
+                               "allocs_per_frame", "allocs_per_frame", "allocs", none));
+  table.push_back(counterRow(counters, "allocations/QueueSubmission (4 layers)", "Queue", "allocs_per_queue",
+                             "allocs_per_queue", "allocs", none));
+  Goal twice;
+  twice.maxRatio = 2;
+  table.push_back(counterRow(counters, "QueueSubmission 4 layers vs memcpy 6440 B", "Queue", "queue_ns", "memcpy_ns",
+                             "ns", twice));
+  return table;
+}
 
 }  // namespace
+
+int main(int argc, char** argv) {
+  // Every device the benchmarks make is bare: calls do no pixel work and keep no record.
+  ZerinSim::Gfx::setBareDevices(true);
+  for (const FrameShape& shape : kShapes)
+    benchmark::RegisterBenchmark(runName(shape).c_str(), Frame, shape)
+        ->Repetitions(kRepetitions)
+        ->ReportAggregatesOnly(true)
+        ->Unit(benchmark::kMicrosecond);
+  benchmark::RegisterBenchmark("Queue", Queue)->Repetitions(kRepetitions)->ReportAggregatesOnly(true);
+  return ZerinBench::runWithTable(argc, argv, "Render thread and script side: plug-in against its floor", rows);
+}

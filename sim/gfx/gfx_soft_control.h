@@ -70,6 +70,10 @@ ZERIN_SOFT_D3D11_API void clearCalls(ID3D11Device* device);
 ZERIN_SOFT_D3D11_API std::vector<std::string> problems(ID3D11Device* device);
 // Objects of the device that exist now (textures, views, shaders, states), bound or referenced.
 ZERIN_SOFT_D3D11_API size_t liveObjects(ID3D11Device* device);
+// Devices made while this is on are bare: copies and draws move no texel, and nothing is
+// recorded (calls, callCount and problems see nothing). Bindings and references work as always.
+// For benchmarks, so that what a call costs is the call alone.
+ZERIN_SOFT_D3D11_API void setBareDevices(bool bare);
 // True for a device of the software implementation.
 ZERIN_SOFT_D3D11_API bool isSoftDevice(ID3D11Device* device);
 

@@ -111,6 +111,12 @@ ZERINLIB_API int32_t zerinsim_GetSubmittedFrame(int32_t index, ZerinSimSubmitted
   return 1;
 }
 
+ZERINLIB_API void zerinsim_SetKeptFrameCount(int32_t count) {
+  auto& state = RuntimeState::instance();
+  std::lock_guard<std::mutex> lock(state.mutex);
+  state.frames.submitted.limit(count > 0 ? static_cast<size_t>(count) : 1);
+}
+
 ZERINLIB_API void zerinsim_ClearSubmittedFrames(void) {
   auto& state = RuntimeState::instance();
   std::lock_guard<std::mutex> lock(state.mutex);

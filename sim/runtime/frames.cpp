@@ -21,15 +21,16 @@ constexpr double kRotationPerFrame = 0.01;  // radians about the y axis
 constexpr int kMaxLayers = 4;
 constexpr int kMaxExtensions = 8;  // a longer chain is taken for a loop
 
-// A pose for frame `frame`: the frame index in the x translation, `tag` in the y translation.
-ZerinMatrix frameMatrix(int64_t frame, double tag) {
+// A pose for the session's latest frame: the frame index in the x translation, `tag` in the y
+// translation.
+ZerinMatrix frameMatrix(const ZerinSim::SessionFrames& frames, double tag) {
   ZerinMatrix matrix{};
-  const double angle = kRotationPerFrame * static_cast<double>(frame);
-  matrix.m[0] = std::cos(angle);
-  matrix.m[2] = std::sin(angle);
+  const int64_t frame = frames.synced;
+  matrix.m[0] = frames.cosine;
+  matrix.m[2] = frames.sine;
   matrix.m[5] = 1.0;
-  matrix.m[8] = -std::sin(angle);
-  matrix.m[10] = std::cos(angle);
+  matrix.m[8] = -frames.sine;
+  matrix.m[10] = frames.cosine;
   matrix.m[15] = 1.0;
   matrix.m[3] = static_cast<double>(frame);
   matrix.m[7] = tag;
@@ -232,13 +233,17 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
     info.predictedDisplayTime = 0;
     return call.fail(ZERIN_ERROR_INVALID_SESSION);
   }
-  const int64_t frame = ++road.sessions[session].synced;
+  auto& frames = road.sessions[session];
+  const int64_t frame = ++frames.synced;
+  const double angle = kRotationPerFrame * static_cast<double>(frame);
+  frames.cosine = std::cos(angle);
+  frames.sine = std::sin(angle);
   info.frameIndex = frame;
   const double period = road.frameRate > 0.0 ? 1.0 / road.frameRate : 0.0;
   info.predictedDisplayTime = nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
   for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) {
     ZerinFrameView& out = record->views[view];
-    out.pose = frameMatrix(frame, view);
+    out.pose = frameMatrix(frames, view);
     out.projection = projection(out.viewport);
   }
 }
@@ -251,7 +256,7 @@ ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKi
     call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
     return ZerinMatrix{};
   }
-  return frameMatrix(call.state().frames.sessions[session].synced, static_cast<double>(poseKind));
+  return frameMatrix(call.state().frames.sessions[session], static_cast<double>(poseKind));
 }
 
 ZERINLIB_API void zerin_BeginFrame(ZerinSession session, ZerinSubmitInfo* submitInfo) {
@@ -274,7 +279,7 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
   if (call.injectedFailure() || !call.checkSession(session)) return;
   if (!submit) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   auto& state = call.state();
-  auto frame = std::make_unique<ZerinSimSubmittedFrame>();
+  ZerinSimSubmittedFrame* frame = &state.frames.submitted.add();
   frame->session = session;
   frame->submit = *submit;
   SubmissionRecorder recorder(state, session, *frame);
@@ -291,9 +296,6 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
 
   frame->error = recorder.firstProblem();
   if (frame->error != 0) call.fail(frame->error);
-  auto& kept = state.frames.submitted;
-  kept.push_back(*frame);
-  if (kept.size() > FrameRoad::kKeptFrames) kept.pop_front();
 }
 
 /* ---- Swap chains ------------------------------------------------------------------------- */

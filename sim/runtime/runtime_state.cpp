@@ -105,7 +105,7 @@ void RuntimeState::noteWrite(const FrameInfoRecord* record, const char* function
   std::fprintf(stderr, "ZerinLib: %s writes a frame-info record that was freed\n", function);
 }
 
-void RuntimeState::runCallHook(const std::string& function) {
+void RuntimeState::runCallHook(const char* function) {
   CallHook due;
   {
     std::lock_guard<std::mutex> lock(hookMutex);
@@ -152,7 +152,8 @@ Call::Call(const char* name)
     : runtime(RuntimeState::instance()), lock(runtime.mutex, std::defer_lock), function(name) {
   runtime.runCallHook(function);
   lock.lock();
-  const auto found = runtime.injectedFailures.find(function);
+  const auto found = runtime.injectedFailures.empty() ? runtime.injectedFailures.end()
+                                                      : runtime.injectedFailures.find(std::string_view(function));
   if (found != runtime.injectedFailures.end() && !found->second.empty()) {
     runtime.pendingError = found->second.front();
     found->second.pop_front();
@@ -162,7 +163,7 @@ Call::Call(const char* name)
 
 Call::~Call() {
   if (!runtime.callLogging) return;
-  std::string line = function + "(" + argumentText + ")";
+  std::string line = std::string(function) + "(" + argumentText + ")";
   if (!resultText.empty()) line += " -> " + resultText;
   runtime.calls.push_back(std::move(line));
 }
@@ -174,7 +175,7 @@ bool Call::checkSession(ZerinSession session) {
 }
 
 void Call::notImplemented() {
-  const auto stored = runtime.notImplementedTexts.insert("Not implemented in this runtime: " + function);
+  const auto stored = runtime.notImplementedTexts.insert(std::string("Not implemented in this runtime: ") + function);
   runtime.lastNotImplementedText = stored.first->c_str();
   fail(ZERIN_ERROR_NOT_IMPLEMENTED);
 }

@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "frame_state.h"
@@ -51,7 +52,8 @@ class RuntimeState {
   std::string version = ZERIN_RUNTIME_VERSION;
   bool available = true;
   ZerinErrorCode pendingError = 0;
-  std::map<std::string, std::deque<ZerinErrorCode>> injectedFailures;
+  // Ordered with std::less<> so that a call looks its name up without making a string.
+  std::map<std::string, std::deque<ZerinErrorCode>, std::less<>> injectedFailures;
   std::vector<std::string> calls;
   bool callLogging = true;  // off for long runs (the demo), where the log would only grow
 
@@ -88,7 +90,7 @@ class RuntimeState {
   void noteWrite(const FrameInfoRecord* record, const char* function);
 
   // Runs before the named function takes the library lock; see zerinsim_SetCallHook.
-  void runCallHook(const std::string& function);
+  void runCallHook(const char* function);
 
   // Names objects in the call log.
   std::string nameObject(const void* object, const std::string& kind);
@@ -150,14 +152,14 @@ class Call {
   // Notes the result in the log line and returns it.
   template <class T>
   T result(T value) {
-    resultText = text(value);
+    if (runtime.callLogging) resultText = text(value);
     return value;
   }
 
  private:
   RuntimeState& runtime;
   std::unique_lock<std::mutex> lock;
-  std::string function;
+  const char* function;  // a literal: a call with the log off allocates nothing
   std::string argumentText;
   std::string resultText;
   bool failedByInjection = false;

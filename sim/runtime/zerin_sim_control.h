@@ -141,6 +141,10 @@ typedef struct ZerinSimSubmittedFrame {
 
 // Submitted frames are kept, the latest 1024, oldest first.
 ZERINLIB_API int32_t zerinsim_SubmittedFrameCount(void);
+// Keeps only the latest `count` (1 to 1024) from now on; the kept ones are dropped. A long run
+// that reads none back (a benchmark) keeps its records in the cache this way. A reset restores
+// 1024.
+ZERINLIB_API void zerinsim_SetKeptFrameCount(int32_t count);
 // 1 and *frame filled when there is such a frame, else 0.
 ZERINLIB_API int32_t zerinsim_GetSubmittedFrame(int32_t index, ZerinSimSubmittedFrame* frame);
 ZERINLIB_API void zerinsim_ClearSubmittedFrames(void);

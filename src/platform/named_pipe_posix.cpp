@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <chrono>
 #include <cstdlib>
@@ -36,15 +37,20 @@ struct HandleObject {
 struct EventObject : HandleObject {
   explicit EventObject(int descriptor) : fd(descriptor) {}
   ~EventObject() override { ::close(fd); }
-  void set() const {
+  void set() {
     const uint64_t one = 1;
     [[maybe_unused]] const ssize_t written = ::write(fd, &one, sizeof one);
+    // After the write: a reset in between sees no flag and leaves the signal to the next one.
+    signalled.store(true);
   }
-  void reset() const {
+  // Costs no system call while the event is not signalled, as before most operations.
+  void reset() {
+    if (!signalled.exchange(false)) return;
     uint64_t count = 0;
     [[maybe_unused]] const ssize_t read = ::read(fd, &count, sizeof count);
   }
   const int fd;  // an eventfd, readable while the event is signalled
+  std::atomic<bool> signalled{false};  // set() has written to fd since the last reset()
 };
 
 // A listening socket, closed when the last waiter polling it lets go.
@@ -419,7 +425,8 @@ bool startOperation(Handle handle, PipeIo* io, Kind kind, void* buffer, uint32_t
     pipe->pending.push_back(io);
     return fail(kErrorIoPending);
   }
-  if (io->signal) io->signal->set();
+  // An operation that ended at once has nobody waiting for it (a wait starts only for a pending
+  // one): its event is not signalled, which spares the stream two system calls per operation.
   // A client that connected before the server asked for one is reported as on Windows.
   if (kind == Kind::Connect && io->status == kErrorSuccess) return fail(kErrorPipeConnected);
   return result(*io, transferred);

@@ -17,7 +17,7 @@ bool pollEvent(int64_t* outType) {
   // Without a session there is no record to copy into; the events wait for the next one.
   if (!currentEvent || !outType || eventQueue.empty()) return false;
   *currentEvent = eventQueue.front();
-  eventQueue.pop_front();
+  eventQueue.popFront();
   currentEventValid = true;
   *outType = currentEvent->type;
   return true;

@@ -16,7 +16,8 @@ namespace {
 // The records of one submission, rebuilt for every submission; valid until
 // zerin_EndFrameWithLayers returns. Render thread only.
 struct SubmitScratch {
-  SubmissionEntry entry;
+  // The entry being submitted, taken from the queue; it stays here until the next pop.
+  std::unique_ptr<SubmissionEntry> entry;
   FrameImages images;
   ZerinLayerSubmit submit;
   const ZerinRuntimeLayer* layerPointers[kMaxLayers];
@@ -25,29 +26,31 @@ struct SubmitScratch {
   ZerinDepthExtension depth[kMaxViews];
   ZerinExtraDepthExtension extraDepth[kMaxViews];
 
+  // Zeroes what the runtime can reach and the submission does not write whole: the submit
+  // record and all four layers (the ones beyond layerCount are reachable through their
+  // pointers). Every view and extension the runtime can reach is written whole, field by field,
+  // so zeroing the kilobytes of the others would only cost the render thread time.
   void zeroRecords() {
     submit = ZerinLayerSubmit{};
     std::memset(layerPointers, 0, sizeof layerPointers);
     std::memset(layers, 0, sizeof layers);
-    std::memset(views, 0, sizeof views);
-    std::memset(depth, 0, sizeof depth);
-    std::memset(extraDepth, 0, sizeof extraDepth);
   }
 };
 
 SubmitScratch scratch;
 
-bool popOldest(SubmissionEntry& into) {
+// The records zeroRecords leaves alone have no field beside those the submission writes.
+static_assert(sizeof(ZerinRuntimeView) == sizeof(void*) + 2 * sizeof(ZerinMatrix) + sizeof(ZerinSwapchainViewport), "");
+static_assert(sizeof(ZerinDepthExtension) == 2 * sizeof(void*) + 32 + sizeof(ZerinSwapchainViewport), "");
+static_assert(sizeof(ZerinExtraDepthExtension) == 2 * sizeof(void*) + 16, "");
+static_assert(sizeof(ZerinSwapchainViewport) == sizeof(void*) + 6 * sizeof(int32_t), "");
+
+// Takes the oldest entry into `current`, handing the one taken before back to the queue.
+bool popOldest(std::unique_ptr<SubmissionEntry>& current) {
   std::lock_guard<std::mutex> lock(submissionQueueLock);
   if (submissionQueue.empty()) return false;
-  into = submissionQueue.front();
-  submissionQueue.pop_front();
+  current = submissionQueue.popFront(std::move(current));
   return true;
-}
-
-bool queueEmpty() {
-  std::lock_guard<std::mutex> lock(submissionQueueLock);
-  return submissionQueue.empty();
 }
 
 ZerinSwapchainViewport swapchainViewport(const SwapchainSlot* slot, const SubmissionViewport& viewport) {
@@ -89,14 +92,14 @@ void fillDepth(SubmitScratch& s, int i, const SubmissionView& view) {
 
 void submitFrame() {
   const ZerinSession current = session.load();
-  if (!current || queueEmpty()) return;
+  if (!current) return;
 
-  // Held to the end, so that EndSession cannot clear the queue under the submission.
+  // Held to the end, so that EndSession cannot clear the queue under the submission. Looking
+  // at the queue once, under both locks, spares every frame a lock of its own for that.
   std::lock_guard<std::mutex> submitting(submissionLock);
   SubmitScratch& s = scratch;
-  // EndSession may have emptied the queue since it was looked at.
   if (!popOldest(s.entry)) return;
-  const SubmissionEntry& entry = s.entry;
+  const SubmissionEntry& entry = *s.entry;
 
   IUnityGraphicsD3D11* d3d11 = unityGraphicsD3D11.load();
   ID3D11Device* device = d3d11 && d3d11->GetDevice ? d3d11->GetDevice() : nullptr;

@@ -112,7 +112,7 @@ void runtimeErrorCheck() {
 void drainRuntimeEvents() {
   ZerinEvent event{};
   const ZerinSession current = session.load();
-  while (zerin_PollEvent(current, &event) == 1) eventQueue.push_back(event);
+  while (zerin_PollEvent(current, &event) == 1) eventQueue.append(event);
 }
 
 void freeSyncRecord() {

@@ -36,7 +36,8 @@ void queueSubmission(int32_t layerCount, const SubmissionLayer* layers) {
     return;
   }
   std::lock_guard<std::mutex> lock(submissionQueueLock);
-  SubmissionEntry& entry = submissionQueue.emplace_back();
+  // The slot keeps the layers of an earlier entry beyond `count`: nobody reads them.
+  SubmissionEntry& entry = submissionQueue.appendSlot();
   entry.layerCount = count;
   if (count > 0) std::memcpy(entry.layers, layers, sizeof(SubmissionLayer) * static_cast<size_t>(count));
 }

@@ -12,13 +12,13 @@ std::deque<SwapchainSlot*> destroyQueue;
 
 std::mutex submissionLock;
 std::mutex submissionQueueLock;
-std::deque<SubmissionEntry> submissionQueue;
+SubmissionQueue submissionQueue;
 
 std::mutex frameLock;
 FrameSyncWait frameSyncWait;
 
 std::mutex eventQueueLock;
-std::deque<ZerinEvent> eventQueue;
+RingQueue<ZerinEvent> eventQueue;
 
 std::mutex poseLock;
 ZerinMatrix framePoses[3];
@@ -28,6 +28,32 @@ std::condition_variable syncCondition;
 int32_t renderSyncCount = 0;
 
 bool frameBegun = false;
+
+SubmissionEntry& SubmissionQueue::appendSlot() {
+  // The entry first: should making it or growing the ring fail, the queue is as it was.
+  std::unique_ptr<SubmissionEntry> entry;
+  if (spare.empty()) {
+    entry = std::make_unique<SubmissionEntry>();
+  } else {
+    entry = std::move(spare.back());
+    spare.pop_back();
+  }
+  SubmissionEntry& filled = *entry;
+  queued.appendSlot() = std::move(entry);
+  return filled;
+}
+
+std::unique_ptr<SubmissionEntry> SubmissionQueue::popFront(std::unique_ptr<SubmissionEntry> finished) {
+  if (finished) spare.push_back(std::move(finished));
+  std::unique_ptr<SubmissionEntry> oldest = std::move(queued.front());
+  queued.popFront();
+  return oldest;
+}
+
+void SubmissionQueue::clear() {
+  queued.clear();
+  std::vector<std::unique_ptr<SubmissionEntry>>().swap(spare);
+}
 
 std::vector<SwapchainSlot*> dropSwapchainRequests() {
   std::lock_guard<std::mutex> lock(swapchainRequestLock);
@@ -40,10 +66,10 @@ std::vector<SwapchainSlot*> dropSwapchainRequests() {
 
 void dropSubmissions() {
   std::lock_guard<std::mutex> processing(submissionLock);
-  // The render thread looks at the queue under submissionQueueLock alone before it takes
-  // submissionLock: the clear takes both.
+  // Scripts push under submissionQueueLock alone, and the render thread pops under both: the
+  // clear takes both. The entry a submission has taken stays with the render thread.
   std::lock_guard<std::mutex> queue(submissionQueueLock);
-  std::deque<SubmissionEntry>().swap(submissionQueue);
+  submissionQueue.clear();
 }
 
 }  // namespace Zerin

@@ -13,9 +13,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <mutex>
 #include <vector>
 
+#include "render/ring_queue.h"
 #include "zerin_lib.h"
 
 // Declared by <d3d11.h>; the queues only carry the pointers.
@@ -115,10 +117,34 @@ extern std::deque<SwapchainSlot*> destroyQueue;
 
 // Held while a submission is processed or submissionQueue is cleared.
 extern std::mutex submissionLock;
+// Queued frames, oldest first. The entries pass between the queue and the render thread by
+// pointer: a push copies the script's layers once, into a spare entry, and a pop hands that
+// entry itself to the render thread, which gives it back with its next pop. So a steady stream
+// of frames copies each frame once and allocates nothing. Not synchronised: see
+// submissionQueueLock.
+class SubmissionQueue {
+ public:
+  bool empty() const { return queued.empty(); }
+  size_t size() const { return queued.size(); }
+  // A spare entry (a new one while there are none) appended at the back. It still holds what it
+  // held before: the caller sets layerCount and that many layers.
+  SubmissionEntry& appendSlot();
+  // Takes the oldest entry out (the queue must not be empty). `finished`, the entry taken by
+  // the previous pop (or null), becomes spare.
+  std::unique_ptr<SubmissionEntry> popFront(std::unique_ptr<SubmissionEntry> finished);
+  // Drops the queued entries and gives every spare one back.
+  void clear();
+
+ private:
+  RingQueue<std::unique_ptr<SubmissionEntry>> queued;
+  std::vector<std::unique_ptr<SubmissionEntry>> spare;
+};
+
 // Guards every access to submissionQueue: pushes, pops, and the clear (which holds
 // submissionLock as well).
 extern std::mutex submissionQueueLock;
-extern std::deque<SubmissionEntry> submissionQueue;
+// Pushed on the scripting thread, popped on the render thread.
+extern SubmissionQueue submissionQueue;
 
 // Held while a frame is submitted and while EndSession frees the frame records and shuts the
 // session down.
@@ -136,7 +162,7 @@ extern FrameSyncWait frameSyncWait;
 
 // Guards eventQueue.
 extern std::mutex eventQueueLock;
-extern std::deque<ZerinEvent> eventQueue;
+extern RingQueue<ZerinEvent> eventQueue;
 
 // Guards framePoses and the contents of frameInfoShared's views.
 extern std::mutex poseLock;

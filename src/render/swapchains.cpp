@@ -39,10 +39,7 @@ void processSwapchainRequests() {
 
 void FrameImages::acquire(const SubmissionEntry& submission) {
   invalid = false;
-  for (int i = 0; i < kMaxViews; ++i) {
-    colourImages[i] = ZerinSwapChainImage{};
-    depthImages[i] = ZerinSwapChainImage{};
-  }
+  // The tables are not cleared: each entry a view reads is written below first.
   entry = &submission;
 
   for (int l = 0; l < submission.layerCount; ++l)

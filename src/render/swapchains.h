@@ -18,9 +18,10 @@ void processSwapchainRequests();
 struct FrameImages {
   // The submission names a swap chain that does not exist; nothing was acquired.
   bool invalid = false;
-  ZerinSwapChainImage colourImages[kMaxViews];
+  // Entry i is valid only for a view that acquire took an image for.
+  ZerinSwapChainImage colourImages[kMaxViews] = {};
   // Filled only for views with depth.
-  ZerinSwapChainImage depthImages[kMaxViews];
+  ZerinSwapChainImage depthImages[kMaxViews] = {};
   const SubmissionEntry* entry = nullptr;
 
   // Validates every view of the entry; when all name existing swap chains, acquires one colour

@@ -271,6 +271,55 @@ TEST_F(SoftDevice, AccountsEachThreadsTimeInsideItsCalls) {
   EXPECT_EQ(busy.back(), 1);
 }
 
+// A bare device (for benchmarks) skips the pixel work and the record, and nothing else: what is
+// bound stays bound and held, and the getters hand it back.
+TEST(BareSoftDevice, MovesNoTexelKeepsNoRecordAndStillBindsAndHolds) {
+  setBareDevices(true);
+  Device made = createDevice();
+  setBareDevices(false);
+  ASSERT_TRUE(made);
+  ID3D11Device* device = made.device.get();
+  ID3D11DeviceContext* context = made.context.get();
+  auto source = createTexture(device, 4, 4, DXGI_FORMAT_R32_FLOAT, D3D11_BIND_SHADER_RESOURCE,
+                              floatTexels(std::vector<float>(16, 0.5f)).data());
+  D3D11_TEXTURE2D_DESC readable = textureDesc(4, 4, DXGI_FORMAT_R32_FLOAT, 0);
+  readable.Usage = D3D11_USAGE_STAGING;
+  readable.CPUAccessFlags = D3D11_CPU_ACCESS_READ;
+  auto copy = createTexture(device, readable, nullptr);
+  auto engine = createTexture(device, 4, 4, DXGI_FORMAT_R32G8X24_TYPELESS,
+                              D3D11_BIND_DEPTH_STENCIL | D3D11_BIND_SHADER_RESOURCE,
+                              depthStencilTexels(depthPattern(16, 1)).data());
+  auto target = createTexture(device, 4, 4, DXGI_FORMAT_R32_TYPELESS, D3D11_BIND_DEPTH_STENCIL, nullptr);
+  const DepthPipeline pipeline = makeDepthPipeline(device);
+  auto srv = depthInputView(device, engine.get());
+  auto dsv = depthTargetView(device, target.get());
+  ASSERT_TRUE(srv && dsv);
+
+  ASSERT_TRUE(source && copy && engine && target);
+  context->CopySubresourceRegion(copy.get(), 0, 0, 0, 0, source.get(), 0, nullptr);
+  D3D11_MAPPED_SUBRESOURCE mapped{};
+  ASSERT_EQ(context->Map(copy.get(), 0, D3D11_MAP_READ, 0, &mapped), S_OK);
+  EXPECT_EQ(static_cast<const float*>(mapped.pData)[5], 0.0f) << "the copy moved texels";
+  context->Unmap(copy.get(), 0);
+  drawDepthCopy(context, pipeline, srv.get(), dsv.get(), 4, 4);
+  EXPECT_TRUE(calls(device).empty());
+  EXPECT_EQ(callCount(device, "Draw"), 0u);
+
+  // Bound and held: the views live on after the test's references go, until unbound.
+  Ref<ID3D11DepthStencilView> bound;
+  context->OMGetRenderTargets(0, nullptr, bound.put());
+  EXPECT_EQ(bound.get(), dsv.get());
+  bound.reset();
+  const size_t live = liveObjects(device);
+  srv.reset();
+  dsv.reset();
+  EXPECT_EQ(liveObjects(device), live);
+  context->OMSetRenderTargets(0, nullptr, nullptr);
+  ID3D11ShaderResourceView* none = nullptr;
+  context->PSSetShaderResources(0, 1, &none);
+  EXPECT_EQ(liveObjects(device), live - 2);
+}
+
 TEST(SoftDeviceCreation, FailsOnceWhenArmed) {
   failNextDeviceCreation(E_OUTOFMEMORY);
   const Device failed = createDevice();

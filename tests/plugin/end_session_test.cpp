@@ -36,7 +36,7 @@ class EndSessionQueues : public ::testing::Test {
       Zerin::destroyQueue.push_back(nullptr);
     }
     std::lock_guard<std::mutex> lock(Zerin::submissionQueueLock);
-    Zerin::submissionQueue.emplace_back();
+    Zerin::submissionQueue.appendSlot().layerCount = 0;
   }
 
   // The create request's slot belongs to the script, which would free it with its destroy.

@@ -126,6 +126,30 @@ TEST_F(SimFrames, BeginWritesTheFrameBegunAndEndRecordsTheSubmissionDeeply) {
   EXPECT_EQ(zerin_GetError(session), ZERIN_ERROR_INVALID_STATE) << "no frame is begun";
 }
 
+// The record is a ring: once full, each frame takes the oldest one's place, whose copies are
+// zeroed first; readers still see the kept frames oldest first.
+TEST_F(SimFrames, KeptFramesAreTheLatestOldestFirstInSlotsZeroedAnew) {
+  zerinsim_SetKeptFrameCount(3);
+  ZerinRuntimeView views[4]{};
+  views[2].pose.m[0] = 7;
+  ZerinRuntimeLayer layer{ZERIN_LAYER_PROJECTION, 0, 0, 4, 0, views};
+  const ZerinRuntimeLayer* pointers[4] = {&layer, &layer, &layer, &layer};
+  for (int64_t marker = 1; marker <= 5; ++marker) {
+    // The first frame fills a layer's copies; the later ones have no layers.
+    ZerinLayerSubmit submit{marker, 0, marker == 1 ? 1 : 0, 0, pointers};
+    zerin_EndFrameWithLayers(session, &submit);
+  }
+  ASSERT_EQ(zerinsim_SubmittedFrameCount(), 3);
+  for (int32_t i = 0; i < 3; ++i) {
+    ZerinSimSubmittedFrame frame{};
+    ASSERT_EQ(zerinsim_GetSubmittedFrame(i, &frame), 1);
+    EXPECT_EQ(frame.submit.frameIndex, 3 + i);
+    EXPECT_EQ(frame.views[2].view.pose.m[0], 0.0) << "frame " << i << " holds copies of an older frame";
+  }
+  zerinsim_Reset();
+  EXPECT_EQ(zerinsim_SubmittedFrameCount(), 0);
+}
+
 TEST_F(SimFrames, QueuedEventsArePolledOldestFirst) {
   ZerinEvent first{ZERIN_EVENT_VISIBILITY, 10, {}};
   first.data.u32 = 1;

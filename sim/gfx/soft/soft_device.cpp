@@ -191,7 +191,8 @@ Deferred SoftRasterizerState::onLastReference() {
 
 // ---- device ---------------------------------------------------------------------------------
 
-SoftDevice::SoftDevice(D3D_FEATURE_LEVEL level) : featureLevel(level), context(new SoftContext(this)) {}
+SoftDevice::SoftDevice(D3D_FEATURE_LEVEL level)
+    : featureLevel(level), bareCalls(bareDevices()), context(bareCalls ? newBareContext(this) : new SoftContext(this)) {}
 
 SoftDevice::~SoftDevice() {
   // The last reference is gone, so only the pipeline still holds objects.
@@ -202,6 +203,7 @@ SoftDevice::~SoftDevice() {
 bool SoftDevice::implements(REFIID riid) const { return interfaceIn(riid, {&IID_ID3D11Device}); }
 
 void SoftDevice::record(Call call) {
+  if (bareCalls) return;
   std::lock_guard<std::mutex> lock(logLock);
   ++counts[call.method];
   log.push_back(std::move(call));
@@ -577,7 +579,7 @@ void SoftDevice::GetImmediateContext(ID3D11DeviceContext** ppImmediateContext) {
   const CallTimer timer;
   context->AddRef();
   *ppImmediateContext = context;
-  record(make("GetImmediateContext", {static_cast<ID3D11DeviceContext*>(context)}, {}, S_OK));
+  if (!bareCalls) record(make("GetImmediateContext", {static_cast<ID3D11DeviceContext*>(context)}, {}, S_OK));
 }
 
 }  // namespace ZerinSim::Gfx::Soft

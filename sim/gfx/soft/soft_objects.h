@@ -267,8 +267,9 @@ class Bound {
   Holdable* held = nullptr;
 };
 
-// The device owns its one immediate context; references to the context hold the device.
-class SoftContext final : public Child<ID3D11DeviceContext> {
+// The device owns its one immediate context; references to the context hold the device. A bare
+// device's context (newBareContext) overrides the calls a frame makes.
+class SoftContext : public Child<ID3D11DeviceContext> {
  public:
   explicit SoftContext(SoftDevice* owner) : Child(owner, false) {}
   ~SoftContext() override = default;
@@ -329,7 +330,6 @@ class SoftContext final : public Child<ID3D11DeviceContext> {
  protected:
   bool implements(REFIID riid) const override;
 
- private:
   static constexpr UINT kRenderTargetSlots = 8;
   static constexpr UINT kShaderResourceSlots = 128;
   static constexpr UINT kViewportSlots = 16;
@@ -353,8 +353,14 @@ class SoftContext final : public Child<ID3D11DeviceContext> {
   D3D11_PRIMITIVE_TOPOLOGY topology = D3D11_PRIMITIVE_TOPOLOGY_UNDEFINED;
   D3D11_VIEWPORT viewports[kViewportSlots] = {};
   UINT viewportCount = 0;
+
+ private:
   std::atomic<ULONG> references{0};
 };
+
+// Whether devices made now are bare (setBareDevices), and the context such a device owns.
+bool bareDevices();
+SoftContext* newBareContext(SoftDevice* owner);
 
 class SoftDevice final : public Object<ID3D11Device> {
  public:
@@ -398,6 +404,9 @@ class SoftDevice final : public Object<ID3D11Device> {
   void childDestroyed() { liveChildren.fetch_sub(1, std::memory_order_relaxed); }
   size_t children() const { return liveChildren.load(); }
 
+  // Made while setBareDevices was on: no pixel work, no record of calls.
+  bool bare() const { return bareCalls; }
+
   void forgetDepthStencilState(SoftDepthStencilState* state);
   void forgetRasterizerState(SoftRasterizerState* state);
 
@@ -408,6 +417,7 @@ class SoftDevice final : public Object<ID3D11Device> {
   static constexpr size_t kKeptCalls = 65536;
 
   D3D_FEATURE_LEVEL featureLevel;
+  const bool bareCalls;
   SoftContext* context;
   std::atomic<size_t> liveChildren{0};
 
