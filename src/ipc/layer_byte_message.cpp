@@ -65,10 +65,17 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
 
   const uint8_t* bytes = message->bytes.data();
   const auto totalLength = static_cast<uint32_t>(message->bytes.size());
+  // Once part of the frame is out and the rest cannot follow, the connection is lost: the peer
+  // would take the next frame's first bytes for the rest of this one. Closing the stream makes
+  // it see the end of the stream instead.
+  auto abandonFrame = [&stream](uint32_t written) {
+    if (written > 0) stream->close();
+    return false;
+  };
   uint32_t size = kFrameHeaderSize;
   if (!stream->write(bytes, size, timeoutMs)) {
     logSendFailure(*stream);
-    return false;
+    return abandonFrame(std::min(size, kFrameHeaderSize));
   }
   // A short header write continues where it stopped instead of skipping the rest of it.
   uint32_t position = std::min(size, kFrameHeaderSize);
@@ -80,17 +87,16 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
       const auto elapsedMs =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
       limit = timeoutMs - elapsedMs;
-      if (limit < 1) return false;
+      if (limit < 1) return abandonFrame(position);
     }
     size = remaining;
     if (!stream->write(bytes + position, size, limit)) {
       logSendFailure(*stream);
-      result = false;
-      break;
+      return abandonFrame(position + std::min(size, remaining));
     }
     // A write that reports success without progress would otherwise spin here for ever.
     if (size == 0) {
-      result = false;
+      result = abandonFrame(position);
       break;
     }
     size = std::min(size, remaining);

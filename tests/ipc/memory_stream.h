@@ -58,11 +58,13 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     std::lock_guard<std::mutex> lock(mutex);
     writeChunk = bytes;
   }
-  // Write number `index` (from 0) fails, recording `code` (0 records nothing).
-  void failWrite(size_t index, uint32_t code) {
+  // Write number `index` (from 0) fails, recording `code` (0 records nothing), after its
+  // first `bytesFirst` bytes went out, as a timed write does that the peer read part of.
+  void failWrite(size_t index, uint32_t code, uint32_t bytesFirst = 0) {
     std::lock_guard<std::mutex> lock(mutex);
     failingWrite = index;
     writeFailure = code;
+    failingWriteBytes = bytesFirst;
   }
   // Runs before each write with its index, outside the stream's lock.
   void onWrite(std::function<void(size_t)> hook) { beforeWrite = std::move(hook); }
@@ -100,16 +102,17 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     std::lock_guard<std::mutex> lock(mutex);
     lastError = 0;
     limits.push_back(timeoutMs);
-    if (closed) return false;
-    if (index == failingWrite) {
-      lastError = writeFailure;
+    if (closed) {
+      size = 0;
       return false;
     }
-    const uint32_t count = std::min(size, writeChunk);
+    const bool fails = index == failingWrite;
+    const uint32_t count = std::min({size, writeChunk, fails ? failingWriteBytes : UINT32_MAX});
     const auto* bytes = static_cast<const uint8_t*>(data);
     output.insert(output.end(), bytes, bytes + count);
     size = count;
-    return true;
+    if (fails) lastError = writeFailure;
+    return !fails;
   }
   bool read(void* buffer, uint32_t& size) override {
     std::unique_lock<std::mutex> lock(mutex);
@@ -174,6 +177,7 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
   size_t writes = 0;
   size_t failingWrite = SIZE_MAX;
   uint32_t writeFailure = 0;
+  uint32_t failingWriteBytes = 0;
   int flushCount = 0;
 };
 

@@ -132,7 +132,7 @@ TEST(ReadWritePipe, CloseTwiceOrWithNothingPendingLogsNothingAndLaterUseFailsQui
   expectNoError(*pipes.client);
   size = 3;
   EXPECT_FALSE(pipes.client->write("abc", size, 0));
-  EXPECT_EQ(size, 3u);
+  EXPECT_EQ(size, 0u);
   expectNoError(*pipes.client);
   size = 3;
   EXPECT_FALSE(pipes.client->write("abc", size, 100));
@@ -176,10 +176,13 @@ TEST(ReadWritePipe, ATimedWriteGivesUpAfterItsLimitAndCancelsOnlyItself) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_GE(elapsed, 100ms);
   EXPECT_LT(elapsed, 5s);
-  EXPECT_EQ(size, kLarge);
   EXPECT_TRUE(pipes.client->hasError());
   EXPECT_EQ(pipes.client->getErrorCode(), platform::kErrorTimeout);
   EXPECT_EQ(pipes.client->getErrorMessage(), Zerin::windowsErrorText(platform::kErrorTimeout));
+
+  // The count says how much went before the time ran out: the reader finds exactly that.
+  ASSERT_LT(size, kLarge);
+  if (size > 0) EXPECT_EQ(readBytes(*pipes.serverEnd, size), std::vector<uint8_t>(data.begin(), data.begin() + size));
 
   // The read waiting on the same pipe goes on.
   ASSERT_TRUE(writeText(*pipes.serverEnd, "ok"));
@@ -241,3 +244,4 @@ TEST(ReadWritePipe, FlushReturnsOnlyAfterThePeerHasReadEverything) {
 }
 
 }  // namespace
+
