@@ -13,9 +13,8 @@ class IBidirectionalByteStream {
   virtual std::string getName() const = 0;
   virtual bool isClosed() const = 0;
   virtual void close() = 0;
-  // Writes up to `size` bytes; `size` becomes the count written, on failure too (what went
-  // before the failure: a timed write the peer read part of has moved part of its bytes).
-  // `timeoutMs` 0 means no limit; a negative limit has already expired.
+  // Writes up to `size` bytes; on success `size` is the count written. `timeoutMs` 0 means no
+  // limit; a negative limit has already expired.
   virtual bool write(const void* data, uint32_t& size, int64_t timeoutMs) = 0;
   // Blocks until some bytes arrive; on success `size` is the count read (maybe fewer).
   virtual bool read(void* buffer, uint32_t& size) = 0;

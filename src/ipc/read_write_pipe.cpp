@@ -85,7 +85,6 @@ bool ReadWritePipe::write(const void* data, uint32_t& size, int64_t timeoutMs) {
           return true;
         }
         lastError = platform::kErrorTimeout;
-        size = transferred;
         return false;
       }
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
@@ -96,7 +95,6 @@ bool ReadWritePipe::write(const void* data, uint32_t& size, int64_t timeoutMs) {
       error = platform::lastSystemError();
     } while (error == platform::kErrorIoIncomplete);
   }
-  size = transferred;
   return recordFailure(error);
 }
 

@@ -102,17 +102,18 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     std::lock_guard<std::mutex> lock(mutex);
     lastError = 0;
     limits.push_back(timeoutMs);
-    if (closed) {
-      size = 0;
-      return false;
-    }
+    if (closed) return false;
     const bool fails = index == failingWrite;
     const uint32_t count = std::min({size, writeChunk, fails ? failingWriteBytes : UINT32_MAX});
     const auto* bytes = static_cast<const uint8_t*>(data);
     output.insert(output.end(), bytes, bytes + count);
+    // A failed write leaves `size` alone, whatever went out before it failed.
+    if (fails) {
+      lastError = writeFailure;
+      return false;
+    }
     size = count;
-    if (fails) lastError = writeFailure;
-    return !fails;
+    return true;
   }
   bool read(void* buffer, uint32_t& size) override {
     std::unique_lock<std::mutex> lock(mutex);
