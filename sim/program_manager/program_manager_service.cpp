@@ -397,7 +397,16 @@ bool ProgramManagerService::push(uint64_t client, const std::string& name, const
                                  std::function<void()> sent) {
   const std::shared_ptr<ServiceConnection> connection = findConnection(client);
   if (!connection) return false;
-  connection->enqueue(frameBytes(name, payload), Clock::now(), false, std::move(sent));
+  std::function<void()> written;
+  if (sent) {
+    // Waiters of waitUntil see the send completed.
+    written = [this, sent = std::move(sent)] {
+      sent();
+      std::lock_guard<std::mutex> lock(mutex);
+      notifyChanged();
+    };
+  }
+  connection->enqueue(frameBytes(name, payload), Clock::now(), false, std::move(written));
   return true;
 }
 

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <future>
@@ -239,13 +240,20 @@ TEST_F(ProgramManagerExports, ADestroyFromAnotherThreadEndsAConnectWaitingForThe
   const int32_t handle = exports.Create();
   auto connecting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
   ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
-  // Meanwhile the table changes under the waiting call, many times over.
+  // Meanwhile the table changes many times over, while another thread looks clients up.
+  std::atomic<bool> churning{true};
+  auto lookingUp = std::async(std::launch::async, [&] {
+    size_t lookups = 0;
+    for (; churning; ++lookups) EXPECT_FALSE(exports.IsConnected(handle));
+    return lookups;
+  });
   for (int i = 0; i < 200; ++i) {
     const int32_t other = exports.Create();
     EXPECT_FALSE(exports.IsConnected(other));
-    EXPECT_FALSE(exports.IsConnected(handle));
     exports.Destroy(other);
   }
+  churning = false;
+  EXPECT_GT(lookingUp.get(), 0u);
   const auto destroyed = Clock::now();
   exports.Destroy(handle);
   const bool ended = connecting.wait_for(5s) == std::future_status::ready;
