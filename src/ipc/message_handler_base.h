@@ -50,6 +50,10 @@ class MessageHandlerBase {
   // Calls the live raw handlers in order; true when the list was not empty at the start.
   bool invokeMessageHandlers(const BinaryMessage& message);
 
+  // One received message: to the typed parser of its name, if there is one and `typed`, then
+  // to every raw handler. False when neither a parser nor a raw handler exists for it.
+  bool dispatchMessage(const BinaryMessage& message, bool typed = true);
+
   // Entries in the raw list, dead ones not yet erased included.
   size_t rawHandlerCount() const;
 

@@ -244,12 +244,9 @@ void Client::runMessageHandler() {
     }
     for (size_t i = 0; i < batch.size(); ++i) {
       const BinaryMessage& message = batch[i];
-      const std::shared_ptr<ILayerByteMessageParser> parser = findParser(message.name);
       // The typed handlers serve this connection's protocol; an earlier connection's message
       // still reaches the raw handlers (the script).
-      if (parser && i >= earlier) parser->parseMessage(message);
-      const bool anyRaw = invokeMessageHandlers(message);
-      if (!parser && !anyRaw)
+      if (!dispatchMessage(message, i >= earlier))
         logMessage(kMessageHandlerTag, LogLevel::Info, "No handlers for message '%s'", message.name.c_str());
     }
   }
