@@ -7,7 +7,6 @@
 #include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -20,10 +19,14 @@
 #include "platform/named_pipe.h"
 #include "platform/system_error.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace {
 
 constexpr uint32_t kFrameLimit = 64 * 1024;
 const std::string kPipeName = "\\\\.\\pipe\\zerin-fuzz-receiver";
+char pipeFolder[] = "/tmp/zerin-fuzz-XXXXXX";
 
 class Receiver : public Zerin::LayerByteMessageReceiver {
  public:
@@ -91,13 +94,11 @@ struct Pipes {
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
   setenv("ZERIN_LOGGER_STDOUT_DISABLED", "1", 0);
   // A pipe folder of this run's own, so that runs at the same time never meet.
-  static char folder[] = "/tmp/zerin-fuzz-XXXXXX";
-  if (!mkdtemp(folder)) std::abort();
-  setenv("ZERIN_PIPE_DIR", folder, 1);
-  std::atexit([] {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  });
+  // libFuzzer may end the process without running exit handlers: the folder exists only
+  // while an input runs.
+  if (!mkdtemp(pipeFolder)) std::abort();
+  rmdir(pipeFolder);
+  setenv("ZERIN_PIPE_DIR", pipeFolder, 1);
   return 0;
 }
 
@@ -108,6 +109,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data + 1 + sizeCount, data + size);
   if (fragmentSizes.empty()) return 0;
 
+  mkdir(pipeFolder, 0700);
+  struct FolderRemoval {
+    ~FolderRemoval() { rmdir(pipeFolder); }
+  } folderRemoval;
   Pipes pipes;
   Receiver receiver(*pipes.clientEnd);
   std::thread writer([&] {
