@@ -99,6 +99,9 @@ void onMessage(int32_t, const char* name, int32_t nameLength, const uint8_t* dat
     ++duplicated;
     return;
   }
+  if (static_cast<int64_t>(sequence) > record.lastReceived + 1)
+    std::fprintf(stderr, "life %u: messages %lld to %u never arrived\n", life,
+                 static_cast<long long>(record.lastReceived + 1), sequence - 1);
   lostInOrder += static_cast<uint64_t>(static_cast<int64_t>(sequence) - record.lastReceived - 1);
   record.lastReceived = sequence;
   ++record.received;
@@ -251,6 +254,9 @@ int main(int argc, char** argv) {
     lives[life].lastReported = reported;
     // What was reported must arrive: the client's dispatcher goes on after the loss.
     deliveredChanged.wait_for(lock, 5s, [&] { return lives[life].lastReceived >= reported; });
+    if (lives[life].lastReceived < reported)
+      std::fprintf(stderr, "life %u: reported up to %lld, received up to %lld\n", life, static_cast<long long>(reported),
+                   static_cast<long long>(lives[life].lastReceived));
     // At most the one message whose report the kill cut off.
     const int64_t beyond = lives[life].lastReceived - reported;
     if (beyond > 0 && life >= 1) unreported += static_cast<uint64_t>(beyond);
