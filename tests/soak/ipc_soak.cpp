@@ -285,10 +285,10 @@ int main(int argc, char** argv) {
     }
     lost += lostInOrder;
   }
-  // A few kilobytes come and go with the system's own bookkeeping; a leak per cycle would be
-  // far more over hundreds of cycles.
+  // A few kilobytes and handles come and go with the system's own bookkeeping (under Wine 2 to
+  // 5 handles, after 10 cycles as after 100); a leak per cycle would be far more.
   constexpr size_t kHeapSlack = 64 * 1024;
-  constexpr size_t kHandleSlack = 4;
+  constexpr size_t kHandleSlack = 16;
   const bool resourcesBack = after.threads <= before.threads && after.handles <= before.handles + kHandleSlack &&
                              after.heap <= before.heap + kHeapSlack;
   const bool ok = lost == 0 && duplicated == 0 && corrupt == 0 && outOfOrderLives == 0 && reconnectFailures == 0 &&
