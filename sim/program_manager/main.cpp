@@ -1,18 +1,25 @@
 // The program manager service as a program, for the demo: serves the program manager's pipe
 // and prints what its clients do, until its standard input ends or says "quit".
 //
-//   ZerinProgramManagerService [--pipe \\.\pipe\NAME] [--handshake-value N] [--quiet]
+//   ZerinProgramManagerService [--pipe \\.\pipe\NAME] [--handshake-value N] [--quiet] [--stream LIFE]
+//
+// With --stream, the service sends its newest handshaken client "StreamMessage" frames without
+// pause (payload: LIFE and a sequence number, 32 bits each, then 0 to 2999 pattern bytes), and
+// prints "sent LIFE SEQUENCE" once each frame has been written whole: what a client must have
+// received even if the service is killed right after. "writing LIFE SEQUENCE" comes before each.
 //
 // Commands on standard input, one a line:
 //   clients                 lists the clients
 //   push ID NAME [HEX]      sends the message NAME with the payload HEX (e.g. 0a0b) to client ID
 //   quit
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
 #include <mutex>
 #include <sstream>
 #include <string>
+#include <thread>
 
 #include "program_manager_service.h"
 
@@ -31,8 +38,49 @@ std::vector<uint8_t> parseHex(const std::string& text, bool& ok) {
   return bytes;
 }
 
+void appendUint32(std::vector<uint8_t>& out, uint32_t value) {
+  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
+}
+
+// The payload of stream message `sequence`: its size and bytes follow from the numbers, so a
+// receiver can check it whole.
+std::vector<uint8_t> streamPayload(uint32_t life, uint32_t sequence) {
+  std::vector<uint8_t> payload;
+  appendUint32(payload, life);
+  appendUint32(payload, sequence);
+  const uint32_t extra = (sequence * 7919u) % 3000u;
+  for (uint32_t i = 0; i < extra; ++i) payload.push_back(static_cast<uint8_t>(sequence + i));
+  return payload;
+}
+
+// Sends stream messages to the newest handshaken client, one after the other, until `stop`.
+void runStream(ZerinSim::ProgramManagerService& service, uint32_t life, const std::atomic<bool>& stop,
+               const std::function<void(const std::string&)>& say) {
+  using namespace std::chrono_literals;
+  uint32_t sequence = 0;
+  while (!stop) {
+    uint64_t client = 0;
+    service.waitUntil([&] {
+      for (const ZerinSim::ClientRecord& record : service.clients())
+        if (record.connected && record.handshakes > 0) client = record.id;
+      return stop || client != 0;
+    }, 200ms);
+    if (client == 0) continue;
+    say("writing " + std::to_string(life) + " " + std::to_string(sequence));
+    auto written = std::make_shared<std::atomic<bool>>(false);
+    if (!service.push(client, "StreamMessage", streamPayload(life, sequence), [written] { *written = true; })) continue;
+    // A client that goes away mid-frame never gets it whole: the sequence number is kept.
+    service.waitUntil([&] { return *written || stop || !service.client(client).connected; }, 5s);
+    if (!*written) continue;
+    say("sent " + std::to_string(life) + " " + std::to_string(sequence));
+    ++sequence;
+  }
+}
+
 int usage() {
-  std::fprintf(stderr, "usage: ZerinProgramManagerService [--pipe \\\\.\\pipe\\NAME] [--handshake-value N] [--quiet]\n");
+  std::fprintf(stderr,
+               "usage: ZerinProgramManagerService [--pipe \\\\.\\pipe\\NAME] [--handshake-value N] [--quiet] "
+               "[--stream LIFE]\n");
   return 2;
 }
 
@@ -42,11 +90,17 @@ int main(int argc, char** argv) {
   std::string pipe = ZerinSim::kProgramManagerPipe;
   uint32_t handshakeValue = 0;
   bool quiet = false;
+  bool stream = false;
+  uint32_t life = 0;
   for (int i = 1; i < argc; ++i) {
     const std::string argument = argv[i];
     if (argument == "--pipe" && i + 1 < argc) pipe = argv[++i];
     else if (argument == "--handshake-value" && i + 1 < argc) handshakeValue = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
     else if (argument == "--quiet") quiet = true;
+    else if (argument == "--stream" && i + 1 < argc) {
+      stream = true;
+      life = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
+    }
     else return usage();
   }
 
@@ -63,6 +117,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot create the pipe %s\n", pipe.c_str());
     return 1;
   }
+
+  std::atomic<bool> stopStream{false};
+  std::thread streaming;
+  if (stream) streaming = std::thread(runStream, std::ref(service), life, std::cref(stopStream), say);
 
   std::string line;
   while (std::getline(std::cin, line)) {
@@ -88,6 +146,8 @@ int main(int argc, char** argv) {
       say("commands: clients, push ID NAME [HEX], quit");
     }
   }
+  stopStream = true;
+  if (streaming.joinable()) streaming.join();
   service.stop();
   return 0;
 }

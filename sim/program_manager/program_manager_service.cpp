@@ -89,24 +89,31 @@ class GatedStream : public Zerin::IBidirectionalByteStream {
 
 }  // namespace
 
-// One accepted client: a reader thread (the receiver's) and a writer thread that sends what the
-// service queues for it, in order, each item once it is due.
-class ServiceConnection : public Zerin::LayerByteMessageReceiver {
+// One accepted client: a reader thread and a writer thread that sends what the service queues
+// for it, in order, each item once it is due.
+//
+// The reader trusts the length field, as a plain service does: the first 4 bytes of a frame
+// give its length, and that many bytes are taken as one frame whatever they hold. A frame cut
+// short by the sender therefore swallows the start of the frame behind it; nothing looks for
+// the next signature.
+class ServiceConnection {
  public:
   ServiceConnection(ProgramManagerService& service, uint64_t id, std::shared_ptr<Zerin::ReadWritePipe> pipe,
                     bool reading)
       : id(id), service(service), gate(std::move(pipe), reading) {}
-  ~ServiceConnection() override { shutdown(); }
+  ~ServiceConnection() { shutdown(); }
+  ServiceConnection(const ServiceConnection&) = delete;
+  ServiceConnection& operator=(const ServiceConnection&) = delete;
 
   void begin() {
-    start(&gate);
+    reader = std::thread(&ServiceConnection::runReader, this);
     writer = std::thread(&ServiceConnection::runWriter, this);
   }
 
   // Closes the connection and joins both threads. Idempotent.
   void shutdown() {
     gate.close();
-    stop();
+    if (reader.joinable()) reader.join();
     {
       std::lock_guard<std::mutex> lock(queueMutex);
       stopping = true;
@@ -115,10 +122,12 @@ class ServiceConnection : public Zerin::LayerByteMessageReceiver {
     if (writer.joinable()) writer.join();
   }
 
-  void enqueue(std::vector<uint8_t> bytes, Clock::time_point due, bool closeAfter) {
+  // `sent` runs on the writer thread once every byte of `bytes` has been written.
+  void enqueue(std::vector<uint8_t> bytes, Clock::time_point due, bool closeAfter,
+               std::function<void()> sent = nullptr) {
     {
       std::lock_guard<std::mutex> lock(queueMutex);
-      queue.push_back(Outgoing{due, std::move(bytes), closeAfter});
+      queue.push_back(Outgoing{due, std::move(bytes), closeAfter, std::move(sent)});
     }
     queueChanged.notify_all();
   }
@@ -133,14 +142,42 @@ class ServiceConnection : public Zerin::LayerByteMessageReceiver {
     Clock::time_point due;
     std::vector<uint8_t> bytes;
     bool closeAfter = false;
+    std::function<void()> sent;
   };
 
-  void onMessage(const Zerin::BinaryMessage& message) override {
-    const auto size = static_cast<uint32_t>(16 + message.name.size() + message.payload.size());
-    service.received(*this, message.name, message.payload, size);
+  bool readExactly(uint8_t* buffer, size_t count) {
+    size_t done = 0;
+    while (done < count) {
+      uint32_t size = static_cast<uint32_t>(count - done);
+      if (!gate.read(buffer + done, size)) return false;
+      done += size;
+    }
+    return true;
   }
 
-  void onDisconnected() override {
+  void runReader() {
+    Zerin::setThreadName(Zerin::platform::currentThread(), "ProgramManagerService reader");
+    for (;;) {
+      uint8_t length[4];
+      if (!readExactly(length, sizeof length)) break;
+      const uint32_t totalLength = readUint32(length);
+      // Too short to hold its own fields, or too large to take: the client is dropped.
+      if (totalLength < Zerin::kMinimumFrameSize || totalLength > Zerin::kMaximumFrameSize) {
+        service.corrupted(id);
+        break;
+      }
+      std::vector<uint8_t> frame(totalLength);
+      std::memcpy(frame.data(), length, sizeof length);
+      if (!readExactly(frame.data() + 4, totalLength - 4)) break;
+      Zerin::BinaryMessage message;
+      if (readUint32(frame.data() + 4) != Zerin::kFrameSignature ||
+          !Zerin::parseFrameBody(totalLength - Zerin::kFrameHeaderSize, frame.data() + Zerin::kFrameHeaderSize,
+                                 message)) {
+        service.corrupted(id);
+        continue;
+      }
+      service.received(*this, message.name, message.payload, totalLength);
+    }
     ended = true;
     service.ended(id);
   }
@@ -164,19 +201,20 @@ class ServiceConnection : public Zerin::LayerByteMessageReceiver {
       Outgoing item = std::move(*next);
       queue.erase(next);
       lock.unlock();
-      writeAll(item.bytes);
+      if (writeAll(item.bytes) && item.sent) item.sent();
       if (item.closeAfter) gate.close();
       lock.lock();
     }
   }
 
-  void writeAll(const std::vector<uint8_t>& bytes) {
+  bool writeAll(const std::vector<uint8_t>& bytes) {
     size_t position = 0;
     while (position < bytes.size()) {
       uint32_t size = static_cast<uint32_t>(bytes.size() - position);
-      if (!gate.pipe->write(bytes.data() + position, size, kWriteLimitMs) || size == 0) return;
+      if (!gate.pipe->write(bytes.data() + position, size, kWriteLimitMs) || size == 0) return false;
       position += size;
     }
+    return true;
   }
 
   ProgramManagerService& service;
@@ -186,6 +224,7 @@ class ServiceConnection : public Zerin::LayerByteMessageReceiver {
   std::condition_variable queueChanged;
   std::vector<Outgoing> queue;
   bool stopping = false;
+  std::thread reader;
   std::thread writer;
 };
 
@@ -313,6 +352,13 @@ void ProgramManagerService::ended(uint64_t id) {
   notifyChanged();
 }
 
+void ProgramManagerService::corrupted(uint64_t id) {
+  std::lock_guard<std::mutex> lock(mutex);
+  ++records[id].corruptFrames;
+  event("client " + std::to_string(id) + ": corrupt frame dropped");
+  notifyChanged();
+}
+
 // Called with the service's lock held.
 void ProgramManagerService::event(const std::string& line) {
   if (sink) sink(line);
@@ -347,8 +393,21 @@ std::shared_ptr<ServiceConnection> ProgramManagerService::findConnection(uint64_
   return found->second;
 }
 
-bool ProgramManagerService::push(uint64_t client, const std::string& name, const std::vector<uint8_t>& payload) {
-  return pushBytes(client, frameBytes(name, payload));
+bool ProgramManagerService::push(uint64_t client, const std::string& name, const std::vector<uint8_t>& payload,
+                                 std::function<void()> sent) {
+  const std::shared_ptr<ServiceConnection> connection = findConnection(client);
+  if (!connection) return false;
+  std::function<void()> written;
+  if (sent) {
+    // Waiters of waitUntil see the send completed.
+    written = [this, sent = std::move(sent)] {
+      sent();
+      std::lock_guard<std::mutex> lock(mutex);
+      notifyChanged();
+    };
+  }
+  connection->enqueue(frameBytes(name, payload), Clock::now(), false, std::move(written));
+  return true;
 }
 
 bool ProgramManagerService::pushBytes(uint64_t client, std::vector<uint8_t> bytes) {

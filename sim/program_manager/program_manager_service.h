@@ -46,6 +46,7 @@ struct ClientRecord {
   uint32_t handshakes = 0;
   uint32_t pings = 0;
   uint32_t restartRequests = 0;
+  uint32_t corruptFrames = 0;  // frames whose signature or lengths were wrong, dropped whole
   bool connected = false;
 };
 
@@ -54,7 +55,8 @@ class ServiceConnection;
 // A program manager service for tests and the demo. It listens on the program manager's pipe,
 // serves several clients at once, answers handshakes with an 8-byte ResponseHandshake whose
 // first word is a value of its choosing (the connection's id unless set), counts pings,
-// records every frame it receives, and can push any message to a client. Fault modes let
+// records every frame it receives, and can push any message to a client. It reads frames as a
+// plain service does, trusting each length field (a frame cut short swallows the next one). Fault modes let
 // tests make it misbehave: not answer, answer late, send garbage, close mid-frame, stop
 // reading, go away and come back (stop, start).
 class ProgramManagerService {
@@ -83,8 +85,9 @@ class ProgramManagerService {
   void setReading(bool reading);
 
   // Queue bytes for a client; they are written in order by the connection's writer. False when
-  // there is no such open connection.
-  bool push(uint64_t client, const std::string& name, const std::vector<uint8_t>& payload);
+  // there is no such open connection. `sent` runs on the writer once the whole frame is written.
+  bool push(uint64_t client, const std::string& name, const std::vector<uint8_t>& payload,
+            std::function<void()> sent = nullptr);
   bool pushBytes(uint64_t client, std::vector<uint8_t> bytes);
   // Writes the first half of the frame, then closes the connection.
   bool closeMidFrame(uint64_t client, const std::string& name, const std::vector<uint8_t>& payload);
@@ -116,6 +119,7 @@ class ProgramManagerService {
   void received(ServiceConnection& connection, const std::string& name, const std::vector<uint8_t>& payload,
                 uint32_t size);
   void ended(uint64_t id);
+  void corrupted(uint64_t id);
   void event(const std::string& line);
   void notifyChanged();
   std::shared_ptr<ServiceConnection> findConnection(uint64_t id) const;

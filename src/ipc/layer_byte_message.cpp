@@ -7,6 +7,7 @@
 
 #include "logging/logger.h"
 #include "logging/utilities.h"
+#include "platform/system_error.h"
 
 namespace Zerin {
 
@@ -65,9 +66,20 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
 
   const uint8_t* bytes = message->bytes.data();
   const auto totalLength = static_cast<uint32_t>(message->bytes.size());
+  // Once part of the frame may be out and the rest cannot follow, the connection is lost: the
+  // peer would take the next frame's first bytes for the rest of this one. Closing the stream
+  // makes it see the end of the stream instead.
+  auto abandonFrame = [&stream]() {
+    stream->close();
+    return false;
+  };
   uint32_t size = kFrameHeaderSize;
   if (!stream->write(bytes, size, timeoutMs)) {
     logSendFailure(*stream);
+    // A reader may have taken part of a write that timed out, whatever count the cancelled
+    // write reports (under Wine it reports none); a write that failed otherwise moved nothing
+    // that matters: the stream has ended, or the write was refused whole.
+    if (stream->getErrorCode() == platform::kErrorTimeout) return abandonFrame();
     return false;
   }
   // A short header write continues where it stopped instead of skipping the rest of it.
@@ -80,17 +92,16 @@ bool LayerByteMessage::writeToPipe(const std::shared_ptr<IBidirectionalByteStrea
       const auto elapsedMs =
           std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
       limit = timeoutMs - elapsedMs;
-      if (limit < 1) return false;
+      if (limit < 1) return abandonFrame();
     }
     size = remaining;
     if (!stream->write(bytes + position, size, limit)) {
       logSendFailure(*stream);
-      result = false;
-      break;
+      return abandonFrame();
     }
     // A write that reports success without progress would otherwise spin here for ever.
     if (size == 0) {
-      result = false;
+      result = abandonFrame();
       break;
     }
     size = std::min(size, remaining);

@@ -22,6 +22,13 @@ bool MessageHandlerBase::invokeMessageHandlers(const BinaryMessage& message) {
   return true;
 }
 
+bool MessageHandlerBase::dispatchMessage(const BinaryMessage& message, bool typed) {
+  const std::shared_ptr<ILayerByteMessageParser> parser = findParser(message.name);
+  if (parser && typed) parser->parseMessage(message);
+  const bool anyRaw = invokeMessageHandlers(message);
+  return parser || anyRaw;
+}
+
 size_t MessageHandlerBase::rawHandlerCount() const {
   std::lock_guard<std::mutex> lock(rawHandlersMutex);
   return rawHandlers.size();

@@ -9,6 +9,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "ipc/cancellation.h"
 #include "ipc/layer_byte_message.h"
 #include "ipc/layer_byte_message_parser.h"
 #include "ipc/message_handler.h"
@@ -49,15 +50,21 @@ class MessageHandlerBase {
   // Calls the live raw handlers in order; true when the list was not empty at the start.
   bool invokeMessageHandlers(const BinaryMessage& message);
 
+  // One received message: to the typed parser of its name, if there is one and `typed`, then
+  // to every raw handler. False when neither a parser nor a raw handler exists for it.
+  bool dispatchMessage(const BinaryMessage& message, bool typed = true);
+
   // Entries in the raw list, dead ones not yet erased included.
   size_t rawHandlerCount() const;
 
   // Registers a handler for Reply, calls `send`, and waits up to `timeoutMs` (nothing when
   // <= 0) for a Reply to be dispatched; true when one arrived, copied into `reply`. The
   // registration comes first, so a reply that arrives before the wait is not lost. An empty
-  // `send` raises std::bad_function_call.
+  // `send` raises std::bad_function_call. A `cancellation` thrown from another thread ends the
+  // wait at once (false, unless the reply was in).
   template <class Reply>
-  bool sendAndWait(Reply& reply, std::function<bool()> send, int64_t timeoutMs);
+  bool sendAndWait(Reply& reply, std::function<bool()> send, int64_t timeoutMs,
+                   Cancellation* cancellation = nullptr);
 
  private:
   std::vector<HandlerEntry<BinaryMessage>> rawHandlers;
@@ -67,34 +74,31 @@ class MessageHandlerBase {
 };
 
 template <class Reply>
-bool MessageHandlerBase::sendAndWait(Reply& reply, std::function<bool()> send, int64_t timeoutMs) {
-  std::mutex mutex;  // pairs the flag with the condition, so a notification cannot slip in
-                     // between the waiter's check and its sleep
-  std::condition_variable replied;
+bool MessageHandlerBase::sendAndWait(Reply& reply, std::function<bool()> send, int64_t timeoutMs,
+                                     Cancellation* cancellation) {
+  // Pairs the flag with the wait, so a notification cannot slip in between the waiter's check
+  // and its sleep.
+  Cancellation local;
+  Cancellation& waits = cancellation ? *cancellation : local;
   std::atomic<bool> received{false};
 
   MessageHandler token = getParser<Reply>()->addHandler([&](const Reply& message) {
     reply = message;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      received = true;
-    }
-    replied.notify_all();
+    received = true;
+    waits.notify();
   });
 
-  // `send` runs without the local mutex: a reply dispatched on this very thread during the
-  // send must be able to set the flag.
+  // `send` runs outside the wait: a reply dispatched on this very thread during the send must
+  // be able to set the flag.
   bool result = send();
   if (result) {
-    std::unique_lock<std::mutex> lock(mutex);
     if (timeoutMs > 0) {
       const auto deadline = std::chrono::system_clock::now() + std::chrono::milliseconds(timeoutMs);
-      replied.wait_until(lock, deadline, [&] { return received.load(); });
+      waits.waitUntil(deadline, [&] { return received.load(); });
     }
     result = received;
   }
-  // Outside the local mutex: the release waits for a handler call in progress, which may
-  // still need that mutex.
+  // The release waits for a handler call in progress, which may still need the wait's lock.
   token.release();
   return result;
 }

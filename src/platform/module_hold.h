@@ -40,4 +40,9 @@ constexpr bool kThreadsHoldTheirModule = true;
 constexpr bool kThreadsHoldTheirModule = false;
 #endif
 
+// True while the process is ending and the system has already stopped its other threads (a
+// DLL's globals destroyed at process exit on Windows); false where threads run on until the
+// globals are gone.
+bool processIsEnding();
+
 }  // namespace Zerin::platform

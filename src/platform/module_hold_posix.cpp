@@ -16,4 +16,7 @@ ModuleHold ModuleHold::acquire() { return ModuleHold(); }
 
 void ModuleHold::release() { module = nullptr; }
 
+// Threads run on during exit() until the process is gone.
+bool processIsEnding() { return false; }
+
 }  // namespace Zerin::platform

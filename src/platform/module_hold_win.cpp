@@ -23,6 +23,13 @@ ModuleHold ModuleHold::acquire() {
   return hold;
 }
 
+bool processIsEnding() {
+  using ShutdownInProgress = BOOLEAN(WINAPI*)();
+  static const auto inProgress = reinterpret_cast<ShutdownInProgress>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "RtlDllShutdownInProgress")));
+  return inProgress && inProgress();
+}
+
 void ModuleHold::release() {
   if (!module) return;
   FreeLibrary(static_cast<HMODULE>(module));

@@ -1,10 +1,15 @@
 // Entry points the engine calls, and the scripts' log callback.
+#include "ipc/client/program_manager_exports.h"
 #include "platform/export.h"
 #include "plugin/plugin_lifecycle.h"
 #include "plugin/plugin_log.h"
 
 ZERIN_C_EXPORT void UnityPluginLoad(IUnityInterfaces* interfaces) { Zerin::unityPluginLoad(interfaces); }
 
-ZERIN_C_EXPORT void UnityPluginUnload(void) { Zerin::unityPluginUnload(); }
+// The engine unloads the library next: no program manager call may still be inside it.
+ZERIN_C_EXPORT void UnityPluginUnload(void) {
+  Zerin::unityPluginUnload();
+  Zerin::endProgramManagerCalls();
+}
 
 ZERIN_C_EXPORT void SetDebugLog(Zerin::DebugLogCallback callback) { Zerin::setDebugLogCallback(callback); }

@@ -168,6 +168,45 @@ TEST(WriteToPipe, RunningOutOfTimeBetweenWritesFailsQuietly) {
   EXPECT_TRUE(logLines().empty());
 }
 
+// A frame cut short would make the peer take the next frame's first bytes for the rest of it:
+// once part of a frame may be out and the rest cannot follow, the stream is closed, so that the
+// peer sees the end of the stream instead. A write that timed out may have been partly taken
+// whatever it reports; one that failed otherwise before any byte went leaves the stream open.
+TEST(WriteToPipe, AFrameCutShortClosesTheStreamAndOneNotStartedDoesNot) {
+  struct Case {
+    const char* what;
+    size_t failingWrite;
+    uint32_t error;
+    uint32_t bytesBeforeFailure;
+    int64_t limitMs;
+    size_t written;
+    bool closed;
+  };
+  constexpr size_t kNone = SIZE_MAX;
+  const Case cases[] = {
+      {"header refused, the peer gone", 0, 0, 0, 100, 0, false},
+      {"header refused with an error", 0, 87, 0, 100, 0, false},
+      {"header timed out", 0, 1460, 0, 100, 0, true},
+      {"header partly out, then timed out", 0, 1460, 5, 100, 5, true},
+      {"body refused after the header", 1, 87, 0, 100, 8, true},
+      {"body partly out, then timed out", 1, 1460, 7, 100, 15, true},
+      {"no time left for the body", kNone, 0, 0, 20, 8, true},
+      {"peer gone after the header, no limit", 1, 0, 0, 0, 8, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    auto stream = std::make_shared<MemoryStream>();
+    stream->failWrite(c.failingWrite, c.error, c.bytesBeforeFailure);
+    if (c.failingWrite == kNone)
+      stream->onWrite([](size_t index) {
+        if (index == 0) std::this_thread::sleep_for(std::chrono::milliseconds(40));
+      });
+    EXPECT_FALSE(LayerByteMessage::writeToPipe(stream, messageOf("Ping", Bytes(8)), c.limitMs));
+    EXPECT_EQ(stream->written().size(), c.written);
+    EXPECT_EQ(stream->isClosed(), c.closed);
+  }
+}
+
 TEST(WriteToPipe, WithoutAStreamFails) {
   EXPECT_FALSE(LayerByteMessage::writeToPipe(nullptr, messageOf("Ping", Bytes(8)), 0));
 }

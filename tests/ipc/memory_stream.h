@@ -58,11 +58,13 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     std::lock_guard<std::mutex> lock(mutex);
     writeChunk = bytes;
   }
-  // Write number `index` (from 0) fails, recording `code` (0 records nothing).
-  void failWrite(size_t index, uint32_t code) {
+  // Write number `index` (from 0) fails, recording `code` (0 records nothing), after its
+  // first `bytesFirst` bytes went out, as a timed write does that the peer read part of.
+  void failWrite(size_t index, uint32_t code, uint32_t bytesFirst = 0) {
     std::lock_guard<std::mutex> lock(mutex);
     failingWrite = index;
     writeFailure = code;
+    failingWriteBytes = bytesFirst;
   }
   // Runs before each write with its index, outside the stream's lock.
   void onWrite(std::function<void(size_t)> hook) { beforeWrite = std::move(hook); }
@@ -101,13 +103,15 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
     lastError = 0;
     limits.push_back(timeoutMs);
     if (closed) return false;
-    if (index == failingWrite) {
+    const bool fails = index == failingWrite;
+    const uint32_t count = std::min({size, writeChunk, fails ? failingWriteBytes : UINT32_MAX});
+    const auto* bytes = static_cast<const uint8_t*>(data);
+    output.insert(output.end(), bytes, bytes + count);
+    // A failed write leaves `size` alone, whatever went out before it failed.
+    if (fails) {
       lastError = writeFailure;
       return false;
     }
-    const uint32_t count = std::min(size, writeChunk);
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    output.insert(output.end(), bytes, bytes + count);
     size = count;
     return true;
   }
@@ -174,6 +178,7 @@ class MemoryStream : public Zerin::IBidirectionalByteStream {
   size_t writes = 0;
   size_t failingWrite = SIZE_MAX;
   uint32_t writeFailure = 0;
+  uint32_t failingWriteBytes = 0;
   int flushCount = 0;
 };
 

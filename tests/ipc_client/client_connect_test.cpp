@@ -296,3 +296,54 @@ TEST(ClientConnect, ABusyPipeIsWaitedForUntilAnInstanceIsFree) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hands frames over as a reader thread held up by the system would: the first
+// ResponseHandshake reaches the queue only once the service has seen the pipe close.
+class SlowReaderClient : public Client {
+ public:
+  SlowReaderClient(const std::string& name, ProgramManagerService& service) : Client(name), service(service) {}
+  ~SlowReaderClient() override { disconnect(); }
+
+ protected:
+  void onMessage(const Zerin::BinaryMessage& message) override {
+    if (message.name == "ResponseHandshake" && !heldOne) {
+      heldOne = true;
+      EXPECT_TRUE(service.waitUntil([&] { return !service.client(1).connected; }, 5s));
+    }
+    Client::onMessage(message);
+  }
+
+ private:
+  ProgramManagerService& service;
+  bool heldOne = false;  // reader thread only
+};
+
+TEST(ClientConnect, AnAnswerLeftFromAnEarlierConnectionDoesNotAnswerTheNextHandshake) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  SlowReaderClient client("Tester", service);
+  std::mutex mutex;
+  std::vector<std::string> forwarded;
+  Zerin::MessageHandler raw = client.addMessageHandler([&](const Zerin::BinaryMessage& message) {
+    std::lock_guard<std::mutex> lock(mutex);
+    forwarded.push_back(message.name);
+  });
+  // The answer is queued only after this handshake has given up and closed the pipe.
+  EXPECT_FALSE(client.connect(0, 300));
+
+  // A service that never answers: only a left-over answer could make this succeed.
+  service.setHandshakeMode(HandshakeMode::Never);
+  EXPECT_FALSE(client.connect(0, 300));
+  EXPECT_EQ(client.getConnectionState(), ConnectionState::Disconnected);
+  EXPECT_EQ(client.getHandshakeResult(), 0u);
+  EXPECT_EQ(linesStartingWith(kHandshakeFailedPrefix),
+            (std::vector<std::string>{kHandshakeFailedPrefix + "Timeout", kHandshakeFailedPrefix + "Timeout"}));
+  EXPECT_EQ(service.client(2).handshakes, 1u);
+  // The left-over answer still reached the raw handlers, as every message from the service does.
+  std::lock_guard<std::mutex> lock(mutex);
+  EXPECT_EQ(forwarded, std::vector<std::string>{"ResponseHandshake"});
+}
+
+}  // namespace

@@ -1,6 +1,8 @@
 #include "client_test_support.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <vector>
 #include <filesystem>
 #include <thread>
 
@@ -89,11 +91,54 @@ size_t threadCount() {
 #endif
 }
 
+#if defined(_WIN32)
+namespace {
+
+// The system's list of open handles (SystemHandleInformation), for where GetProcessHandleCount
+// counts nothing (Wine).
+struct SystemHandleEntry {
+  ULONG owner;
+  UCHAR type;
+  UCHAR flags;
+  USHORT value;
+  PVOID object;
+  ACCESS_MASK access;
+};
+struct SystemHandleList {
+  ULONG count;
+  SystemHandleEntry entries[1];
+};
+
+size_t handlesInSystemList() {
+  using Query = LONG(WINAPI*)(ULONG, PVOID, ULONG, PULONG);
+  static const auto query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), "NtQuerySystemInformation")));
+  if (!query) return 0;
+  constexpr ULONG kSystemHandleInformation = 16;
+  std::vector<unsigned char> buffer(1 << 20);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    ULONG needed = 0;
+    const LONG status = query(kSystemHandleInformation, buffer.data(), static_cast<ULONG>(buffer.size()), &needed);
+    if (status >= 0) {
+      const auto* list = reinterpret_cast<const SystemHandleList*>(buffer.data());
+      const DWORD self = GetCurrentProcessId();
+      size_t count = 0;
+      for (ULONG i = 0; i < list->count; ++i) count += list->entries[i].owner == self;
+      return count;
+    }
+    buffer.resize(std::max<size_t>(buffer.size() * 2, needed + 4096));
+  }
+  return 0;
+}
+
+}  // namespace
+#endif
+
 size_t handleCount() {
 #if defined(_WIN32)
   DWORD count = 0;
   GetProcessHandleCount(GetCurrentProcess(), &count);
-  return count;
+  return count != 0 ? count : handlesInSystemList();
 #else
   return entriesIn("/proc/self/fd");
 #endif

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdlib>
 #include <future>
@@ -97,6 +98,8 @@ class ProgramManagerExports : public ::testing::Test {
 };
 
 const std::string kDestroyLine = "--- [ProgramManagerClient_Destroy] Destroy ProgramManagerClient";
+const std::string kConnectErrorPrefix =
+    "ERR [Zerin::IPC::Client::logConnectionErrorIfNecessary] Failed to connect to server pipe: ";
 
 TEST_F(ProgramManagerExports, HandlesCountUpFromZeroAndAreNotReused) {
   EXPECT_EQ(exports.Create(), 0);
@@ -231,6 +234,37 @@ TEST_F(ProgramManagerExports, DestroyingAConnectedClientJoinsItsThreadsWithinAbo
       << threadCount() << " threads, " << threadsBefore << " before";
 }
 
+// Connect waits for the service without end, so scripts call it from a worker thread while
+// the scripting thread goes on with the other exports; a Destroy from there ends the wait.
+TEST_F(ProgramManagerExports, ADestroyFromAnotherThreadEndsAConnectWaitingForTheService) {
+  const int32_t handle = exports.Create();
+  auto connecting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+  ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
+  // Meanwhile the table changes many times over, while another thread looks clients up.
+  std::atomic<bool> churning{true};
+  auto lookingUp = std::async(std::launch::async, [&] {
+    size_t lookups = 0;
+    for (; churning; ++lookups) EXPECT_FALSE(exports.IsConnected(handle));
+    return lookups;
+  });
+  for (int i = 0; i < 200; ++i) {
+    const int32_t other = exports.Create();
+    EXPECT_FALSE(exports.IsConnected(other));
+    exports.Destroy(other);
+  }
+  churning = false;
+  EXPECT_GT(lookingUp.get(), 0u);
+  const auto destroyed = Clock::now();
+  exports.Destroy(handle);
+  const bool ended = connecting.wait_for(5s) == std::future_status::ready;
+  if (!ended) ASSERT_TRUE(service.start());  // lets the call end, so the test can
+  ASSERT_TRUE(ended) << "the connect goes on after its client was destroyed";
+  EXPECT_FALSE(connecting.get());
+  EXPECT_LT(millisecondsSince(destroyed), 1000);
+  EXPECT_EQ(countLines("ERR [ProgramManagerClient_Connect] Failed to connect to program manager."), 1u);
+  EXPECT_FALSE(exports.IsConnected(handle));
+}
+
 // Connected clients when the engine unloads the plug-in: where joining threads from the
 // library's destruction is possible, the clients are destroyed with it; elsewhere their threads
 // keep the library loaded until the process ends. Neither hangs nor crashes, nor does the end of
@@ -279,6 +313,31 @@ TEST_F(ProgramManagerExports, DISABLED_UnloadWithoutConnections) {
   EXPECT_TRUE(service.waitUntil([&] { return service.connectedCount() == 0; }, 5s));
 }
 
+// A worker thread still waiting in Connect for a service that never comes when the engine
+// unloads the plug-in: the unload ends the wait (the call fails) before the library goes, with
+// UnityPluginUnload or, without it, at the library's own unloading.
+void unloadWhileAConnectWaits(bool callPluginLoad) {
+  ZerinSim::EngineHost host;
+  ASSERT_TRUE(callPluginLoad ? host.load() : host.openLibrary()) << host.error();
+  const auto create = host.function<int32_t (*)()>("ProgramManagerClient_Create");
+  const auto connect = host.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
+  ASSERT_TRUE(create && connect);
+  const int32_t handle = create();
+  // Detached: a call that never ends must not hold up the end of this process too.
+  auto result = std::make_shared<std::promise<bool>>();
+  std::future<bool> connecting = result->get_future();
+  std::thread([connect, handle, result] { result->set_value(connect(handle)); }).detach();
+  ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
+  const auto start = Clock::now();
+  host.unload();
+  EXPECT_LT(millisecondsSince(start), 2000);
+  ASSERT_EQ(connecting.wait_for(5s), std::future_status::ready) << "the connect goes on after the unload";
+  EXPECT_FALSE(connecting.get());
+}
+
+TEST(ProgramManagerUnload, DISABLED_WhileAConnectWaitsWithPluginUnload) { unloadWhileAConnectWaits(true); }
+TEST(ProgramManagerUnload, DISABLED_WhileAConnectWaitsWithoutPluginUnload) { unloadWhileAConnectWaits(false); }
+
 void expectCleanRun(const std::string& test) {
   const auto start = Clock::now();
   const char* inherited = std::getenv("ASAN_OPTIONS");
@@ -295,6 +354,15 @@ TEST(ProgramManagerUnload, WithConnectedClientsNeitherHangsNorCrashes) {
 
 TEST(ProgramManagerUnload, WithoutConnectionsFreesThePlugin) {
   expectCleanRun("ProgramManagerExports.DISABLED_UnloadWithoutConnections");
+}
+
+TEST(ProgramManagerUnload, WhileAConnectWaitsEndsTheConnectFirst) {
+  expectCleanRun("ProgramManagerUnload.DISABLED_WhileAConnectWaitsWithPluginUnload");
+#if defined(_WIN32)
+  // On POSIX the waiting thread's thread-local storage keeps the library loaded until the
+  // thread ends, so only Windows unmaps the library under it.
+  expectCleanRun("ProgramManagerUnload.DISABLED_WhileAConnectWaitsWithoutPluginUnload");
+#endif
 }
 
 }  // namespace

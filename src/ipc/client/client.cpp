@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <limits>
+#include <utility>
 
 #include "logging/logger.h"
 #include "logging/utilities.h"
@@ -31,6 +32,8 @@ constexpr int64_t kDefaultAttemptMs = 500;
 constexpr int64_t kMissingPipePollMs = 50;
 // After this long in one attempt a missing pipe fails the attempt.
 constexpr int64_t kMissingPipeLimitMs = 1000;
+// A busy pipe is waited for in slices of this length, so that a cancel is seen between them.
+constexpr int64_t kBusyPipeSliceMs = 50;
 constexpr int64_t kPingWriteLimitMs = 100;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 
@@ -51,12 +54,21 @@ bool Client::hasThreads() const {
 }
 
 bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
+  if (cancellation.isCancelled()) return false;
   // A connection that died unnoticed by the reader still counts: the pipe is not probed.
   if (getConnectionState() == ConnectionState::Connected) return true;
   disconnect();
 
   std::shared_ptr<ReadWritePipe> opened = tryConnection(pipeName, connectTimeoutMs);
   if (!opened) return false;
+  {
+    std::lock_guard<std::mutex> lock(cancelMutex);
+    if (cancellation.isCancelled()) {
+      opened->close();
+      return false;
+    }
+    cancelPipe = opened;
+  }
   {
     std::lock_guard<std::mutex> lock(sendMutex);
     pipe = std::move(opened);
@@ -68,6 +80,8 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
   // The dispatcher delivers ResponseHandshake, so it runs before the request goes out.
   {
     std::lock_guard<std::mutex> lock(queueMutex);
+    // The readers of earlier connections have been joined: what they left is all there is.
+    earlierMessages = incomingMessages.size();
     messageHandlerRunning = true;
   }
   messageHandlerThread = std::thread(&Client::runMessageHandler, this);
@@ -83,7 +97,7 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
                    MessageTraits<RequestHandshake>::name, pipe->getErrorMessage().c_str());
         return false;
       },
-      handshakeTimeoutMs);
+      handshakeTimeoutMs, &cancellation);
 
   if (ok) {
     handshakeResult = reply.result();
@@ -91,24 +105,24 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
     pingThread = std::thread(&Client::runPing, this);
     const auto previous = static_cast<ConnectionState>(
         connectionState.exchange(static_cast<uint32_t>(ConnectionState::Connected)));
-    if (previous == ConnectionState::Lost) {
-      // The reader ended while the handshake ran. Its threads stay until the next connect or
-      // the destructor tears them down.
+    if (previous == ConnectionState::Lost || cancellation.isCancelled()) {
+      // The reader ended while the handshake ran, or the client is going away. Its threads stay
+      // until the next connect or the destructor tears them down.
       connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
       return false;
     }
     return true;
   }
 
-  const std::string reason = pipe->hasError() ? pipe->getErrorMessage() : std::string("Timeout");
-  logMessage(kConnectTag, LogLevel::Warning, "Handshake failed: %s", reason.c_str());
+  // A cancel is no failure of the handshake.
+  if (!cancellation.isCancelled()) {
+    const std::string reason = pipe->hasError() ? pipe->getErrorMessage() : std::string("Timeout");
+    logMessage(kConnectTag, LogLevel::Warning, "Handshake failed: %s", reason.c_str());
+  }
   stopMessageHandler();
   pipe->close();
   stop();
-  {
-    std::lock_guard<std::mutex> lock(sendMutex);
-    pipe.reset();
-  }
+  releasePipe();
   connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
   moduleHold.release();
   return false;
@@ -121,11 +135,7 @@ void Client::disconnect() {
     // Ends the reader's blocked read.
     pipe->close();
     if (thread.joinable()) stop();
-    {
-      // The ping thread may be copying the pointer right now.
-      std::lock_guard<std::mutex> lock(sendMutex);
-      pipe.reset();
-    }
+    releasePipe();
     connectionState = static_cast<uint32_t>(ConnectionState::Disconnected);
   }
   if (pingThread.joinable()) {
@@ -134,6 +144,27 @@ void Client::disconnect() {
     pingThread.join();
   }
   moduleHold.release();
+}
+
+void Client::releasePipe() {
+  {
+    std::lock_guard<std::mutex> lock(cancelMutex);
+    cancelPipe.reset();
+  }
+  // The ping thread may be copying the pointer right now.
+  std::lock_guard<std::mutex> lock(sendMutex);
+  pipe.reset();
+}
+
+void Client::cancel() {
+  std::shared_ptr<ReadWritePipe> open;
+  {
+    std::lock_guard<std::mutex> lock(cancelMutex);
+    cancellation.cancel();
+    open = cancelPipe;
+  }
+  // Ends a handshake's write or a send on the owner's thread, and the reader.
+  if (open) open->close();
 }
 
 void Client::stopMessageHandler() {
@@ -151,25 +182,29 @@ std::shared_ptr<ReadWritePipe> Client::tryConnection(const std::string& name, in
   for (;;) {
     const Clock::time_point start = Clock::now();
     for (;;) {
+      if (cancellation.isCancelled()) return nullptr;
       const int64_t elapsedMs = millisecondsSince(start);
       if (elapsedMs >= attemptMs) {
         platform::setLastSystemError(platform::kErrorTimeout);
         break;
       }
       const int64_t remaining = attemptMs - elapsedMs;
-      const auto waitMs = static_cast<uint32_t>(std::min<int64_t>(remaining, platform::kWaitForever - 1));
-      if (platform::waitNamedPipe(name, waitMs)) {
+      const int64_t slice = std::min(remaining, kBusyPipeSliceMs);
+      if (platform::waitNamedPipe(name, static_cast<uint32_t>(slice))) {
         const platform::Handle handle = platform::openNamedPipe(name);
         if (handle != platform::invalidHandle()) return std::make_shared<ReadWritePipe>(name, handle);
         // Another client took the free instance: wait for the next one.
         if (platform::lastSystemError() == platform::kErrorPipeBusy) continue;
         break;
       }
-      if (platform::lastSystemError() != platform::kErrorFileNotFound) break;
+      const uint32_t error = platform::lastSystemError();
+      // Every instance is busy and the attempt has time left: wait for one in the next slice.
+      if (error == platform::kErrorSemTimeout && slice < remaining) continue;
+      if (error != platform::kErrorFileNotFound) break;
       if (millisecondsSince(start) >= kMissingPipeLimitMs) break;
       // The service has not created its pipe yet: look again soon, so that a pipe created
-      // during the attempt is found quickly.
-      std::this_thread::sleep_for(std::chrono::milliseconds(std::min(remaining, kMissingPipePollMs)));
+      // during the attempt is found quickly; a cancel ends the pause.
+      if (cancellation.pause(std::chrono::milliseconds(std::min(remaining, kMissingPipePollMs)))) return nullptr;
     }
     logConnectionErrorIfNecessary(platform::lastSystemError());
     if (timeoutMs != 0) return nullptr;
@@ -198,18 +233,20 @@ void Client::runMessageHandler() {
   setThreadName(platform::currentThread(), formatString("IPCClient (%s)", displayName().c_str()));
   for (;;) {
     std::vector<BinaryMessage> batch;
+    size_t earlier = 0;
     {
       std::unique_lock<std::mutex> lock(queueMutex);
       queueCondition.wait(lock, [this] { return !messageHandlerRunning || !incomingMessages.empty(); });
       // Messages still queued wait for the dispatcher of the next connection.
       if (!messageHandlerRunning) return;
       batch.swap(incomingMessages);
+      earlier = std::exchange(earlierMessages, 0);
     }
-    for (const BinaryMessage& message : batch) {
-      const std::shared_ptr<ILayerByteMessageParser> parser = findParser(message.name);
-      if (parser) parser->parseMessage(message);
-      const bool anyRaw = invokeMessageHandlers(message);
-      if (!parser && !anyRaw)
+    for (size_t i = 0; i < batch.size(); ++i) {
+      const BinaryMessage& message = batch[i];
+      // The typed handlers serve this connection's protocol; an earlier connection's message
+      // still reaches the raw handlers (the script).
+      if (!dispatchMessage(message, i >= earlier))
         logMessage(kMessageHandlerTag, LogLevel::Info, "No handlers for message '%s'", message.name.c_str());
     }
   }

@@ -8,6 +8,7 @@
 #include <thread>
 #include <vector>
 
+#include "ipc/cancellation.h"
 #include "ipc/internal_messages.h"
 #include "ipc/layer_byte_message.h"
 #include "ipc/message_handler_base.h"
@@ -30,7 +31,7 @@ enum class ConnectionState : uint32_t {
 // typed parsers and raw handlers on a thread of its own.
 //
 // connect, sendMessage and destruction are called from one thread (the owner); the reader,
-// the dispatcher and the ping thread are the client's own.
+// the dispatcher and the ping thread are the client's own. cancel() may come from any thread.
 class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
  public:
   explicit Client(const std::string& clientName);
@@ -48,6 +49,10 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   bool sendMessage(const T& message, int64_t timeoutMs);
 
   std::string displayName() const;
+
+  // Any thread, for a client that is going away: a connect or a send under way on the owner's
+  // thread ends at once and fails (the pipe is closed), and every later connect fails at once.
+  void cancel();
 
   ConnectionState getConnectionState() const { return static_cast<ConnectionState>(connectionState.load()); }
   bool isConnected() const { return getConnectionState() == ConnectionState::Connected; }
@@ -69,6 +74,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   void runMessageHandler();
   void runPing();
   void stopMessageHandler();
+  // Releases the pipe after its reader has been joined.
+  void releasePipe();
 
   // Assigned and released by the owner, under sendMutex so that a sender's copy never races
   // with it; senders write through their own copy.
@@ -84,10 +91,17 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::mutex pingMutex;  // paces the ping thread, which holds it except while it waits
   std::condition_variable pingCondition;
   std::vector<BinaryMessage> incomingMessages;  // received, not yet dispatched; oldest first
+  // How many of incomingMessages, from the front, came on an earlier connection: they reach the
+  // raw handlers only, so that a stale ResponseHandshake cannot answer a new handshake.
+  size_t earlierMessages = 0;
   std::atomic<uint32_t> connectionState{static_cast<uint32_t>(ConnectionState::Disconnected)};
   std::atomic<bool> pingRunning{false};
   std::atomic<bool> messageHandlerRunning{false};
   uint32_t lastConnectionError = 0;  // the code last logged by logConnectionErrorIfNecessary
+  // Thrown by cancel(); the waits of connect (the missing pipe's polls, the handshake) end on it.
+  Cancellation cancellation;
+  std::mutex cancelMutex;  // guards cancelPipe, so that cancel() never misses a pipe being opened
+  std::shared_ptr<ReadWritePipe> cancelPipe;  // the pipe cancel() closes: pipe, while one is open
   // Held from the start of the threads of a connection until they have all been joined.
   platform::ModuleHold moduleHold;
 };
