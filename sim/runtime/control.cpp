@@ -45,7 +45,10 @@ ZERINLIB_API void zerinsim_FailNextCall(const char* function, int64_t code) {
 ZERINLIB_API void zerinsim_RaiseError(int64_t code) {
   auto& state = RuntimeState::instance();
   auto lock = locked(state);
-  state.pendingError = code;
+  // The plug-in holds one session: with exactly one open, the error is that session's.
+  ZerinErrorCode& pending =
+      state.sessions.size() == 1 ? state.sessions.begin()->second->pendingError : state.libraryError;
+  pending = code;
 }
 
 ZERINLIB_API void zerinsim_SetCallLogging(int32_t enabled) {

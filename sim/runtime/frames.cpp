@@ -71,6 +71,11 @@ void retire(RuntimeState& state, ZerinSwapChain handle, SwapChainRecord& record)
   state.forget(handle);
 }
 
+// A live swap chain's errors are its session's, like those of the calls that name the session.
+void errorsToSessionOf(Call& call, ZerinSwapChain handle) {
+  if (const SwapChainRecord* record = call.state().frames.liveSwapChain(handle)) call.errorsTo(record->session);
+}
+
 bool imageDescription(const ZerinSwapChainConfig& config, D3D11_TEXTURE2D_DESC& desc) {
   if (config.width == 0 || config.height == 0 || config.arraySize == 0 || config.sampleCount > 1) return false;
   desc = D3D11_TEXTURE2D_DESC{};
@@ -333,6 +338,7 @@ ZERINLIB_API ZerinSwapChain zerin_D3D11CreateSwapChain(ZerinSession session, ID3
 ZERINLIB_API void zerin_FreeSwapChain(ZerinSwapChain swapChain) {
   Call call("zerin_FreeSwapChain");
   call.arguments(static_cast<const void*>(swapChain));
+  errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return;
   auto& state = call.state();
   SwapChainRecord* record = state.frames.liveSwapChain(swapChain);
@@ -343,6 +349,7 @@ ZERINLIB_API void zerin_FreeSwapChain(ZerinSwapChain swapChain) {
 ZERINLIB_API void zerin_AcquireSwapChainImage(ZerinSwapChain swapChain, int32_t* index) {
   Call call("zerin_AcquireSwapChainImage");
   call.arguments(static_cast<const void*>(swapChain), static_cast<const void*>(index));
+  errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return;
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
   if (!record || !index) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
@@ -357,6 +364,7 @@ ZERINLIB_API void zerin_AcquireSwapChainImage(ZerinSwapChain swapChain, int32_t*
 ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChain, int32_t index) {
   Call call("zerin_GetSwapChainImage");
   call.arguments(static_cast<const void*>(swapChain), index);
+  errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return ZerinSwapChainImage{};
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
   if (!record || index < 0 || static_cast<size_t>(index) >= record->images.size()) {
@@ -379,6 +387,7 @@ ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChai
 ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
   Call call("zerin_ToD3D11Texture");
   call.arguments(static_cast<const void*>(image.swapChain), image.index);
+  errorsToSessionOf(call, image.swapChain);
   if (call.injectedFailure()) return call.result<ID3D11Texture2D*>(nullptr);
   SwapChainRecord* record = call.state().frames.liveSwapChain(image.swapChain);
   if (!record || image.index < 0 || static_cast<size_t>(image.index) >= record->images.size() ||
@@ -392,6 +401,7 @@ ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
 ZERINLIB_API void zerin_ReleaseSwapChainImage(ZerinSwapChain swapChain) {
   Call call("zerin_ReleaseSwapChainImage");
   call.arguments(static_cast<const void*>(swapChain));
+  errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return;
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
   if (!record) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);

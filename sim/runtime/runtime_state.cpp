@@ -60,7 +60,7 @@ RuntimeState::~RuntimeState() { dropFreed(freedFrameInfos, 0); }
 void RuntimeState::reset() {
   version = ZERIN_RUNTIME_VERSION;
   available = true;
-  pendingError = 0;
+  libraryError = 0;
   injectedFailures.clear();
   calls.clear();
   callLogging = true;
@@ -115,6 +115,12 @@ void RuntimeState::runCallHook(const char* function) {
   due.hook(due.context);
 }
 
+ZerinErrorCode* RuntimeState::pendingErrorOf(ZerinSession session) {
+  if (!session) return &libraryError;
+  const auto found = sessions.find(session);
+  return found != sessions.end() ? &found->second->pendingError : nullptr;
+}
+
 std::string RuntimeState::nameObject(const void* object, const std::string& kind) {
   const std::string name = kind + "#" + std::to_string(++counters[kind]);
   names[object] = {kind, name};
@@ -155,17 +161,29 @@ Call::Call(const char* name)
   const auto found = runtime.injectedFailures.empty() ? runtime.injectedFailures.end()
                                                       : runtime.injectedFailures.find(std::string_view(function));
   if (found != runtime.injectedFailures.end() && !found->second.empty()) {
-    runtime.pendingError = found->second.front();
+    failure = found->second.front();
     found->second.pop_front();
     failedByInjection = true;
   }
 }
 
 Call::~Call() {
+  if (failure) {
+    const auto owner = runtime.sessions.find(errorSession);
+    const bool sameSession = owner != runtime.sessions.end() && owner->second->serial == errorSessionSerial;
+    (sameSession ? owner->second->pendingError : runtime.libraryError) = *failure;
+  }
   if (!runtime.callLogging) return;
   std::string line = std::string(function) + "(" + argumentText + ")";
   if (!resultText.empty()) line += " -> " + resultText;
   runtime.calls.push_back(std::move(line));
+}
+
+void Call::errorsTo(ZerinSession session) {
+  if (sessionNamed) return;
+  sessionNamed = true;
+  errorSession = session;
+  errorSessionSerial = runtime.sessionSerial(session);
 }
 
 bool Call::checkSession(ZerinSession session) {

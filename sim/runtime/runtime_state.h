@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "frame_state.h"
@@ -24,6 +25,7 @@ struct SessionRecord {
   int32_t visible = 1;
   int32_t transparent = 0;
   int64_t lastHeartbeat = 0;
+  ZerinErrorCode pendingError = 0;  // for zerin_GetError(this session)
 };
 
 struct FrameInfoRecord {
@@ -51,7 +53,10 @@ class RuntimeState {
 
   std::string version = ZERIN_RUNTIME_VERSION;
   bool available = true;
-  ZerinErrorCode pendingError = 0;
+  // For zerin_GetError(NULL): errors of calls that name no open session. Each open session
+  // keeps its own (SessionRecord::pendingError), so that a session's errors reach only those
+  // who ask with its handle.
+  ZerinErrorCode libraryError = 0;
   // Ordered with std::less<> so that a call looks its name up without making a string.
   std::map<std::string, std::deque<ZerinErrorCode>, std::less<>> injectedFailures;
   std::vector<std::string> calls;
@@ -107,6 +112,9 @@ class RuntimeState {
     return found != sessions.end() ? found->second->serial : 0;
   }
   uint64_t nextSessionSerial() { return ++sessionSerials; }
+  // The error zerin_GetError(session) reads: the library's for NULL, the session's while it is
+  // open, none for any other handle.
+  ZerinErrorCode* pendingErrorOf(ZerinSession session);
 
   struct CallHook {
     std::string function;
@@ -131,8 +139,10 @@ class Call {
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
 
+  // The first session among the arguments is the one the call's errors go to (see errorsTo).
   template <class... Arguments>
   void arguments(const Arguments&... values) {
+    (noteSession(values), ...);
     if (!runtime.callLogging) return;
     std::string list;
     ((list += (list.empty() ? "" : ", ") + text(values)), ...);
@@ -142,9 +152,16 @@ class Call {
   RuntimeState& state() { return runtime; }
   // The lock on the state, for calls that wait (and so let other calls in meanwhile).
   std::unique_lock<std::mutex>& heldLock() { return lock; }
-  // True when a failure was injected for this call: its code is now pending.
+  // True when a failure was injected for this call: its code is the call's error.
   bool injectedFailure() const { return failedByInjection; }
-  void fail(ZerinErrorCode code) { runtime.pendingError = code; }
+  // The call's error, left for zerin_GetError when the call ends; a later one replaces it.
+  void fail(ZerinErrorCode code) { failure = code; }
+  // Takes the call's error back: it is not left for zerin_GetError.
+  ZerinErrorCode takeFailure() { return std::exchange(failure, std::nullopt).value_or(0); }
+  // The call's error goes to `session` if it is still the same open session when the call
+  // ends, else to the library's. Only the first session named counts; a call that names none
+  // leaves its error to the library.
+  void errorsTo(ZerinSession session);
   // Refuses a null or closed session handle; true when the call may go on.
   bool checkSession(ZerinSession session);
   // Fails as a function that a later stage of the runtime completes.
@@ -163,6 +180,14 @@ class Call {
   std::string argumentText;
   std::string resultText;
   bool failedByInjection = false;
+  std::optional<ZerinErrorCode> failure;
+  bool sessionNamed = false;
+  ZerinSession errorSession = nullptr;
+  uint64_t errorSessionSerial = 0;  // 0: the session named was not open
+
+  template <class T>
+  void noteSession(const T&) {}
+  void noteSession(ZerinSession session) { errorsTo(session); }
 
   // Output buffers are passed as const void*, so that only strings are read as text.
   std::string text(const char* value) const;

@@ -4,6 +4,7 @@
 // sim_gaze.cpp and mixed reality in sim_mixed_reality.cpp.
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "runtime_state.h"
 #include "sim_parts.h"
@@ -93,8 +94,11 @@ ZERINLIB_API ZerinErrorCode zerin_GetError(ZerinSession session) {
   // A handle that is not null must name an open session; null asks for the library's errors.
   if (session && !state.validSession(session) && !call.injectedFailure())
     return call.result<int64_t>(ZERIN_ERROR_INVALID_SESSION);
-  const ZerinErrorCode code = state.pendingError;
-  state.pendingError = 0;
+  // Each session's errors are its own; null reads those of the calls that named no open session.
+  ZerinErrorCode* pending = state.pendingErrorOf(session);
+  ZerinErrorCode code = pending ? std::exchange(*pending, 0) : 0;
+  // An injected failure is the answer itself, not an error left for a later call.
+  if (call.injectedFailure()) code = call.takeFailure();
   return call.result<int64_t>(code);
 }
 

@@ -22,11 +22,19 @@ ZERINLIB_API void zerinsim_Reset(void);
 ZERINLIB_API void zerinsim_SetVersion(const char* version);
 ZERINLIB_API void zerinsim_SetAvailable(int32_t available);
 
+// Errors: each open session keeps the error its calls left, and zerin_GetError(session) reads and
+// clears that one; zerin_GetError(NULL) reads and clears the library's, which holds the errors of
+// calls made with a null or closed handle and of calls that take no session (zerin_AllocateEvent,
+// zerin_GetEulerAngles, ...). Calls on a live swap chain count as calls of its session. A closed
+// handle names no error: zerin_GetError with it reports ZERIN_ERROR_INVALID_SESSION.
+//
 // The next call of `function` (e.g. "zerin_AllocateEvent") fails with `code`: it does nothing,
-// returns its zero value and leaves `code` for zerin_GetError. For "zerin_GetError" itself the
-// next call returns `code`. Several failures of one function are used up in order.
+// returns its zero value and leaves `code` where that call's errors go. For "zerin_GetError"
+// itself the next call returns `code` (and clears what it reads). Several failures of one
+// function are used up in order.
 ZERINLIB_API void zerinsim_FailNextCall(const char* function, int64_t code);
-// Leaves `code` for the next zerin_GetError, as an error the runtime raised on its own.
+// Leaves `code` for the next zerin_GetError, as an error the runtime raised on its own: the
+// open session's when exactly one is open (the plug-in holds one), else the library's.
 ZERINLIB_API void zerinsim_RaiseError(int64_t code);
 
 ZERINLIB_API int32_t zerinsim_CallCount(void);
@@ -69,7 +77,8 @@ ZERINLIB_API void zerinsim_SetFrameRate(double framesPerSecond);
 // zerin_WaitSync blocks until the next tick of that clock or until its session shuts down, and
 // writes its frame-info record when it wakes, as a real runtime does: it does not look again
 // whether the client still holds the record. A wait woken by the shutdown writes a record with
-// frame index 0 and leaves ZERIN_ERROR_INVALID_SESSION.
+// frame index 0 and leaves ZERIN_ERROR_INVALID_SESSION as the library's error (its session is
+// closed by then).
 //
 // Holding (non-zero) keeps every zerin_WaitSync from returning, even past its session's
 // shutdown, as a runtime late to notice would; releasing (0) lets each return as it would have.

@@ -24,6 +24,12 @@ enum class Opening { WithVersionCheck, WithLayerId };
 // made stays in place when they fail: EndSession cleans up.
 bool setUpSession(ZerinSession opened, const char* doneMessage) {
   currentEvent = zerin_AllocateEvent();
+  // The record belongs to no session: the runtime keeps its failure as the library's error, which
+  // the session's check below would not see.
+  if (!currentEvent) {
+    checkError(nullptr);
+    return false;
+  }
   if (checkError(opened)) return false;
   if (!createFrameRecords(opened)) return false;
   pluginLog("%s", doneMessage);

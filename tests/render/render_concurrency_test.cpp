@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "render_fixture.h"
+#include "zerin_version.h"
 
 namespace ZerinTest {
 namespace {
@@ -234,6 +235,50 @@ TEST_F(RenderConcurrency, RenderEventsDuringInitSessionSeeNoSessionBeforeItIsRea
     render.SyncRenderThread();  // the event 20 without a session
     plugin.EndSession();
   }
+}
+
+void releaseTheWait(void* engine) {
+  zerinsim_HoldFrameSyncs(0);
+  static_cast<ZerinSim::EngineHost*>(engine)->renderThread().waitUntilIdle();
+}
+
+// The runtime keeps a session's errors apart from those of calls made without it: a start reads
+// only its own, and the render thread, which has no session meanwhile, only its own.
+TEST_F(RenderConcurrency, InitSessionAndTheRenderThreadEachReadOnlyTheirOwnErrors) {
+  const std::string version = ZERIN_RUNTIME_VERSION;
+  const std::vector<std::string> started = {"Initialize a new session", "Lib version: " + version,
+                                            "Plugin version: " + version, "Initialize d3d11"};
+
+  // The render thread's frame-sync wait, woken by the end of the session before, returns in the
+  // middle of the next start.
+  openSession();
+  zerinsim_HoldFrameSyncs(1);
+  host->renderThread().issuePluginEvent(20);
+  ASSERT_EQ(zerinsim_AwaitFrameSyncWaiters(1, kWaitLimitMs), 1);
+  plugin.EndSession();
+  zerinsim_SetCallHook("zerin_CreateFrameInfo", &releaseTheWait, host.get());
+  clearLogs();
+  EXPECT_TRUE(plugin.InitSession());
+  render.SyncRenderThread();  // released by the returning wait
+  std::vector<std::string> lines = started;
+  lines.push_back("InitSession done");
+  EXPECT_EQ(callbackMessages(), lines);
+  plugin.EndSession();
+  clearLogs();
+  run({12});
+  EXPECT_EQ(callbackMessages(), (std::vector<std::string>{"Error: (-3) Invalid session"}))
+      << "the wait's error is left for the render thread";
+
+  // A record the runtime fails to make while render events run.
+  zerinsim_FailNextCall("zerin_CreateFrameInfo", ZERIN_ERROR_OUT_OF_MEMORY);
+  zerinsim_SetCallHook("zerin_CreateSubmitInfo", &runEventsAndWait, host.get());
+  clearLogs();
+  EXPECT_FALSE(plugin.InitSession());
+  lines = started;
+  lines.push_back("Got an error: Out of memory");
+  EXPECT_EQ(callbackMessages(), lines);
+  render.SyncRenderThread();  // the event 20 without a session
+  plugin.EndSession();
 }
 
 }  // namespace

@@ -45,6 +45,29 @@ TEST_F(SimRuntime, AClosedSessionIsRefused) {
   EXPECT_EQ(zerin_GetError(nullptr), ZERIN_ERROR_INVALID_SESSION);
 }
 
+TEST_F(SimRuntime, EachOpenSessionAndTheLibraryKeepTheirOwnError) {
+  ZerinSession other = zerin_SessionInit();
+  ASSERT_NE(other, nullptr);
+  zerin_ResetPose(session, 0, 99);  // no such pose kind
+  zerinsim_FailNextCall("zerin_SendHeartBeat", ZERIN_ERROR_DEVICE_LOST);
+  zerin_SendHeartBeat(other, 1);
+  zerin_SetSessionVisible(nullptr, 1);
+  zerinsim_RaiseError(ZERIN_ERROR_NOT_FOUND);  // two sessions open: the library's, the latest
+  EXPECT_EQ(zerin_GetError(other), ZERIN_ERROR_DEVICE_LOST);
+  EXPECT_EQ(zerin_GetError(other), 0);
+  EXPECT_EQ(zerin_GetError(nullptr), ZERIN_ERROR_NOT_FOUND);
+  EXPECT_EQ(zerin_GetError(nullptr), 0);
+  EXPECT_EQ(zerin_GetError(session), ZERIN_ERROR_INVALID_ARGUMENT);
+
+  // A session's error goes with it; with one session open, a raised error is that one's.
+  zerin_ResetPose(session, 0, 99);
+  zerin_SessionShutDown(session);
+  zerinsim_RaiseError(ZERIN_ERROR_UNKNOWN);
+  EXPECT_EQ(zerin_GetError(nullptr), 0);
+  EXPECT_EQ(zerin_GetError(other), ZERIN_ERROR_UNKNOWN);
+  zerin_SessionShutDown(other);
+}
+
 TEST_F(SimRuntime, AnUnavailableRuntimeOpensNoSession) {
   zerinsim_SetAvailable(0);
   EXPECT_EQ(zerin_IsAvailable(), 0);
@@ -78,7 +101,8 @@ TEST_F(SimRuntime, RecordsAreMadeAndFreedInPairsAndBadFreesAreRefused) {
   zerin_FreeEvent(event);
   EXPECT_EQ(zerin_GetError(session), 0);
   zerin_FreeFrameInfo(frame);
-  EXPECT_EQ(zerin_GetError(session), ZERIN_ERROR_INVALID_ARGUMENT) << "a second free is caught";
+  // A call that names no session leaves its error to the library.
+  EXPECT_EQ(zerin_GetError(nullptr), ZERIN_ERROR_INVALID_ARGUMENT) << "a second free is caught";
   EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo") + zerinsim_LiveObjectCount("submitInfo") +
                 zerinsim_LiveObjectCount("event"),
             0);

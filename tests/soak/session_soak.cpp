@@ -183,16 +183,16 @@ int main(int argc, char** argv) {
   {
     EngineLoop engine(render);
     for (int cycle = 0; cycle < cycles; ++cycle) {
-      // A start may read an error that the runtime left for the ended session (its frame-sync
-      // wait, woken by the shutdown, leaves one): the session is open all the same, without all
-      // its records, and a script ends it before it tries again.
+      // A start reads only the new session's errors, which the render thread cannot touch before
+      // the session is published: none may fail. Should one, the session may be open all the
+      // same, and a script ends it before it tries again.
       if (!api.InitSession()) {
         ++failedStarts;
         if (api.IsSessionNull()) ++unopened;
         api.EndSession();
         continue;
       }
-      // Likewise the start of a stream, which stays started.
+      // The start of a stream reads the session's error, which the render thread's calls share.
       if (!api.MRStartDataStream(kCameraStream, &countFrame, &streamFrames)) ++streamsRefused;
       SwapchainSlot* colour = api.QueueCreateD3D11Swapchain(&colourConfig);
       SwapchainSlot* depth = api.QueueCreateD3D11Swapchain(&depthConfig);
@@ -235,7 +235,7 @@ int main(int argc, char** argv) {
   device->GetImmediateContext(context.put());
   context->ClearState();
 
-  bool ok = objectsAfter == objectsBefore && freedWrites == 0 && unopened == 0 && framesSubmitted > 0 &&
+  bool ok = objectsAfter == objectsBefore && freedWrites == 0 && failedStarts == 0 && framesSubmitted > 0 &&
             streamFrames.load() > 0;
   std::string deviceText;
 #if !defined(_WIN32)
