@@ -167,6 +167,22 @@ void Client::cancel() {
   if (open) open->close();
 }
 
+Client::Turn::Turn(Client& client) : client(client), taken(false) {
+  while (!client.cancellation.isCancelled()) {
+    if (!client.turnTaken.exchange(true)) {
+      taken = true;
+      return;
+    }
+    client.cancellation.wait([&client] { return !client.turnTaken; });
+  }
+}
+
+Client::Turn::~Turn() {
+  if (!taken) return;
+  client.turnTaken = false;
+  client.cancellation.notify();
+}
+
 void Client::stopMessageHandler() {
   if (!messageHandlerThread.joinable()) return;
   {
