@@ -92,6 +92,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   void runMessageHandler();
   void runPing();
   void stopMessageHandler();
+  // Reader thread: wakes a sleeping dispatcher when messages wait for it.
+  void wakeDispatcher();
   // Releases the pipe after its reader has been joined.
   void releasePipe();
 
@@ -102,7 +104,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::string clientName;
   uint32_t handshakeResult = 0;
   std::mutex sendMutex;  // guards pipe against concurrent copy and release; held for every frame written
-  std::mutex queueMutex;  // guards incomingMessages and changes of messageHandlerRunning
+  // guards incomingMessages, earlierMessages, dispatcherAsleep and changes of messageHandlerRunning
+  std::mutex queueMutex;
   std::condition_variable queueCondition;
   std::thread pingThread;
   std::thread messageHandlerThread;
@@ -112,6 +115,9 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   // How many of incomingMessages, from the front, came on an earlier connection: they reach the
   // raw handlers only, so that a stale ResponseHandshake cannot answer a new handshake.
   size_t earlierMessages = 0;
+  // The dispatcher waits for the queue to fill, and nobody has woken it yet; the reader wakes it
+  // once per burst of messages, not for every one.
+  bool dispatcherAsleep = false;
   std::atomic<uint32_t> connectionState{static_cast<uint32_t>(ConnectionState::Disconnected)};
   std::atomic<bool> pingRunning{false};
   std::atomic<bool> messageHandlerRunning{false};
