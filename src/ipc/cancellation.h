@@ -38,6 +38,15 @@ class Cancellation {
     return ready();
   }
 
+  // Waits until `ready()` holds or the switch is thrown; returns ready(). `ready` runs with the
+  // switch's lock held.
+  template <class Ready>
+  bool wait(Ready ready) {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait(lock, [&] { return cancelled || ready(); });
+    return ready();
+  }
+
   // A pause that the switch cuts short; true when it was thrown.
   bool pause(std::chrono::milliseconds duration) {
     std::unique_lock<std::mutex> lock(mutex);

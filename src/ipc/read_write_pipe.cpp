@@ -109,6 +109,7 @@ bool ReadWritePipe::read(void* buffer, uint32_t& size) {
   }
   uint32_t error = platform::lastSystemError();
   if (error == platform::kErrorIoPending) {
+    if (beforeReadWaits) beforeReadWaits();
     if (platform::getOverlappedResult(pipe, &io, &transferred, true)) {
       size = transferred;
       return true;

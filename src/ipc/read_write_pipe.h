@@ -1,6 +1,7 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "ipc/bidirectional_byte_stream.h"
@@ -31,6 +32,10 @@ class ReadWritePipe : public IBidirectionalByteStream {
   uint32_t getErrorCode() const override;
   std::string getErrorMessage() const override;
 
+  // Called on the reading thread whenever a read finds nothing to take and is about to wait,
+  // so that the reader can hand on what it holds before it sleeps. Set before the first read.
+  void setBeforeReadWaits(std::function<void()> hook) { beforeReadWaits = std::move(hook); }
+
  private:
   bool recordFailure(uint32_t error);
 
@@ -42,6 +47,7 @@ class ReadWritePipe : public IBidirectionalByteStream {
   // The code the latest read, write or flush recorded (0: none). Atomic: the reader and a
   // writer set it from their own threads; it is meaningful to the thread whose call just failed.
   std::atomic<uint32_t> lastError{0};
+  std::function<void()> beforeReadWaits;  // read by the reading thread only
 };
 
 }  // namespace Zerin

@@ -31,11 +31,16 @@ namespace Zerin::platform {
 namespace detail {
 
 struct HandleObject {
+  // What a handle stands for, so that a lookup on every operation needs no run-time type search.
+  enum class Kind { Event, Pipe };
+  explicit HandleObject(Kind kind) : kind(kind) {}
   virtual ~HandleObject() = default;
+  const Kind kind;
 };
 
 struct EventObject : HandleObject {
-  explicit EventObject(int descriptor) : fd(descriptor) {}
+  static constexpr Kind kKind = Kind::Event;
+  explicit EventObject(int descriptor) : HandleObject(kKind), fd(descriptor) {}
   ~EventObject() override { ::close(fd); }
   void set() {
     const uint64_t one = 1;
@@ -75,6 +80,8 @@ struct Listener {
 };
 
 struct PipeObject : HandleObject {
+  static constexpr Kind kKind = Kind::Pipe;
+  PipeObject() : HandleObject(kKind) {}
   ~PipeObject() override {
     if (fd >= 0) ::close(fd);
   }
@@ -153,12 +160,19 @@ Handle addHandle(std::shared_ptr<HandleObject> object) {
   return reinterpret_cast<Handle>(value);
 }
 
+// With the registry's mutex held.
+template <class T>
+std::shared_ptr<T> findHandleLocked(Registry& r, Handle handle) {
+  const auto found = r.handles.find(reinterpret_cast<uintptr_t>(handle));
+  if (found == r.handles.end() || found->second->kind != T::kKind) return nullptr;
+  return std::static_pointer_cast<T>(found->second);
+}
+
 template <class T>
 std::shared_ptr<T> findHandle(Handle handle) {
   Registry& r = registry();
   std::lock_guard<std::mutex> lock(r.mutex);
-  const auto found = r.handles.find(reinterpret_cast<uintptr_t>(handle));
-  return found == r.handles.end() ? nullptr : std::dynamic_pointer_cast<T>(found->second);
+  return findHandleLocked<T>(r, handle);
 }
 
 std::shared_ptr<HandleObject> takeHandle(Handle handle) {
@@ -395,15 +409,18 @@ bool result(const PipeIo& io, uint32_t* transferred) {
 }
 
 bool startOperation(Handle handle, PipeIo* io, Kind kind, void* buffer, uint32_t size, uint32_t* transferred) {
-  const std::shared_ptr<PipeObject> pipe = findHandle<PipeObject>(handle);
-  if (!pipe) return fail(kErrorInvalidHandle);
+  std::shared_ptr<PipeObject> pipe;
   std::shared_ptr<EventObject> signal;
-  if (io->event) {
-    signal = findHandle<EventObject>(io->event);
-    if (!signal) return fail(kErrorInvalidHandle);
-    // So that a wait on the event sees the end of this operation, not of an earlier one.
-    signal->reset();
+  {
+    // One look-up for both handles: this runs for every read and write.
+    Registry& r = registry();
+    std::lock_guard<std::mutex> lock(r.mutex);
+    pipe = findHandleLocked<PipeObject>(r, handle);
+    if (io->event) signal = findHandleLocked<EventObject>(r, io->event);
   }
+  if (!pipe || (io->event && !signal)) return fail(kErrorInvalidHandle);
+  // So that a wait on the event sees the end of this operation, not of an earlier one.
+  if (signal) signal->reset();
   std::lock_guard<std::mutex> lock(pipe->mutex);
   if (pipe->closed) return fail(kErrorInvalidHandle);
   if (kind == Kind::Connect) {
@@ -448,7 +465,8 @@ Handle createEvent() {
 bool closeHandle(Handle handle) {
   const std::shared_ptr<HandleObject> object = takeHandle(handle);
   if (!object) return fail(kErrorInvalidHandle);
-  if (const auto pipe = std::dynamic_pointer_cast<PipeObject>(object)) {
+  if (object->kind == PipeObject::kKind) {
+    PipeObject* const pipe = static_cast<PipeObject*>(object.get());
     std::lock_guard<std::mutex> lock(pipe->mutex);
     pipe->closed = true;
     abortPending(*pipe, nullptr);

@@ -116,6 +116,32 @@ TEST(ReadWritePipe, CloseEndsABlockedReadAndLogsNothing) {
   expectNoError(*pipes.serverEnd);
 }
 
+// The reader's hook runs when a read has to wait, before it waits, on the reading thread; a
+// read that finds data at once does not run it.
+TEST(ReadWritePipe, AReadThatMustWaitRunsItsHookFirst) {
+  ConnectedPipe pipes("wait-hook");
+  ASSERT_TRUE(pipes.client && pipes.serverEnd);
+  std::thread::id hookThread;
+  int hookCalls = 0;
+  pipes.client->setBeforeReadWaits([&] {
+    hookThread = std::this_thread::get_id();
+    // The data the read waits for comes only from here.
+    if (++hookCalls == 1) writeText(*pipes.serverEnd, "late");
+  });
+  ASSERT_TRUE(writeText(*pipes.serverEnd, "now"));
+  EXPECT_EQ(readText(*pipes.client, 3), "now");
+  EXPECT_EQ(hookCalls, 0);
+
+  auto reading = std::async(std::launch::async, [&] { return std::make_pair(readText(*pipes.client, 4), std::this_thread::get_id()); });
+  const bool ended = reading.wait_for(5s) == std::future_status::ready;
+  if (!ended) writeText(*pipes.serverEnd, "none");  // lets the read end, so the test can
+  ASSERT_TRUE(ended) << "the read waited without running its hook";
+  const auto result = reading.get();
+  EXPECT_EQ(result.first, "late");
+  EXPECT_EQ(hookCalls, 1);
+  EXPECT_EQ(hookThread, result.second);
+}
+
 TEST(ReadWritePipe, CloseTwiceOrWithNothingPendingLogsNothingAndLaterUseFailsQuietly) {
   ConnectedPipe pipes("close-twice");
   ASSERT_TRUE(pipes.client && pipes.serverEnd);

@@ -26,6 +26,19 @@ class CountingClient : public Client {
   using Client::Client;
   ~CountingClient() override { disconnect(); }
 
+  // The reader stops at the message named `name`, before queueing it, until release().
+  void holdAt(const std::string& name) {
+    std::lock_guard<std::mutex> lock(mutex);
+    held = name;
+  }
+  void release() {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      held.clear();
+    }
+    arrivedChanged.notify_all();
+  }
+
   bool waitForArrival(const std::string& name) {
     std::unique_lock<std::mutex> lock(mutex);
     return arrivedChanged.wait_for(lock, 5s, [&] {
@@ -36,15 +49,17 @@ class CountingClient : public Client {
  protected:
   void onMessage(const BinaryMessage& message) override {
     {
-      std::lock_guard<std::mutex> lock(mutex);
+      std::unique_lock<std::mutex> lock(mutex);
       arrived.push_back(message.name);
+      arrivedChanged.notify_all();
+      arrivedChanged.wait(lock, [&] { return held.empty() || held != message.name; });
     }
-    arrivedChanged.notify_all();
     Client::onMessage(message);
   }
 
  private:
-  std::mutex mutex;  // guards arrived
+  std::mutex mutex;  // guards arrived and held
+  std::string held;
   std::condition_variable arrivedChanged;
   std::vector<std::string> arrived;
 };
@@ -87,6 +102,38 @@ TEST(ClientDispatch, MessagesArrivingWhileAHandlerIsBusyAreDispatchedInArrivalOr
     EXPECT_EQ(handled, (std::vector<std::string>{"ResponseHandshake", "Block", "First", "Second"}));
   }
   EXPECT_EQ(countLines("--- [Zerin::IPC::Client::runMessageHandler]"), 0u);
+}
+
+// The reader finds the end of the stream right behind the service's last messages and never
+// waits for more: they reach the handlers all the same.
+TEST(ClientDispatch, TheMessagesRightBeforeTheServiceLeavesAreDispatched) {
+  ProgramManagerService service;
+  ASSERT_TRUE(service.start());
+  CountingClient client("Tester");
+  std::mutex mutex;  // guards handled
+  std::condition_variable changed;
+  std::vector<std::string> handled;
+  Zerin::MessageHandler token = client.addMessageHandler([&](const BinaryMessage& message) {
+    std::lock_guard<std::mutex> lock(mutex);
+    handled.push_back(message.name);
+    changed.notify_all();
+  });
+  ASSERT_TRUE(client.connect(0, 1000));
+
+  client.holdAt("Hold");
+  ASSERT_TRUE(service.push(1, "Hold", {}));
+  for (const char* name : {"A", "B", "C"}) ASSERT_TRUE(service.push(1, name, {1}));
+  ASSERT_TRUE(service.disconnect(1));
+  ASSERT_TRUE(client.waitForArrival("Hold"));
+  // Everything is written and the service gone before the reader goes on.
+  ASSERT_TRUE(service.waitUntil([&] { return !service.client(1).connected; }, 5s));
+  client.release();
+  {
+    std::unique_lock<std::mutex> lock(mutex);
+    changed.wait_for(lock, 5s, [&] { return handled.size() == 5; });
+    EXPECT_EQ(handled, (std::vector<std::string>{"ResponseHandshake", "Hold", "A", "B", "C"}));
+  }
+  EXPECT_TRUE(eventually([&] { return client.getConnectionState() == Zerin::IPC::ConnectionState::Lost; }));
 }
 
 TEST(ClientDispatch, AMessageNobodyHandlesGivesOneInfoLineAndTheNextIsDispatched) {

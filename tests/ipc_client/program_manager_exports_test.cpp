@@ -265,6 +265,55 @@ TEST_F(ProgramManagerExports, ADestroyFromAnotherThreadEndsAConnectWaitingForThe
   EXPECT_FALSE(exports.IsConnected(handle));
 }
 
+// Scripts call Connect and RestartActiveClient on one client from several threads: while one
+// call handshakes, the others wait for it instead of tearing its connection down, and then
+// find the client connected.
+TEST_F(ProgramManagerExports, CallsOnOneClientFromSeveralThreadsTakeTurns) {
+  service.setHandshakeMode(ZerinSim::HandshakeMode::Late, 300ms);
+  ASSERT_TRUE(service.start());
+  const int32_t handle = exports.Create();
+  std::future<bool> second;
+  std::future<void> restart;
+  std::thread others([&] {
+    // Once the first call waits for the answer.
+    if (!service.waitUntil([&] { return service.client(1).handshakes == 1; }, 5s)) return;
+    second = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+    restart = std::async(std::launch::async, [&] { exports.RestartActiveClient(handle); });
+  });
+  EXPECT_TRUE(exports.Connect(handle));
+  others.join();
+  ASSERT_TRUE(second.valid() && restart.valid()) << "the service saw no handshake";
+  EXPECT_TRUE(second.get());
+  restart.get();
+  EXPECT_TRUE(exports.IsConnected(handle));
+  EXPECT_EQ(service.lastClientId(), 1u) << "a second connection was made";
+  EXPECT_EQ(service.client(1).handshakes, 1u);
+  ASSERT_TRUE(service.waitUntil([&] { return service.client(1).restartRequests == 1; }, 5s));
+  EXPECT_EQ(countLines("ERR"), 0u);
+  EXPECT_EQ(countLines("WAR"), 0u);
+  exports.Destroy(handle);
+}
+
+// A call waiting for its turn behind a Connect that waits for the service ends with it when
+// the client is destroyed.
+TEST_F(ProgramManagerExports, ADestroyEndsTheCallsWaitingForTheirTurn) {
+  const int32_t handle = exports.Create();
+  auto connecting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+  ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
+  auto waiting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+  auto restarting = std::async(std::launch::async, [&] { exports.RestartActiveClient(handle); });
+  const auto destroyed = Clock::now();
+  exports.Destroy(handle);
+  const bool ended = connecting.wait_for(5s) == std::future_status::ready &&
+                     waiting.wait_for(5s) == std::future_status::ready &&
+                     restarting.wait_for(5s) == std::future_status::ready;
+  if (!ended) ASSERT_TRUE(service.start());  // lets the calls end, so the test can
+  ASSERT_TRUE(ended) << "a call goes on after its client was destroyed";
+  EXPECT_LT(millisecondsSince(destroyed), 1000);
+  EXPECT_FALSE(connecting.get());
+  EXPECT_FALSE(waiting.get());
+}
+
 // Connected clients when the engine unloads the plug-in: where joining threads from the
 // library's destruction is possible, the clients are destroyed with it; elsewhere their threads
 // keep the library loaded until the process ends. Neither hangs nor crashes, nor does the end of

@@ -23,6 +23,7 @@
 
 #include "client_test_support.h"
 #include "dynamic_library.h"
+#include "log_lines.h"
 #include "service_process.h"
 
 // Under a sanitizer the heap is the sanitizer's: it counts what is allocated.
@@ -136,6 +137,15 @@ std::string serviceProgram() {
 #endif
 }
 
+// The plug-in's warnings and errors since the last call: printed for a life that went wrong.
+std::vector<std::string> takeProblemLines() {
+  std::vector<std::string> problems;
+  for (const std::string& line : ZerinTest::logLines())
+    if (line.compare(0, 3, "WAR") == 0 || line.compare(0, 3, "ERR") == 0) problems.push_back(line);
+  ZerinTest::clearCaptures();
+  return problems;
+}
+
 template <class Condition>
 bool pollUntil(Condition condition, std::chrono::milliseconds limit) {
   // IsConnected announces no change: look every millisecond.
@@ -211,8 +221,17 @@ int main(int argc, char** argv) {
       return 2;
     }
     // Waits for the pipe, then handshakes: a new connection after the loss of the last one.
+    const auto connecting = Clock::now();
+    const uint64_t lostBefore = [] {
+      std::lock_guard<std::mutex> lock(deliveredMutex);
+      return lostInOrder;
+    }();
+    bool lifeFailed = false;
     if (!exports.connect(handle)) {
       ++reconnectFailures;
+      lifeFailed = true;
+      std::fprintf(stderr, "life %u: Connect failed after %lld ms\n", life,
+                   static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - connecting).count()));
     } else {
       // Mostly short lives; every tenth one is long enough for the pings.
       const auto runFor = life % 10 == 5 ? std::chrono::milliseconds(1300)
@@ -254,13 +273,19 @@ int main(int argc, char** argv) {
     lives[life].lastReported = reported;
     // What was reported must arrive: the client's dispatcher goes on after the loss.
     deliveredChanged.wait_for(lock, 5s, [&] { return lives[life].lastReceived >= reported; });
-    if (lives[life].lastReceived < reported)
+    if (lives[life].lastReceived < reported) {
+      lifeFailed = true;
       std::fprintf(stderr, "life %u: reported up to %lld, received up to %lld\n", life, static_cast<long long>(reported),
                    static_cast<long long>(lives[life].lastReceived));
+    }
     // At most the one message whose report the kill cut off.
     const int64_t beyond = lives[life].lastReceived - reported;
     if (beyond > 0 && life >= 1) unreported += static_cast<uint64_t>(beyond);
     if (beyond > 1) ++unexplained;
+    if (beyond > 1 || lostInOrder != lostBefore) lifeFailed = true;
+    lock.unlock();
+    for (const std::string& line : takeProblemLines())
+      if (lifeFailed) std::fprintf(stderr, "life %u: %s\n", life, line.c_str());
   }
   exports.destroy(handle);
   exports.setHandler(nullptr);

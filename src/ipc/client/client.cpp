@@ -35,6 +35,8 @@ constexpr int64_t kMissingPipeLimitMs = 1000;
 // A busy pipe is waited for in slices of this length, so that a cancel is seen between them.
 constexpr int64_t kBusyPipeSliceMs = 50;
 constexpr int64_t kPingWriteLimitMs = 100;
+// The reader wakes a sleeping dispatcher at the latest when this many messages wait.
+constexpr size_t kWakeBatch = 32;
 constexpr auto kPingInterval = std::chrono::seconds(1);
 
 int64_t millisecondsSince(Clock::time_point start) {
@@ -76,6 +78,7 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
   lastConnectionError = 0;
 
   moduleHold = platform::ModuleHold::acquire();
+  pipe->setBeforeReadWaits([this] { wakeDispatcher(); });
   start(pipe.get());
   // The dispatcher delivers ResponseHandshake, so it runs before the request goes out.
   {
@@ -167,6 +170,22 @@ void Client::cancel() {
   if (open) open->close();
 }
 
+Client::Turn::Turn(Client& client) : client(client), taken(false) {
+  while (!client.cancellation.isCancelled()) {
+    if (!client.turnTaken.exchange(true)) {
+      taken = true;
+      return;
+    }
+    client.cancellation.wait([&client] { return !client.turnTaken; });
+  }
+}
+
+Client::Turn::~Turn() {
+  if (!taken) return;
+  client.turnTaken = false;
+  client.cancellation.notify();
+}
+
 void Client::stopMessageHandler() {
   if (!messageHandlerThread.joinable()) return;
   {
@@ -220,23 +239,48 @@ void Client::logConnectionErrorIfNecessary(uint32_t error) {
 }
 
 void Client::onMessage(const BinaryMessage& message) {
+  bool wake = false;
   {
     std::lock_guard<std::mutex> lock(queueMutex);
     incomingMessages.push_back(message);
+    // A burst goes over in one wake-up: when the reader has to wait for the pipe
+    // (wakeDispatcher), or once a batch has gathered, so that a stream that never pauses is
+    // still dispatched.
+    wake = dispatcherAsleep && incomingMessages.size() >= kWakeBatch;
+    if (wake) dispatcherAsleep = false;
   }
-  queueCondition.notify_one();
+  if (wake) queueCondition.notify_one();
 }
 
-void Client::onDisconnected() { connectionState = static_cast<uint32_t>(ConnectionState::Lost); }
+void Client::wakeDispatcher() {
+  bool wake = false;
+  {
+    std::lock_guard<std::mutex> lock(queueMutex);
+    wake = dispatcherAsleep && !incomingMessages.empty();
+    if (wake) dispatcherAsleep = false;
+  }
+  if (wake) queueCondition.notify_one();
+}
+
+void Client::onDisconnected() {
+  connectionState = static_cast<uint32_t>(ConnectionState::Lost);
+  // The last messages were not followed by a wait for more.
+  wakeDispatcher();
+}
 
 void Client::runMessageHandler() {
   setThreadName(platform::currentThread(), formatString("IPCClient (%s)", displayName().c_str()));
+  // Kept from batch to batch, so that the queue it is swapped with needs no new room.
+  std::vector<BinaryMessage> batch;
   for (;;) {
-    std::vector<BinaryMessage> batch;
     size_t earlier = 0;
     {
       std::unique_lock<std::mutex> lock(queueMutex);
-      queueCondition.wait(lock, [this] { return !messageHandlerRunning || !incomingMessages.empty(); });
+      while (messageHandlerRunning && incomingMessages.empty()) {
+        dispatcherAsleep = true;
+        queueCondition.wait(lock);
+      }
+      dispatcherAsleep = false;
       // Messages still queued wait for the dispatcher of the next connection.
       if (!messageHandlerRunning) return;
       batch.swap(incomingMessages);
@@ -249,6 +293,7 @@ void Client::runMessageHandler() {
       if (!dispatchMessage(message, i >= earlier))
         logMessage(kMessageHandlerTag, LogLevel::Info, "No handlers for message '%s'", message.name.c_str());
     }
+    batch.clear();
   }
 }
 

@@ -30,8 +30,9 @@ enum class ConnectionState : uint32_t {
 // handshake, pings once a second, and dispatches every received message to the registry's
 // typed parsers and raw handlers on a thread of its own.
 //
-// connect, sendMessage and destruction are called from one thread (the owner); the reader,
-// the dispatcher and the ping thread are the client's own. cancel() may come from any thread.
+// connect, sendMessage and destruction are called from one thread (the owner), or by callers
+// on several threads that each hold the client's Turn for the call; the reader, the dispatcher
+// and the ping thread are the client's own. cancel() may come from any thread.
 class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
  public:
   explicit Client(const std::string& clientName);
@@ -51,8 +52,25 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::string displayName() const;
 
   // Any thread, for a client that is going away: a connect or a send under way on the owner's
-  // thread ends at once and fails (the pipe is closed), and every later connect fails at once.
+  // thread ends at once and fails (the pipe is closed), every later connect fails at once, and
+  // so does every wait for a Turn.
   void cancel();
+
+  // The right to connect and send, for callers on several threads: one Turn holds it at a time,
+  // for a whole call; the others wait. A cancel ends the waits without the right.
+  class Turn {
+   public:
+    explicit Turn(Client& client);
+    ~Turn();
+    Turn(const Turn&) = delete;
+    Turn& operator=(const Turn&) = delete;
+    // False when the client was cancelled first.
+    explicit operator bool() const { return taken; }
+
+   private:
+    Client& client;
+    bool taken;
+  };
 
   ConnectionState getConnectionState() const { return static_cast<ConnectionState>(connectionState.load()); }
   bool isConnected() const { return getConnectionState() == ConnectionState::Connected; }
@@ -74,6 +92,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   void runMessageHandler();
   void runPing();
   void stopMessageHandler();
+  // Reader thread: wakes a sleeping dispatcher when messages wait for it.
+  void wakeDispatcher();
   // Releases the pipe after its reader has been joined.
   void releasePipe();
 
@@ -84,7 +104,8 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   std::string clientName;
   uint32_t handshakeResult = 0;
   std::mutex sendMutex;  // guards pipe against concurrent copy and release; held for every frame written
-  std::mutex queueMutex;  // guards incomingMessages and changes of messageHandlerRunning
+  // guards incomingMessages, earlierMessages, dispatcherAsleep and changes of messageHandlerRunning
+  std::mutex queueMutex;
   std::condition_variable queueCondition;
   std::thread pingThread;
   std::thread messageHandlerThread;
@@ -94,12 +115,17 @@ class Client : public LayerByteMessageReceiver, public MessageHandlerBase {
   // How many of incomingMessages, from the front, came on an earlier connection: they reach the
   // raw handlers only, so that a stale ResponseHandshake cannot answer a new handshake.
   size_t earlierMessages = 0;
+  // The dispatcher waits for the queue to fill, and nobody has woken it yet; the reader wakes it
+  // once per burst of messages, not for every one.
+  bool dispatcherAsleep = false;
   std::atomic<uint32_t> connectionState{static_cast<uint32_t>(ConnectionState::Disconnected)};
   std::atomic<bool> pingRunning{false};
   std::atomic<bool> messageHandlerRunning{false};
   uint32_t lastConnectionError = 0;  // the code last logged by logConnectionErrorIfNecessary
-  // Thrown by cancel(); the waits of connect (the missing pipe's polls, the handshake) end on it.
+  // Thrown by cancel(); the waits of connect (the missing pipe's polls, the handshake) and of a
+  // Turn end on it.
   Cancellation cancellation;
+  std::atomic<bool> turnTaken{false};  // a Turn holds the right; its waits are cancellation's
   std::mutex cancelMutex;  // guards cancelPipe, so that cancel() never misses a pipe being opened
   std::shared_ptr<ReadWritePipe> cancelPipe;  // the pipe cancel() closes: pipe, while one is open
   // Held from the start of the threads of a connection until they have all been joined.

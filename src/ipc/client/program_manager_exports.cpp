@@ -1,7 +1,8 @@
 // The program manager client's exports: clients by handle, and the engine callback that
 // receives their messages. Scripts call them from any thread: ProgramManagerClient_Connect
 // blocks while the service's pipe does not exist, so it runs on a worker thread while the
-// scripting thread goes on with the other exports.
+// scripting thread goes on with the other exports. The calls that connect or send with one
+// client take turns on it; IsConnected never waits.
 #include "ipc/client/program_manager_exports.h"
 
 #include <condition_variable>
@@ -111,6 +112,7 @@ class Borrowed {
 
   explicit operator bool() const { return client != nullptr; }
   ProgramManagerClient* operator->() const { return client.get(); }
+  ProgramManagerClient& operator*() const { return *client; }
 
  private:
   std::shared_ptr<ProgramManagerClient> client;
@@ -194,7 +196,9 @@ ZERIN_C_EXPORT bool ProgramManagerClient_Connect(int32_t handle) {
   return guarded<bool>("ProgramManagerClient_Connect", false, [handle] {
     const Borrowed client(handle);
     if (!client) return false;
-    if (client->connect(0, 1000)) return true;
+    // A call of another thread that connects or sends with this client goes first.
+    const Zerin::IPC::Client::Turn turn(*client);
+    if (turn && client->connect(0, 1000)) return true;
     logMessage("ProgramManagerClient_Connect", LogLevel::Error, "Failed to connect to program manager.");
     return false;
   });
@@ -205,7 +209,8 @@ ZERIN_C_EXPORT void ProgramManagerClient_RestartActiveClient(int32_t handle) {
   guarded<bool>(kTag, false, [handle] {
     const Borrowed client(handle);
     if (!client) return false;
-    if (!client->connect(0, 1000)) {
+    const Zerin::IPC::Client::Turn turn(*client);
+    if (!turn || !client->connect(0, 1000)) {
       logMessage(kTag, LogLevel::Error, "Failed to connect to program manager.");
       return false;
     }
