@@ -81,32 +81,30 @@ void createRasterizerState(ID3D11Device* device) {
 constexpr unsigned kPassesBetweenSweeps = 256;
 unsigned passesSinceSweep = 0;
 
-ID3D11ShaderResourceView* inputView(ID3D11Device* device, ID3D11Resource* engineDepth) {
-  auto found = depthSrvCache.find(engineDepth);
-  if (found != depthSrvCache.end()) return found->second;
+ID3D11ShaderResourceView* inputView(ID3D11Device* device, size_t slot, ID3D11Resource* engineDepth) {
+  ID3D11ShaderResourceView* view = nullptr;
+  if (findDepthInputView(slot, engineDepth, view)) return view;
   releaseDroppedDepthViews();
   D3D11_SHADER_RESOURCE_VIEW_DESC desc{};
   desc.Format = DXGI_FORMAT_R32_FLOAT_X8X24_TYPELESS;
   desc.ViewDimension = D3D11_SRV_DIMENSION_TEXTURE2D;
   desc.Texture2D.MostDetailedMip = 0;
   desc.Texture2D.MipLevels = 1;
-  ID3D11ShaderResourceView* view = nullptr;
   if (FAILED(device->CreateShaderResourceView(engineDepth, &desc, &view))) release(view);
   // Cached even when null, so a texture that admits no view costs one attempt only.
   cacheDepthInputView(engineDepth, view);
   return view;
 }
 
-ID3D11DepthStencilView* targetView(ID3D11Device* device, ID3D11Texture2D* image) {
-  auto found = depthDsvCache.find(image);
-  if (found != depthDsvCache.end()) return found->second;
+ID3D11DepthStencilView* targetView(ID3D11Device* device, size_t slot, ID3D11Texture2D* image) {
+  ID3D11DepthStencilView* view = nullptr;
+  if (findDepthTargetView(slot, image, view)) return view;
   releaseDroppedDepthViews();
   D3D11_DEPTH_STENCIL_VIEW_DESC desc{};
   desc.Format = DXGI_FORMAT_D32_FLOAT;
   desc.ViewDimension = D3D11_DSV_DIMENSION_TEXTURE2D;
   desc.Flags = 0;
   desc.Texture2D.MipSlice = 0;
-  ID3D11DepthStencilView* view = nullptr;
   if (FAILED(device->CreateDepthStencilView(image, &desc, &view))) release(view);
   cacheDepthTargetView(image, view);
   return view;
@@ -135,7 +133,7 @@ void ensureDepthPipeline(ID3D11Device* device) {
 
 bool depthPipelineReady() { return depthCopyVS && depthCopyPS; }
 
-void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, const SubmissionView& view,
+void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, size_t slot, const SubmissionView& view,
                    ID3D11Texture2D* depthTarget, SavedRenderTargets& saved) {
   if (!saved.saved) {
     context->OMGetRenderTargets(1, &saved.renderTarget, &saved.depthStencil);
@@ -153,8 +151,8 @@ void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, const Sub
   context->VSSetShader(depthCopyVS, nullptr, 0);
   context->PSSetShader(depthCopyPS, nullptr, 0);
 
-  ID3D11ShaderResourceView* input = inputView(device, view.depthTexture);
-  ID3D11DepthStencilView* target = targetView(device, depthTarget);
+  ID3D11ShaderResourceView* input = inputView(device, slot, view.depthTexture);
+  ID3D11DepthStencilView* target = targetView(device, slot, depthTarget);
   // The target goes first: the engine's depth texture is usually still bound as the engine's
   // depth target, and a texture bound for output is bound as null for input.
   context->OMSetRenderTargets(0, nullptr, target);

@@ -32,9 +32,10 @@ struct SavedRenderTargets {
 };
 
 // Draws `view`'s engine depth texture into `depthTarget` (the texture of the view's depth
-// image) over the rectangle (0, 0, depthViewport.width, depthViewport.height). The first pass
-// with a given `saved` records the bound render targets in it. Leaves its own state bound.
-void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, const SubmissionView& view,
+// image) over the rectangle (0, 0, depthViewport.width, depthViewport.height). `slot` is the
+// view's index in its submission, layer * 4 + view. The first pass with a given `saved` records
+// the bound render targets in it. Leaves its own state bound.
+void depthCopyPass(ID3D11Device* device, ID3D11DeviceContext* context, size_t slot, const SubmissionView& view,
                    ID3D11Texture2D* depthTarget, SavedRenderTargets& saved);
 
 // Binds the saved render targets again (one render target view and the depth-stencil view) and

@@ -26,20 +26,29 @@ struct SubmitScratch {
   ZerinDepthExtension depth[kMaxViews];
   ZerinExtraDepthExtension extraDepth[kMaxViews];
 
-  // Zeroes what the runtime can reach and the submission does not write whole: the submit
-  // record and all four layers (the ones beyond layerCount are reachable through their
-  // pointers). Every view and extension the runtime can reach is written whole, field by field,
-  // so zeroing the kilobytes of the others would only cost the render thread time.
-  void zeroRecords() {
+  // Layers written by the last submission; the others are still zero.
+  int32_t filledLayers = 0;
+
+  // Starts the records of a submission of `layerCount` layers. What the runtime can reach is
+  // written whole by the submission, field by field (the layers it submits, their views and
+  // extensions), or zero: the layers beyond the count, reachable through their pointers, are
+  // cleared where an earlier submission filled them. Zeroing more would only cost the render
+  // thread time.
+  void begin(int32_t layerCount, int64_t frameIndex) {
     submit = ZerinLayerSubmit{};
-    std::memset(layerPointers, 0, sizeof layerPointers);
-    std::memset(layers, 0, sizeof layers);
+    submit.frameIndex = frameIndex;
+    submit.layerCount = layerCount;
+    for (int l = 0; l < kMaxLayers; ++l) layerPointers[l] = &layers[l];
+    submit.layers = layerPointers;
+    for (int l = layerCount; l < filledLayers; ++l) layers[l] = ZerinRuntimeLayer{};
+    filledLayers = layerCount;
   }
 };
 
 SubmitScratch scratch;
 
-// The records zeroRecords leaves alone have no field beside those the submission writes.
+// The records begin leaves alone have no field beside those the submission writes.
+static_assert(sizeof(ZerinRuntimeLayer) == 3 * sizeof(int64_t) + 2 * sizeof(int32_t) + sizeof(void*), "");
 static_assert(sizeof(ZerinRuntimeView) == sizeof(void*) + 2 * sizeof(ZerinMatrix) + sizeof(ZerinSwapchainViewport), "");
 static_assert(sizeof(ZerinDepthExtension) == 2 * sizeof(void*) + 32 + sizeof(ZerinSwapchainViewport), "");
 static_assert(sizeof(ZerinExtraDepthExtension) == 2 * sizeof(void*) + 16, "");
@@ -53,8 +62,9 @@ bool popOldest(std::unique_ptr<SubmissionEntry>& current) {
   return true;
 }
 
-ZerinSwapchainViewport swapchainViewport(const SwapchainSlot* slot, const SubmissionViewport& viewport) {
-  ZerinSwapchainViewport out{};
+// Written in place: a record built aside and then copied whole makes the copy wait for the
+// stores of its fields.
+void setViewport(ZerinSwapchainViewport& out, const SwapchainSlot* slot, const SubmissionViewport& viewport) {
   out.swapChain = slot->handle;
   out.x = viewport.x;
   out.y = viewport.y;
@@ -62,7 +72,6 @@ ZerinSwapchainViewport swapchainViewport(const SwapchainSlot* slot, const Submis
   out.height = viewport.height;
   out.arrayIndex = viewport.arrayIndex;
   out.reserved = 0;
-  return out;
 }
 
 const ZerinExtensionHeader* header(const void* extension) {
@@ -76,7 +85,7 @@ void fillDepth(SubmitScratch& s, int i, const SubmissionView& view) {
   depth.next = nullptr;
   static_assert(sizeof view.depthParams == 32, "four 64-bit values, passed unchanged");
   std::memcpy(&depth.nearZ, view.depthParams, sizeof view.depthParams);
-  depth.depth = swapchainViewport(view.depthSlot, view.depthViewport);
+  setViewport(depth.depth, view.depthSlot, view.depthViewport);
   s.views[i].extensions = header(&depth);
   if (view.hasExtraDepthParams != 0) {
     ZerinExtraDepthExtension& extra = s.extraDepth[i];
@@ -110,12 +119,8 @@ void submitFrame() {
     return;
   }
 
-  s.zeroRecords();
   const ZerinSubmitInfo* info = submitInfo.load();
-  s.submit.frameIndex = info ? info->frameIndex : 0;
-  s.submit.layerCount = entry.layerCount;
-  for (int l = 0; l < kMaxLayers; ++l) s.layerPointers[l] = &s.layers[l];
-  s.submit.layers = s.layerPointers;
+  s.begin(entry.layerCount, info ? info->frameIndex : 0);
 
   s.images.acquire(entry);
   if (s.images.invalid) {
@@ -125,6 +130,7 @@ void submitFrame() {
   }
 
   SavedRenderTargets targets;  // filled by the first depth pass of the submission
+  bool depthReady = false;     // the pipeline exists: no need to look again this submission
   for (int l = 0; l < entry.layerCount; ++l) {
     const SubmissionLayer& layer = entry.layers[l];
     ZerinRuntimeLayer& out = s.layers[l];
@@ -133,6 +139,7 @@ void submitFrame() {
     out.flags = static_cast<int64_t>(layer.layerParam1);
     out.sortOrder = static_cast<int64_t>(layer.layerParam0);
     out.viewCount = kViewsPerLayer;
+    out.reserved = 0;
     out.views = &s.views[l * kViewsPerLayer];
     for (int v = 0; v < kViewsPerLayer; ++v) {
       const SubmissionView& view = layer.views[v];
@@ -141,15 +148,19 @@ void submitFrame() {
       runtimeView.extensions = nullptr;
       runtimeView.pose = view.matrix0;
       runtimeView.projection = view.matrix1;
-      runtimeView.colour = swapchainViewport(view.colourSlot, view.colourViewport);
+      setViewport(runtimeView.colour, view.colourSlot, view.colourViewport);
       copyColour(context, s.images, view, i);
       if (view.hasDepth != 0) {
-        ensureDepthPipeline(device);
+        if (!depthReady) {
+          ensureDepthPipeline(device);
+          depthReady = depthPipelineReady();
+        }
         fillDepth(s, i, view);
-        if (depthPipelineReady()) {
+        if (depthReady) {
           ID3D11Texture2D* target = zerin_ToD3D11Texture(s.images.depthImages[i]);
           // As for colour: without the image or the engine's texture the draw would fault.
-          if (target && view.depthTexture) depthCopyPass(device, context, view, target, targets);
+          if (target && view.depthTexture)
+            depthCopyPass(device, context, static_cast<size_t>(i), view, target, targets);
         }
       }
     }

@@ -1,5 +1,6 @@
 #include "render/render_events.h"
 
+#include <cstring>
 #include <mutex>
 
 #include "plugin/plugin_lifecycle.h"
@@ -61,8 +62,7 @@ void copyFrameInfo(const ZerinFrameInfo* from, ZerinFrameInfo* to) {
   if (!from || !to) return;
   to->frameIndex = from->frameIndex;
   to->predictedDisplayTime = from->predictedDisplayTime;
-  if (from->views && to->views)
-    for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) to->views[view] = from->views[view];
+  if (from->views && to->views) std::memcpy(to->views, from->views, sizeof(ZerinFrameView) * ZERIN_VIEW_COUNT);
 }
 
 bool frameSync() {

@@ -33,7 +33,15 @@ struct FrameImages {
 };
 
 // Copies subresource 0 of the view's colour texture to the origin of subresource 0 of its
-// colour image (the viewport only tells the runtime where the view lies).
-void copyColour(ID3D11DeviceContext* context, const FrameImages& images, const SubmissionView& view, int index);
+// colour image (the viewport only tells the runtime where the view lies). Inline: it runs for
+// every view of every frame.
+inline void copyColour(ID3D11DeviceContext* context, const FrameImages& images, const SubmissionView& view,
+                       int index) {
+  ID3D11Texture2D* destination = zerin_ToD3D11Texture(images.colourImages[index]);
+  // A missing image (the runtime reports why) or a missing engine texture would crash the
+  // device; the view's image then keeps what it had.
+  if (!destination || !view.colourTexture) return;
+  context->CopySubresourceRegion(destination, 0, 0, 0, 0, view.colourTexture, 0, nullptr);
+}
 
 }  // namespace Zerin

@@ -74,10 +74,10 @@ class DepthCopyPassTest : public ::testing::Test {
   }
 
   // One view of a submission, as the submission runs it.
-  void runView(const Zerin::SubmissionView& view, ID3D11Texture2D* target) {
+  void runView(const Zerin::SubmissionView& view, ID3D11Texture2D* target, size_t slot = 0) {
     Zerin::ensureDepthPipeline(device());
     ASSERT_TRUE(Zerin::depthPipelineReady());
-    Zerin::depthCopyPass(device(), context(), view, target, saved);
+    Zerin::depthCopyPass(device(), context(), slot, view, target, saved);
   }
 
   // Every texel of `target`: the engine's depth inside (0, 0, width, height), its own outside.
@@ -262,7 +262,7 @@ std::vector<std::string> methods(const std::vector<Call>& calls) {
 TEST_F(DepthCopyPassTest, CallsAndArgumentsInOrder) {
   Zerin::ensureDepthPipeline(device());
   clearCalls(device());
-  Zerin::depthCopyPass(device(), context(), depthView(engineDepth.get(), 100, 40, 30), image.get(), saved);
+  Zerin::depthCopyPass(device(), context(), 0, depthView(engineDepth.get(), 100, 40, 30), image.get(), saved);
   const std::vector<Call> made = calls(device());
   ASSERT_EQ(methods(made),
             (std::vector<std::string>{"OMGetRenderTargets", "IASetVertexBuffers", "IASetIndexBuffer", "IASetInputLayout",
@@ -411,6 +411,60 @@ TEST_F(DepthCopyPassTest, TheCachesGrowByOnePerDistinctTexture) {
 #endif
 }
 
+// Each view slot remembers the views it found last. Slots whose swap chains' images come in
+// turn, then give way to others, and slots that share images, still bind each image's own view,
+// made once.
+TEST_F(DepthCopyPassTest, EverySlotBindsTheViewOfItsOwnImageWhateverItRemembers) {
+  constexpr size_t kImages = 6;
+  std::vector<Ref<ID3D11Texture2D>> images;
+  for (size_t i = 0; i < kImages; ++i) images.push_back(makeImage(DXGI_FORMAT_D32_FLOAT));
+  auto boundTarget = [&] {
+    Ref<ID3D11RenderTargetView> rtv;
+    Ref<ID3D11DepthStencilView> dsv;
+    context()->OMGetRenderTargets(1, rtv.put(), dsv.put());
+    return dsv.get();
+  };
+  // Three images taken in turn for a few frames, then the other three (a re-created swap chain).
+  for (int round = 0; round < 4; ++round) {
+    for (size_t frame = 0; frame < 7; ++frame) {
+      for (size_t slot : {size_t{0}, size_t{15}}) {
+        ID3D11Texture2D* const target = images[(round % 2) * 3 + (frame + slot) % 3].get();
+        runView(depthView(engineDepth.get(), 0, 40, 30), target, slot);
+        EXPECT_EQ(boundTarget(), Zerin::depthDsvCache.at(target)) << "round " << round << ", frame " << frame;
+      }
+    }
+  }
+  EXPECT_EQ(Zerin::depthDsvCache.size(), kImages);
+#if !defined(_WIN32)
+  EXPECT_EQ(callCount(device(), "CreateDepthStencilView"), kImages);
+  EXPECT_EQ(callCount(device(), "CreateShaderResourceView"), 1u);
+#endif
+  Zerin::restoreRenderTargets(context(), saved);
+}
+
+// A texture whose entry the caches released may come back as a new texture at the same
+// address: no slot may still find the released view for it.
+TEST_F(DepthCopyPassTest, TexturesTheCachesLetGoOfAreNotFoundAgain) {
+  for (int frame = 0; frame < 2; ++frame) runView(depthView(engineDepth.get(), 0, 40, 30), image.get(), 3);
+  Zerin::restoreRenderTargets(context(), saved);
+  context()->ClearState();
+  // Only compared, never used again once released.
+  ID3D11Resource* const engineAddress = engineDepth.get();
+  ID3D11Texture2D* const imageAddress = image.get();
+  ID3D11ShaderResourceView* input = nullptr;
+  ID3D11DepthStencilView* target = nullptr;
+  ASSERT_TRUE(Zerin::findDepthInputView(3, engineAddress, input));
+  ASSERT_TRUE(Zerin::findDepthTargetView(3, imageAddress, target));
+
+  engineDepth.reset();  // the caches hold the only references left
+  image.reset();
+  Zerin::releaseDroppedDepthViews();
+  ASSERT_TRUE(Zerin::depthSrvCache.empty());
+  ASSERT_TRUE(Zerin::depthDsvCache.empty());
+  EXPECT_FALSE(Zerin::findDepthInputView(3, engineAddress, input));
+  EXPECT_FALSE(Zerin::findDepthTargetView(3, imageAddress, target));
+}
+
 // A texture that admits no R32_FLOAT_X8X24_TYPELESS view: the null view is cached, so the
 // creation is not tried again frame after frame, and null is bound.
 TEST_F(DepthCopyPassTest, AViewThatCannotBeMadeIsCachedAsNullAndBoundAsNull) {
@@ -535,7 +589,7 @@ TEST_F(DepthCopyPassTest, APixelShaderThatFailsToCompileIsReportedAndTriedAgainA
   EXPECT_EQ(callCount(device(), "CreateRasterizerState"), 1u);
   EXPECT_EQ(ZerinTest::debugOutput().size(), 1u);
 
-  Zerin::depthCopyPass(device(), context(), depthView(engineDepth.get(), 0, 40, 30), image.get(), saved);
+  Zerin::depthCopyPass(device(), context(), 0, depthView(engineDepth.get(), 0, 40, 30), image.get(), saved);
   expectCopied(image.get(), 40, 30, engineValues);
 }
 
