@@ -2,71 +2,51 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "capture_platform.h"
+#include "debug_output_relay.h"
 
 namespace ZerinTest::internal {
 
 namespace {
 
-// The DBWIN buffer: the writer's process id, then its text and a terminating NUL.
-constexpr DWORD kBufferSize = 4096;
-// Only one reader of the DBWIN buffer can exist in a Wine prefix (a Windows session), and test
-// programs run side by side: the one holding this mutex relays each text to the inbox of the
-// process that wrote it; the others wait to take over when it ends.
-constexpr const char* kRelayMutex = "ZerinTestDebugOutputRelay";
-
-std::string inboxName(DWORD processId) {
-  return "\\\\.\\mailslot\\ZerinTestDebugOutput\\" + std::to_string(processId);
-}
+constexpr DWORD kInboxMessageSize = 4096;  // the process id and a text of the DBWIN buffer
 
 std::string systemError(const char* what) { return std::string(what) + " failed, error " + std::to_string(GetLastError()); }
 
+// How often the inbox reader looks whether it is to stop.
+constexpr DWORD kInboxPollMs = 200;
+
+// This process's texts, as a relay hands them over (debug_output_relay.h).
 class DebuggerOutputReader {
  public:
   DebuggerOutputReader() {
-    mapping = CreateFileMappingA(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, kBufferSize, "DBWIN_BUFFER");
-    dataReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_DATA_READY");
-    bufferReady = CreateEventA(nullptr, FALSE, FALSE, "DBWIN_BUFFER_READY");
-    // A new event has no grant outstanding: hand the buffer to the first writer. An existing one
-    // is another reader's, granted already.
-    const bool newBufferEvent = bufferReady && GetLastError() != ERROR_ALREADY_EXISTS;
-    relayRole = CreateMutexA(nullptr, FALSE, kRelayMutex);
-    stop = CreateEventA(nullptr, TRUE, FALSE, nullptr);
-    inbox = CreateMailslotA(inboxName(GetCurrentProcessId()).c_str(), 0, MAILSLOT_WAIT_FOREVER, nullptr);
-    view = mapping ? static_cast<const char*>(MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, kBufferSize)) : nullptr;
-    if (!mapping || !dataReady || !bufferReady || !relayRole || !stop || inbox == INVALID_HANDLE_VALUE || !view) {
-      setupError = systemError("setting up the DBWIN reader");
+    inbox = CreateMailslotA(debugOutputInboxName(GetCurrentProcessId()).c_str(), 0, kInboxPollMs, nullptr);
+    if (inbox == INVALID_HANDLE_VALUE) {
+      setupError = systemError("CreateMailslot");
       return;
     }
-    if (newBufferEvent) SetEvent(bufferReady);
     inboxReader = std::thread([this] { readInbox(); });
-    relay = std::thread([this] { run(); });
+    relay = std::make_unique<DebugOutputRelay>();
   }
 
   ~DebuggerOutputReader() {
-    if (relay.joinable()) {
-      SetEvent(stop);
-      relay.join();
-    }
+    relay.reset();  // first: it may be handing this process a text
     if (inboxReader.joinable()) {
-      writeToInbox(GetCurrentProcessId(), "", 1);  // shorter than any relayed text: the reader stops
+      stopping = true;
       inboxReader.join();
     }
-    if (view) UnmapViewOfFile(view);
-    for (HANDLE handle : {mapping, dataReady, bufferReady, relayRole, stop})
-      if (handle) CloseHandle(handle);
     if (inbox != INVALID_HANDLE_VALUE) CloseHandle(inbox);
   }
 
   bool receive(std::vector<std::string>& texts, std::string& error) {
-    if (!setupError.empty()) {
-      error = setupError;
-      return false;
-    }
+    error = !setupError.empty() ? setupError : relay->error();
+    if (!error.empty()) return false;
     const std::string marker = kMarkerPrefix + std::to_string(++markers);
     OutputDebugStringA(marker.c_str());
     if (arrivals.takeUpTo(marker, texts)) return true;
@@ -75,64 +55,24 @@ class DebuggerOutputReader {
   }
 
  private:
-  void run() {
-    HANDLE roleOrStop[] = {stop, relayRole};
-    const DWORD role = WaitForMultipleObjects(2, roleOrStop, FALSE, INFINITE);
-    if (role == WAIT_ABANDONED_0 + 1) {
-      // The last relay's process died without handing over: it may have taken a text and not
-      // given the buffer back.
-      if (WaitForSingleObject(dataReady, 0) == WAIT_OBJECT_0) relayText();
-      SetEvent(bufferReady);
-    } else if (role != WAIT_OBJECT_0 + 1) {
-      return;
-    }
-    // Stop comes first: when both are signalled a waiting text stays for the next relay.
-    HANDLE dataOrStop[] = {stop, dataReady};
-    while (WaitForMultipleObjects(2, dataOrStop, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-      relayText();
-      SetEvent(bufferReady);
-    }
-    ReleaseMutex(relayRole);
-  }
-
-  // Hands the text in the buffer, with its process id, to the writer's inbox if it has one.
-  void relayText() {
-    DWORD processId;
-    std::memcpy(&processId, view, sizeof processId);
-    const size_t length = strnlen(view + sizeof processId, kBufferSize - sizeof processId);
-    writeToInbox(processId, view, sizeof processId + length);
-  }
-
-  static void writeToInbox(DWORD processId, const char* message, size_t size) {
-    HANDLE writerInbox = CreateFileA(inboxName(processId).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                     OPEN_EXISTING, 0, nullptr);
-    if (writerInbox == INVALID_HANDLE_VALUE) return;
-    DWORD written = 0;
-    WriteFile(writerInbox, message, static_cast<DWORD>(size), &written, nullptr);
-    CloseHandle(writerInbox);
-  }
-
-  // Takes each relayed text out of the inbox at once: a full inbox would hold up the relay, and
-  // with it every writer.
+  // Takes each text out of the inbox at once: a full inbox would hold up the relay, and with it
+  // every writer.
   void readInbox() {
-    std::vector<char> message(kBufferSize);
-    DWORD size = 0;
-    while (ReadFile(inbox, message.data(), kBufferSize, &size, nullptr) && size >= sizeof(DWORD))
-      arrivals.add(std::string(message.data() + sizeof(DWORD), size - sizeof(DWORD)));
+    std::vector<char> message(kInboxMessageSize);
+    while (!stopping) {
+      DWORD size = 0;
+      if (ReadFile(inbox, message.data(), kInboxMessageSize, &size, nullptr) && size >= sizeof(DWORD))
+        arrivals.add(std::string(message.data() + sizeof(DWORD), size - sizeof(DWORD)));
+    }
   }
 
-  HANDLE mapping = nullptr;
-  HANDLE dataReady = nullptr;
-  HANDLE bufferReady = nullptr;
-  HANDLE relayRole = nullptr;
-  HANDLE stop = nullptr;       // manual reset; set once, at exit
-  HANDLE inbox = INVALID_HANDLE_VALUE;  // this process's texts, from whichever process relays
-  const char* view = nullptr;
+  HANDLE inbox = INVALID_HANDLE_VALUE;
   std::string setupError;
-  unsigned markers = 0;        // used by receive(), which capture.cpp serialises
+  unsigned markers = 0;       // used by receive(), which capture.cpp serialises
   Arrivals arrivals;
-  std::thread inboxReader;     // owned here, joined by the destructor
-  std::thread relay;           // owned here, joined by the destructor
+  std::atomic<bool> stopping{false};
+  std::thread inboxReader;    // owned here, joined by the destructor
+  std::unique_ptr<DebugOutputRelay> relay;  // reads for the session when no other relay does
 };
 
 DebuggerOutputReader& reader() {
