@@ -8,10 +8,10 @@
 #include <vector>
 
 // What this test process wrote to the debugger output, read as a debugger reads it: on Windows
-// through the system's DBWIN buffer (every process of the Wine prefix writes there; each process
-// receives only the texts carrying its own id), on POSIX from the socket on which a watcher of
-// this process receives them. Reading starts with the program, so every text counts from the
-// start; one text per call of the platform's debugger output.
+// through the system's DBWIN buffer, which every process of the Wine prefix writes to; a relay
+// hands each process the texts carrying its id (debug_output_relay.h). On POSIX from the socket
+// on which a watcher of this process receives them. Reading starts with the program, so every
+// text counts from the start; one text per call of the platform's debugger output.
 //
 // The texts arrive asynchronously: debugOutput() and clearCaptures() first write a marker to the
 // debugger output and wait until it has come back, so they see everything written before the

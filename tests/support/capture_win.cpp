@@ -16,11 +16,9 @@ namespace ZerinTest::internal {
 namespace {
 
 constexpr DWORD kInboxMessageSize = 4096;  // the process id and a text of the DBWIN buffer
+constexpr DWORD kInboxPollMs = 200;        // how often the inbox reader looks whether to stop
 
 std::string systemError(const char* what) { return std::string(what) + " failed, error " + std::to_string(GetLastError()); }
-
-// How often the inbox reader looks whether it is to stop.
-constexpr DWORD kInboxPollMs = 200;
 
 // This process's texts, as a relay hands them over (debug_output_relay.h).
 class DebuggerOutputReader {
