@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstddef>
 #include <cstdio>
@@ -16,11 +17,16 @@ namespace {
 
 constexpr const char* kSocketPrefix = "ZerinDebugOutput.";
 constexpr timeval kWatcherWait{1, 0};
+constexpr std::chrono::nanoseconds kNoWatcherPause = std::chrono::milliseconds(100);
 
+// Any thread may log; both are hints, so relaxed order is enough.
 // Set when a text found the watcher's queue full for kWatcherWait: later texts do not wait
 // until one is taken again, so a stalled watcher costs the logging threads one wait, not one
-// per line. Any thread may log.
+// per line.
 std::atomic<bool> watcherBehind{false};
+// When nobody watches, the next text is offered only after this steady-clock time: a refused
+// send costs a system call, a clock read does not.
+std::atomic<int64_t> nextOfferAt{0};
 
 socklen_t watcherAddress(long pid, sockaddr_un& address) {
   address = {};
@@ -49,16 +55,21 @@ std::string debugOutputSocketName(long pid) {
 }
 
 void writeDebugOutput(const char* text) {
-  const int savedErrno = errno;
+  const int64_t now = std::chrono::steady_clock::now().time_since_epoch().count();
+  if (now < nextOfferAt.load(std::memory_order_relaxed)) return;
   const int sender = senderSocket();
-  if (sender >= 0) {
-    sockaddr_un address;
-    const socklen_t size = watcherAddress(getpid(), address);
-    const int flags = MSG_NOSIGNAL | (watcherBehind.load(std::memory_order_relaxed) ? MSG_DONTWAIT : 0);
-    if (sendto(sender, text, std::strlen(text), flags, reinterpret_cast<const sockaddr*>(&address), size) >= 0)
-      watcherBehind.store(false, std::memory_order_relaxed);
-    else if (errno == EAGAIN || errno == EWOULDBLOCK)
-      watcherBehind.store(true, std::memory_order_relaxed);
+  if (sender < 0) return;
+  const int savedErrno = errno;
+  sockaddr_un address;
+  const socklen_t size = watcherAddress(getpid(), address);
+  const int flags = MSG_NOSIGNAL | (watcherBehind.load(std::memory_order_relaxed) ? MSG_DONTWAIT : 0);
+  if (sendto(sender, text, std::strlen(text), flags, reinterpret_cast<const sockaddr*>(&address), size) >= 0) {
+    watcherBehind.store(false, std::memory_order_relaxed);
+  } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+    watcherBehind.store(true, std::memory_order_relaxed);
+  } else if (errno == ECONNREFUSED || errno == ENOENT) {
+    nextOfferAt.store(now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(kNoWatcherPause).count(),
+                      std::memory_order_relaxed);
   }
   errno = savedErrno;
 }
