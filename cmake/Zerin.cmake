@@ -14,8 +14,6 @@ function(zerin_add_test name)
   cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zerin_test_support GTest::gmock GTest::gtest_main)
-  # Tests export the debug-output capture hook that the libraries look up in the process.
-  set_target_properties(${name} PROPERTIES ENABLE_EXPORTS ON)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()

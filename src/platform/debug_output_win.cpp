@@ -1,13 +1,9 @@
 #include <windows.h>
 
 #include "platform/debug_output.h"
-#include "platform/process_hooks.h"
 
 namespace Zerin::platform {
 
-void writeDebugOutput(const char* text) {
-  OutputDebugStringA(text);
-  if (auto hook = debugOutputHook()) hook(text);
-}
+void writeDebugOutput(const char* text) { OutputDebugStringA(text); }
 
 }  // namespace Zerin::platform
