@@ -4,73 +4,26 @@
 // the input, in order and without overlap, the buffer must stay within the frame limit, and
 // the reader must end once, after the writer's end of the pipe closed.
 #include <algorithm>
-#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "ipc/layer_byte_message.h"
 #include "ipc/pipe_server.h"
 #include "ipc/read_write_pipe.h"
 #include "platform/named_pipe.h"
 #include "platform/system_error.h"
+#include "recording_receiver.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 
-constexpr uint32_t kFrameLimit = 64 * 1024;
 const std::string kPipeName = "\\\\.\\pipe\\zerin-fuzz-receiver";
 char pipeFolder[] = "/tmp/zerin-fuzz-XXXXXX";
-
-class Receiver : public Zerin::LayerByteMessageReceiver {
- public:
-  explicit Receiver(Zerin::IBidirectionalByteStream& stream) {
-    maximumFrameSize = kFrameLimit;
-    start(&stream);
-  }
-  ~Receiver() override { stop(); }
-  void onMessage(const Zerin::BinaryMessage& message) override {
-    std::lock_guard<std::mutex> lock(mutex);
-    messages.push_back(message);
-  }
-  void onDisconnected() override {
-    std::lock_guard<std::mutex> lock(mutex);
-    ++disconnects;
-    ended.notify_all();
-  }
-  void waitForEnd() {
-    std::unique_lock<std::mutex> lock(mutex);
-    ended.wait(lock, [&] { return disconnects > 0; });
-  }
-
-  std::mutex mutex;  // guards messages and disconnects
-  std::condition_variable ended;
-  std::vector<Zerin::BinaryMessage> messages;
-  int disconnects = 0;
-};
-
-void appendUint32(std::vector<uint8_t>& out, uint32_t value) {
-  for (int shift = 0; shift < 32; shift += 8) out.push_back(static_cast<uint8_t>(value >> shift));
-}
-
-std::vector<uint8_t> frameOf(const Zerin::BinaryMessage& message) {
-  std::vector<uint8_t> frame;
-  const auto nameLength = static_cast<uint32_t>(message.name.size());
-  const auto payloadLength = static_cast<uint32_t>(message.payload.size());
-  appendUint32(frame, 16 + nameLength + payloadLength);
-  appendUint32(frame, Zerin::kFrameSignature);
-  appendUint32(frame, nameLength);
-  frame.insert(frame.end(), message.name.begin(), message.name.end());
-  appendUint32(frame, payloadLength);
-  frame.insert(frame.end(), message.payload.begin(), message.payload.end());
-  return frame;
-}
 
 // One connected pair of pipe ends, as the service and the client have them.
 struct Pipes {
@@ -114,7 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ~FolderRemoval() { rmdir(pipeFolder); }
   } folderRemoval;
   Pipes pipes;
-  Receiver receiver(*pipes.clientEnd);
+  ZerinFuzz::RecordingReceiver receiver(*pipes.clientEnd);
   std::thread writer([&] {
     size_t position = 0;
     for (size_t i = 0; position < bytes.size(); ++i) {
@@ -130,15 +83,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   writer.join();
   pipes.clientEnd->close();
 
-  std::lock_guard<std::mutex> lock(receiver.mutex);
-  if (receiver.disconnects != 1) std::abort();
-  auto from = bytes.begin();
-  for (const Zerin::BinaryMessage& message : receiver.messages) {
-    const std::vector<uint8_t> frame = frameOf(message);
-    const auto found = std::search(from, bytes.end(), frame.begin(), frame.end());
-    if (found == bytes.end()) std::abort();
-    from = found + static_cast<std::ptrdiff_t>(frame.size());
-  }
-  if (receiver.receiveBufferSize() > kFrameLimit) std::abort();
+  receiver.checkDeliveredFrom(bytes);
   return 0;
 }
