@@ -50,6 +50,13 @@ void CallLedger::record(int32_t domain, int32_t what, int32_t value) {
   changed.notify_all();
 }
 
+bool CallLedger::callAllowed(int32_t domain, const char* what) {
+  std::lock_guard<std::mutex> lock(mutex);
+  if (unloaded.count(domain) == 0) return true;
+  if (late++ == 0) firstLate = std::string(what) + " for play-mode domain " + std::to_string(domain);
+  return false;
+}
+
 void CallLedger::markUnloaded(int32_t domain) {
   std::lock_guard<std::mutex> lock(mutex);
   unloaded.insert(domain);

@@ -39,6 +39,8 @@ class CallLedger {
  public:
   // From any thread; `domain` is the serial the host gave the domain's scripts.
   void record(int32_t domain, int32_t what, int32_t value);
+  // False, and a late call counted, when `domain` is unloaded: for a callback about to enter it.
+  bool callAllowed(int32_t domain, const char* what);
   // Every report of `domain` from now on is a late call.
   void markUnloaded(int32_t domain);
   DomainCalls of(int32_t domain) const;

@@ -33,6 +33,7 @@
 #include <mono/metadata/mono-config.h>
 
 #include "call_ledger.h"
+#include "callback_guard.h"
 #include "dynamic_library.h"
 #include "engine_host.h"
 #include "program_manager_service.h"
@@ -148,7 +149,8 @@ class Editor {
     endSession = engine.function<void (*)()>("EndSession");
     connectClient = engine.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
     destroyClient = engine.function<void (*)(int32_t)>("ProgramManagerClient_Destroy");
-    if (!endSession || !connectClient || !destroyClient) startError = "the plug-in lacks its exports";
+    if (!endSession || !connectClient || !destroyClient || !installCallbackGuards(engine))
+      startError = "the plug-in lacks its exports";
     // A long run reads neither the calls nor the frames back.
     zerinsim_SetCallLogging(0);
     zerinsim_SetKeptFrameCount(1);
@@ -169,6 +171,7 @@ class Editor {
     ZerinSim::ProgramManagerService service;
     if (!played.serviceAbsent && !service.start()) problems.push_back("the service did not start");
     ScriptDomain domain(root, options.files, "PlayMode" + std::to_string(serial));
+    guardDomain(domain.handle(), serial);
     if (!domain.error().empty()) problems.push_back(domain.error());
     note(problems, domain.callEngine("RunInitializeOnLoad"));
     std::unique_ptr<MessagePusher> pusher;
@@ -206,6 +209,7 @@ class Editor {
     std::vector<std::string> problems;
     watchdog.enter("quit: play mode");
     auto domain = std::make_unique<ScriptDomain>(root, options.files, "PlayMode");
+    guardDomain(domain->handle(), serial);
     if (!domain->error().empty()) problems.push_back(domain->error());
     note(problems, domain->callEngine("RunInitializeOnLoad"));
     startPlayMode(*domain, serial, kCases[5], problems);

@@ -8,9 +8,13 @@
 
 namespace {
 
+// Through ToString by mono_runtime_invoke: mono_object_to_string expects a thread inside the
+// runtime, which the embedder's thread is not.
 std::string describe(MonoObject* exception) {
+  MonoMethod* toString = mono_class_get_method_from_name(mono_get_object_class(), "ToString", 0);
   MonoObject* inner = nullptr;
-  MonoString* text = mono_object_to_string(exception, &inner);
+  auto* text = reinterpret_cast<MonoString*>(
+      mono_runtime_invoke(mono_object_get_virtual_method(exception, toString), exception, nullptr, &inner));
   if (!text || inner) return "an exception that cannot describe itself";
   char* utf8 = mono_string_to_utf8(text);
   std::string description = utf8;
@@ -88,8 +92,8 @@ std::string ScriptDomain::unload() {
   domain = nullptr;
   scripts = engine = nullptr;
   mono_domain_set(root, false);
-  // mono_domain_try_unload would tell why an unload failed, but it expects a thread inside
-  // the runtime, which the embedder's thread is not.
+  // mono_domain_try_unload would tell why an unload failed, but it too expects a thread inside
+  // the runtime.
   const int32_t id = mono_domain_get_id(leaving);
   mono_domain_unload(leaving);
   return mono_domain_get_by_id(id) == leaving ? "the domain is still there" : "";

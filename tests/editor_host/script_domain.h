@@ -28,6 +28,7 @@ class ScriptDomain {
   // bindings built without the engine have no such class, and the call is skipped ("").
   std::string callEngine(const char* method, const int* argument = nullptr);
   bool hasEngine() const { return engine != nullptr; }
+  MonoDomain* handle() const { return domain; }
 
   // Unloads the domain from the root domain; "" or the failure. Once.
   std::string unload();
