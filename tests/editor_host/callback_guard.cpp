@@ -17,69 +17,87 @@ using DebugLogCallback = void (*)(const char*);
 using MessageHandler = void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t);
 using FrameCallback = void (*)(const void*, void*);
 
+// A setter's callback and the domain that set it. Each new callback takes the other of two
+// slots, each with its own trampoline, so that the plug-in sees a replacement as one and keeps
+// its promise: once the setter returns, the callback replaced is neither running nor called.
 template <class Callback>
-struct Guarded {
+struct Slot {
   std::atomic<Callback> callback{nullptr};
   std::atomic<int32_t> serial{0};
+
+  Callback take(const char* what) const {
+    const Callback found = callback.load();
+    return found && callLedger().callAllowed(serial.load(), what) ? found : nullptr;
+  }
 };
 
-Guarded<DebugLogCallback> debugLog;
-Guarded<MessageHandler> messages;
-Guarded<FrameCallback> frames[3];  // by stream kind (1, 2)
+Slot<DebugLogCallback> debugLogs[2];
+Slot<MessageHandler> messageHandlers[2];
+Slot<FrameCallback> frameCallbacks[3];  // by stream kind (1, 2): one stream per kind at a time
 
 void (*setDebugLog)(DebugLogCallback) = nullptr;
 void (*setMessageHandler)(MessageHandler) = nullptr;
 bool (*startDataStream)(int64_t, FrameCallback, void*) = nullptr;
 
-std::mutex domainsMutex;  // guards domains: setters run on script threads
+// Guards domains and the slots set last: the bindings may set callbacks from any of their
+// threads. Never held across the plug-in's setter, which waits for calls under way (and a call
+// under way may set a callback itself).
+std::mutex settersMutex;
 std::map<MonoDomain*, int32_t> domains;
+int debugLogSlot = 0, messageSlot = 0;
 
-int32_t serialOfCaller() {
-  std::lock_guard<std::mutex> lock(domainsMutex);
-  const auto found = domains.find(mono_domain_get());
-  return found == domains.end() ? 0 : found->second;
-}
-
-template <class Callback>
-Callback take(Guarded<Callback>& guarded, const char* what) {
-  const Callback callback = guarded.callback.load();
-  return callback && callLedger().callAllowed(guarded.serial.load(), what) ? callback : nullptr;
-}
-
+template <int slot>
 void onDebugLog(const char* message) {
-  if (const auto callback = take(debugLog, "a log line")) callback(message);
+  if (const auto callback = debugLogs[slot].take("a log line")) callback(message);
 }
 
+template <int slot>
 void onMessage(int32_t client, const char* name, int32_t nameLength, const uint8_t* data, int32_t size) {
-  if (const auto callback = take(messages, "a program manager message")) callback(client, name, nameLength, data, size);
+  if (const auto callback = messageHandlers[slot].take("a program manager message"))
+    callback(client, name, nameLength, data, size);
 }
 
 void onFrame(const void* frame, void* userData) {
   const int64_t kind = *static_cast<const int64_t*>(frame);
   if (kind < 1 || kind > 2) return;
-  if (const auto callback = take(frames[kind], "a stream frame")) callback(frame, userData);
+  if (const auto callback = frameCallbacks[kind].take("a stream frame")) callback(frame, userData);
 }
 
+// With settersMutex held.
 template <class Callback>
-bool guard(Guarded<Callback>& guarded, Callback callback) {
-  guarded.serial = serialOfCaller();
-  guarded.callback = callback;
-  return callback != nullptr;
+void fill(Slot<Callback>& slot, Callback callback) {
+  const auto found = domains.find(mono_domain_get());
+  slot.serial = found == domains.end() ? 0 : found->second;
+  slot.callback = callback;
 }
 
 }  // namespace
 
+// The slot a new callback takes, filled.
+template <class Callback>
+int takeSlot(Slot<Callback> (&slots)[2], int& last, Callback callback) {
+  const std::lock_guard<std::mutex> lock(settersMutex);
+  last = 1 - last;
+  fill(slots[last], callback);
+  return last;
+}
+
 EDITORHOST_API void editorhost_SetDebugLog(DebugLogCallback callback) {
-  setDebugLog(guard(debugLog, callback) ? onDebugLog : nullptr);
+  if (!callback) return setDebugLog(nullptr);
+  setDebugLog(takeSlot(debugLogs, debugLogSlot, callback) == 0 ? onDebugLog<0> : onDebugLog<1>);
 }
 
 EDITORHOST_API void editorhost_SetProgramManagerUnityMessageHandler(MessageHandler handler) {
-  setMessageHandler(guard(messages, handler) ? onMessage : nullptr);
+  if (!handler) return setMessageHandler(nullptr);
+  setMessageHandler(takeSlot(messageHandlers, messageSlot, handler) == 0 ? onMessage<0> : onMessage<1>);
 }
 
 EDITORHOST_API bool editorhost_MRStartDataStream(int64_t kind, FrameCallback callback, void* userData) {
   // A kind the plug-in refuses never reaches the table.
-  if (kind >= 1 && kind <= 2) guard(frames[kind], callback);
+  if (kind >= 1 && kind <= 2) {
+    const std::lock_guard<std::mutex> lock(settersMutex);
+    fill(frameCallbacks[kind], callback);
+  }
   return startDataStream(kind, callback ? onFrame : nullptr, userData);
 }
 
@@ -97,6 +115,6 @@ bool installCallbackGuards(const ZerinSim::EngineHost& engine) {
 }
 
 void guardDomain(MonoDomain* domain, int32_t serial) {
-  std::lock_guard<std::mutex> lock(domainsMutex);
+  const std::lock_guard<std::mutex> lock(settersMutex);
   domains[domain] = serial;
 }
