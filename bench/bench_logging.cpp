@@ -1,10 +1,15 @@
 // What one log line costs its caller: formatting (on the caller's stack) and the whole call
-// with the standard-stream copy discarded.
+// with the standard-stream copy discarded. And what handing one line or frame to a script
+// callback costs the thread that delivers it: through a plain atomic pointer, as before the
+// callbacks could be taken back, and through a callback that can, alone and from two threads
+// at once.
 #include <benchmark/benchmark.h>
 
+#include <atomic>
 #include <cstdarg>
 
 #include "logging/logger.h"
+#include "logging/revocable_callback.h"
 
 namespace {
 
@@ -29,5 +34,29 @@ void ReadLocalTime(benchmark::State& state) {
   }
 }
 BENCHMARK(ReadLocalTime);
+
+using Callback = void (*)(const char*);
+void receive(const char* line) { benchmark::DoNotOptimize(line); }
+
+std::atomic<Callback> plainCallback{&receive};
+Zerin::RevocableCallback<Callback> revocableCallback;
+
+void DeliverThroughAtomicPointer(benchmark::State& state) {
+  for (auto _ : state)
+    if (const Callback callback = plainCallback.load()) callback("line");
+}
+BENCHMARK(DeliverThroughAtomicPointer)->Threads(1)->Threads(2);
+
+void DeliverThroughRevocableCallback(benchmark::State& state) {
+  if (state.thread_index() == 0) revocableCallback.replace(&receive);
+  for (auto _ : state) revocableCallback.call("line");
+}
+BENCHMARK(DeliverThroughRevocableCallback)->Threads(1)->Threads(2);
+
+void DeliverWithNoCallbackInstalled(benchmark::State& state) {
+  if (state.thread_index() == 0) revocableCallback.replace(nullptr);
+  for (auto _ : state) revocableCallback.call("line");
+}
+BENCHMARK(DeliverWithNoCallbackInstalled);
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "plugin/mixed_reality.h"
 
 #include <algorithm>
-#include <exception>
 #include <vector>
 
 #include "plugin/session.h"
@@ -71,21 +70,14 @@ void mrStopDataStream(int64_t kind) {
   if (!current) return;
   const std::optional<StreamEntry> entry = streamRegistry.find(kind);
   if (!entry) return;
-  // Returns once the stream's last callback has returned; only then may the entry go.
   zerin_StopDataStream(current, entry->streamId);
+  // Waits for a frame still in the callback even where the runtime's stop did not (it failed,
+  // or the stream's own callback stopped it): once this returns the callback is done with.
   streamRegistry.remove(kind);
 }
 
 void streamFrameTrampoline(const ZerinStreamFrame* frame, uint64_t, void* userData) {
-  if (!frame) return;
-  std::optional<StreamEntry> entry;
-  try {
-    // The registry's lock is held for the lookup only: the script's callback runs without it.
-    entry = streamRegistry.find(frame->streamType);
-  } catch (const std::exception&) {
-    return;  // a failing lock must not unwind into the runtime's thread; the frame is dropped
-  }
-  if (entry && entry->callback) entry->callback(frame, userData);
+  if (frame) streamRegistry.deliver(frame->streamType, frame, userData);
 }
 
 ZerinOcclusionMesh* createOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount, void** outVertexData) {

@@ -1,21 +1,21 @@
 #include "plugin/plugin_log.h"
 
-#include <atomic>
 #include <cstdarg>
 #include <cstdio>
 
+#include "logging/revocable_callback.h"
 #include "platform/debug_output.h"
 
 namespace Zerin {
 
 namespace {
 
-// Set by the scripting thread, read by every thread that logs.
-std::atomic<DebugLogCallback> debugLogCallback{nullptr};
+// Set by the scripting thread, called by every thread that logs.
+RevocableCallback<DebugLogCallback> debugLogCallback;
 
 }  // namespace
 
-void setDebugLogCallback(DebugLogCallback callback) { debugLogCallback.store(callback); }
+void setDebugLogCallback(DebugLogCallback callback) { debugLogCallback.replace(callback); }
 
 void pluginLog(const char* format, ...) {
   char message[kPluginLogBufferSize];
@@ -25,7 +25,7 @@ void pluginLog(const char* format, ...) {
   va_end(args);
   if (length < 0) message[0] = '\0';
 
-  if (DebugLogCallback callback = debugLogCallback.load()) callback(message);
+  debugLogCallback.call(message);
 
   platform::writeDebugOutput(kPluginLogPrefix);
   platform::writeDebugOutput(message);

@@ -10,6 +10,8 @@ using DebugLogCallback = void (*)(const char* message);
 constexpr size_t kPluginLogBufferSize = 4096;
 constexpr const char* kPluginLogPrefix = "[ZerinPlugin] ";
 
+// Once it returns, the callback it replaced is not running on another thread and is never called
+// again; from inside that callback's own call it returns at once.
 void setDebugLogCallback(DebugLogCallback callback);
 
 // The plug-in's log: formats into a buffer of its own call (so threads never share one), then

@@ -2,8 +2,9 @@
 #include <cstdint>
 #include <mutex>
 #include <optional>
-#include <unordered_map>
 #include <vector>
+
+#include "logging/revocable_callback.h"
 
 namespace Zerin {
 
@@ -15,21 +16,32 @@ struct StreamEntry {
   StreamFrameCallback callback;
 };
 
-// The data streams the plug-in started, at most one per kind. The scripting thread changes it;
-// the runtime's delivery thread looks callbacks up in it.
+// The data streams the plug-in started, at most one per kind (only kinds 1 and 2 exist). The
+// scripting thread changes it; the runtime's delivery threads hand frames to its callbacks.
 class StreamRegistry {
  public:
-  // False when the kind has an entry already.
+  static constexpr int64_t kLastKind = 2;
+
+  // False when the kind has an entry already, or is no stream kind.
   bool add(int64_t kind, StreamEntry entry);
   std::optional<StreamEntry> find(int64_t kind) const;
+  // Both return once the removed callbacks are not running on any other thread; they are never
+  // called again.
   std::optional<StreamEntry> remove(int64_t kind);
-  // Empties the registry and returns what it held.
   std::vector<StreamEntry> takeAll();
 
+  // On a delivery thread: the frame to the callback of its kind, if that kind is registered.
+  void deliver(int64_t kind, const void* frame, void* userData) const;
+
  private:
-  // Guards entries; held for lookups and changes only, never while a script callback runs.
+  struct Slot {
+    std::optional<int64_t> streamId;  // guarded by mutex
+    RevocableCallback<StreamFrameCallback> callback;  // swapped under mutex, called without it
+  };
+  // Guards the stream ids and the swaps of the callbacks; held neither by deliveries nor while
+  // waiting for them.
   mutable std::mutex mutex;
-  std::unordered_map<int64_t, StreamEntry> entries;
+  Slot slots[kLastKind];
 };
 
 extern StreamRegistry streamRegistry;

@@ -157,6 +157,25 @@ TEST_F(ProgramManagerExports, AConnectDeliversTheHandshakeToTheCallbackOnTheDisp
   exports.SetHandler(nullptr);
 }
 
+std::atomic<bool> messageInHandler{false}, messageDone{false};
+
+void sleepOnTheFirstMessage(int32_t, const char*, int32_t, const uint8_t*, int32_t) {
+  if (messageInHandler.exchange(true)) return;
+  std::this_thread::sleep_for(200ms);
+  messageDone = true;
+}
+
+TEST_F(ProgramManagerExports, ClearingTheCallbackReturnsOnlyOnceAMessageInItIsDone) {
+  ASSERT_TRUE(service.start());
+  exports.SetHandler(&sleepOnTheFirstMessage);
+  const int32_t handle = exports.Create();
+  ASSERT_TRUE(exports.Connect(handle));  // the handshake's reply goes to the callback
+  while (!messageInHandler) std::this_thread::yield();
+  exports.SetHandler(nullptr);
+  EXPECT_TRUE(messageDone) << "returned while the dispatcher was still in the callback";
+  exports.Destroy(handle);
+}
+
 TEST_F(ProgramManagerExports, RestartActiveClientReturnsOnlyOnceTheServiceHasReadItsOneFrame) {
   ASSERT_TRUE(service.start());
   const int32_t handle = exports.Create();

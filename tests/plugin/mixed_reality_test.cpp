@@ -346,6 +346,39 @@ TEST_F(MixedReality, StartingAndStoppingThousandsOfTimesWhileFramesArriveMissesN
   EXPECT_EQ(callsTo("zerin_StopDataStream").size(), static_cast<size_t>(kCycles + 1));
 }
 
+// A frame callback that sleeps in its first frame, and counts the frames it is handed.
+struct Sleepy {
+  std::atomic<int> frames{0};
+  std::atomic<bool> inFirstFrame{false};
+  std::atomic<bool> firstFrameDone{false};
+};
+
+void sleepInFirstFrame(const void*, void* userData) {
+  auto& sleepy = *static_cast<Sleepy*>(userData);
+  if (sleepy.frames++ > 0) return;
+  sleepy.inFirstFrame = true;
+  std::this_thread::sleep_for(200ms);
+  sleepy.firstFrameDone = true;
+}
+
+TEST_F(MixedReality, AStopTheRuntimeFailsStillWaitsForTheFrameInTheCallbackAndEndsTheFrames) {
+  zerinsim_SetStreamFrameInterval(500);
+  Sleepy sleepy;
+  const EndsSession ends{plugin};
+  ASSERT_TRUE(devices.MRStartDataStream(1, &sleepInFirstFrame, &sleepy));
+  const auto deadline = std::chrono::steady_clock::now() + kPatience;
+  while (!sleepy.inFirstFrame && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+  ASSERT_TRUE(sleepy.inFirstFrame);
+  zerinsim_FailNextCall("zerin_StopDataStream", ZERIN_ERROR_INVALID_STATE);
+  devices.MRStopDataStream(1);
+  EXPECT_TRUE(sleepy.firstFrameDone) << "returned while the callback still ran";
+  const int framesAtStop = sleepy.frames;
+  // The runtime goes on delivering: the plug-in must hand the callback none of it.
+  std::this_thread::sleep_for(20ms);
+  EXPECT_EQ(zerinsim_ActiveStreamCount(), 1);
+  EXPECT_EQ(sleepy.frames, framesAtStop);
+}
+
 /* ---- Occlusion mesh ----------------------------------------------------------------------- */
 
 TEST_F(MixedReality, OcclusionMeshWithoutASessionIsNullAndLeavesTheOutputsAlone) {

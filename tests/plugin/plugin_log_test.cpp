@@ -1,4 +1,6 @@
 // The plug-in log through the exports: long messages and threads logging at once.
+#include <atomic>
+#include <chrono>
 #include <map>
 #include <set>
 #include <thread>
@@ -8,9 +10,30 @@
 
 namespace {
 
+using namespace std::chrono_literals;
+
 using ZerinTest::callbackMessages;
 
 class PluginLog : public ZerinTest::PluginTest {};
+
+std::atomic<bool> lineInCallback{false}, lineDone{false};
+
+void sleepOnTheFirstLine(const char*) {
+  if (lineInCallback.exchange(true)) return;
+  std::this_thread::sleep_for(200ms);
+  lineDone = true;
+}
+
+TEST_F(PluginLog, SetDebugLogReturnsOnlyOnceALineInTheOldCallbackOnAnotherThreadIsDone) {
+  loadPlugin();
+  zerinsim_SetVersion("another version");
+  plugin.SetDebugLog(&sleepOnTheFirstLine);
+  std::thread logging([this] { plugin.InitSession(); });
+  while (!lineInCallback) std::this_thread::yield();
+  plugin.SetDebugLog(nullptr);
+  EXPECT_TRUE(lineDone) << "returned while the callback still ran";
+  logging.join();
+}
 
 TEST_F(PluginLog, AMessageOf5000CharactersIsCutTo4095OnEverySink) {
   loadPlugin();

@@ -1,14 +1,15 @@
 #include "ipc/client/program_manager_client.h"
 
-#include <atomic>
 #include <limits>
+
+#include "logging/revocable_callback.h"
 
 namespace Zerin {
 
 namespace {
 
-// Written by the scripting thread, read by every client's dispatcher.
-std::atomic<ProgramManagerMessageHandler> engineHandler{nullptr};
+// Set by the scripting thread, called by every client's dispatcher.
+RevocableCallback<ProgramManagerMessageHandler> engineHandler;
 
 int32_t cutTo32Bits(size_t length) {
   return static_cast<int32_t>(static_cast<uint32_t>(length));
@@ -17,17 +18,13 @@ int32_t cutTo32Bits(size_t length) {
 // Also reached from a dispatch already under way while the client is destroyed: it needs
 // nothing of the client but its handle.
 void forward(int32_t clientHandle, const BinaryMessage& message) {
-  const ProgramManagerMessageHandler handler = engineHandler.load();
-  if (!handler) return;
-  handler(clientHandle, message.name.c_str(), cutTo32Bits(message.name.size()),
-          message.payload.empty() ? nullptr : message.payload.data(), cutTo32Bits(message.payload.size()));
+  engineHandler.call(clientHandle, message.name.c_str(), cutTo32Bits(message.name.size()),
+                     message.payload.empty() ? nullptr : message.payload.data(), cutTo32Bits(message.payload.size()));
 }
 
 }  // namespace
 
-void setEngineMessageHandler(ProgramManagerMessageHandler handler) { engineHandler.store(handler); }
-
-ProgramManagerMessageHandler engineMessageHandler() { return engineHandler.load(); }
+void setEngineMessageHandler(ProgramManagerMessageHandler handler) { engineHandler.replace(handler); }
 
 ProgramManagerClient::ProgramManagerClient(int32_t clientHandle)
     : Client(kClientName),

@@ -16,9 +16,9 @@ using ProgramManagerMessageHandler = void (*)(int32_t clientHandle, const char* 
                                               int32_t messageDataSize);
 
 // The one engine callback of this library instance, shared by all clients; null switches
-// forwarding off. Each forwarding reads the current value once.
+// forwarding off. Once it returns, the callback it replaced is not running on any dispatcher
+// and is never called again; from inside that callback's own call it returns at once.
 void setEngineMessageHandler(ProgramManagerMessageHandler handler);
-ProgramManagerMessageHandler engineMessageHandler();
 
 // An IPC client named "UnityProgramManagerClient" that forwards every message it receives,
 // undecoded, to the engine callback.
