@@ -7,8 +7,8 @@
 //                     [--standard-error FILE] [--phase-limit SECONDS]
 //
 // The cases below are played in turn (--case keeps one). Prints the counts and a last line
-// "N passed, M failed" (each play mode, and the checks of the whole run); exits non-zero when
-// anything failed.
+// "editor host: N passed, M failed" (each play mode, and the checks of the whole run); exits
+// non-zero when anything failed.
 #include <fcntl.h>
 #include <malloc.h>
 #include <poll.h>
@@ -21,10 +21,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <dirent.h>
-#include <filesystem>
-#include <functional>
 #include <memory>
 #include <string>
 #include <thread>
@@ -77,6 +74,12 @@ const Case kCases[] = {
     {"reload-off", 3, true, false, 0, false},
     {"quit", 1, false, false, 0, true},
 };
+
+const Case* caseNamed(const std::string& name) {
+  for (const Case& played : kCases)
+    if (name == played.name) return &played;
+  return nullptr;
+}
 
 struct Options {
   int playModes = 50;
@@ -181,7 +184,7 @@ class Editor {
       watchdog.enter(label + ": frames");
       if (played.handlerSleepMs > 0) {
         pusher = std::make_unique<MessagePusher>(service, service.lastClientId());
-        if (!framesUntilAllInFlight(domain, serial)) problems.push_back("the callbacks were never in flight at once");
+        if (!framesUntilCallbacksFlow(domain, serial)) problems.push_back("the callbacks were never all on their way");
       } else {
         frames(domain, kFramesPerPlayMode);
       }
@@ -212,7 +215,7 @@ class Editor {
     guardDomain(domain->handle(), serial);
     if (!domain->error().empty()) problems.push_back(domain->error());
     note(problems, domain->callEngine("RunInitializeOnLoad"));
-    startPlayMode(*domain, serial, kCases[5], problems);
+    startPlayMode(*domain, serial, *caseNamed("quit"), problems);
     frames(*domain, kFramesPerPlayMode);
     std::printf("ready\n");
     std::fflush(stdout);
@@ -287,16 +290,22 @@ class Editor {
     }
   }
 
-  // Frames go on, each with a log line of the render thread, until a log line, a stream frame
-  // and a program manager message are all under way in their handlers.
-  bool framesUntilAllInFlight(ScriptDomain& domain, int serial) {
-    const auto allInFlight = [](const DomainCalls& calls) {
-      return calls.inFlight(0) && calls.inFlight(1) && calls.inFlight(2);
+  // Frames go on, each with a log line of the render thread, until log lines, stream frames and
+  // program manager messages have all reached their handlers and one handler is under way: the
+  // unload then meets each kind on its way (under way, or queued where the bindings queue them).
+  bool framesUntilCallbacksFlow(ScriptDomain& domain, int serial) {
+    const auto flowing = [](const DomainCalls& calls) {
+      bool underWay = false;
+      for (int kind = 0; kind < kCallbackKinds; ++kind) {
+        if (calls.started[kind] == 0) return false;
+        underWay = underWay || calls.inFlight(kind);
+      }
+      return underWay;
     };
     for (const auto deadline = Clock::now() + 5s; Clock::now() < deadline;) {
       issueFrame(true);
       domain.callScripts("Update", nullptr, 0);
-      if (callLedger().waitFor(serial, allInFlight, 30ms)) return true;
+      if (callLedger().waitFor(serial, flowing, 30ms)) return true;
       engine.renderThread().waitUntilIdle();
     }
     return false;
@@ -440,8 +449,7 @@ bool parse(int argc, char** argv, Options& options) {
     else if (option == "--quit-child") options.quitChild = true;
     else return false;
   }
-  if (options.only.empty()) return options.playModes > 0;
-  return std::any_of(std::begin(kCases), std::end(kCases), [&](const Case& c) { return options.only == c.name; });
+  return options.playModes > 0 && (options.only.empty() || caseNamed(options.only));
 }
 
 // The quit's last check, after the plug-in's own end (its static destructors).

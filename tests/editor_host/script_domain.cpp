@@ -52,6 +52,12 @@ ScriptDomain::ScriptDomain(MonoDomain* rootDomain, const AssemblyFiles& files, c
     loadError = "cannot load " + bindings;
     return;
   }
+  // The bindings' editor assembly, built only against the engine's assemblies.
+  const std::string editor = files.folder + "/Zerin.EngineBridge.Editor.dll";
+  if (access(editor.c_str(), R_OK) == 0 && !load(domain, editor)) {
+    loadError = "cannot load " + editor;
+    return;
+  }
   MonoImage* image = load(domain, files.scripts);
   scripts = image ? mono_class_from_name(image, "", "PlayModeScripts") : nullptr;
   if (!scripts) loadError = "no PlayModeScripts in " + files.scripts;

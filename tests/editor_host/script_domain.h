@@ -1,6 +1,7 @@
 #pragma once
 // A child application domain as the editor makes one per script reload: the engine's stub
-// assemblies (when the folder has them), the bindings and the scripts loaded into it, static
+// assemblies and the bindings' editor assembly (when the folder has them), the bindings and the
+// scripts loaded into it, static
 // methods called by name on the calling thread, and an unload that the caller times.
 #include <mono/jit/jit.h>
 #include <mono/metadata/appdomain.h>
@@ -8,7 +9,7 @@
 #include <string>
 
 struct AssemblyFiles {
-  std::string folder;   // the bindings (Zerin.EngineBridge.dll) and the engine's stubs, if any
+  std::string folder;   // the bindings (Zerin.EngineBridge.dll), the engine's stubs if any
   std::string scripts;  // the scripts assembly (PlayModeScripts.dll)
 };
 
