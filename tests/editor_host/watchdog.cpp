@@ -39,7 +39,7 @@ void Watchdog::run() {
     std::fflush(stdout);
     printStacks(getpid());
     std::printf("%s", context().c_str());
-    std::printf("watchdog: stuck in \"%s\"\n0 passed, 1 failed\n", phase.c_str());
+    std::printf("watchdog: stuck in \"%s\"\neditor host: 0 passed, 1 failed\n", phase.c_str());
     std::fflush(stdout);
     _exit(124);
   }
