@@ -1,0 +1,145 @@
+// The callback queue through the exports, as the bindings' one consumer thread drains it.
+#include <chrono>
+#include <future>
+#include <vector>
+
+#include "plugin/callback_queue.h"
+#include "plugin_fixture.h"
+#include "zerin_lib.h"
+
+namespace {
+
+using namespace std::chrono_literals;
+
+class CallbackQueue : public ZerinTest::PluginTest {
+ protected:
+  void SetUp() override {
+    PluginTest::SetUp();
+    loadPlugin();
+    ASSERT_TRUE(ZerinTest::bindExport(*host, "CallbackQueue_Entry", entry) &&
+                ZerinTest::bindExport(*host, "CallbackQueue_Open", open) &&
+                ZerinTest::bindExport(*host, "CallbackQueue_Next", next) &&
+                ZerinTest::bindExport(*host, "CallbackQueue_Close", close));
+    logLine = reinterpret_cast<void (*)(const char*)>(entry(1));
+    message = reinterpret_cast<decltype(message)>(entry(2));
+    frame = reinterpret_cast<void (*)(const void*, void*)>(entry(3));
+    open();
+  }
+  void TearDown() override {
+    if (close) close();
+    PluginTest::TearDown();
+  }
+
+  void* (*entry)(int32_t) = nullptr;
+  void (*open)() = nullptr;
+  int32_t (*next)(QueuedCallback*, int32_t) = nullptr;
+  void (*close)() = nullptr;
+  void (*logLine)(const char*) = nullptr;
+  void (*message)(int32_t, const char*, int32_t, const uint8_t*, int32_t) = nullptr;
+  void (*frame)(const void*, void*) = nullptr;
+  QueuedCallback got{};
+};
+
+TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
+  EXPECT_EQ(entry(0), nullptr);
+  EXPECT_EQ(entry(4), nullptr);
+  std::string line = "a line";
+  std::vector<uint8_t> payload{1, 0, 255};
+  std::vector<uint8_t> pixels{9, 8, 7, 6, 5};
+  ZerinStreamFrame record{2, 77, 123456789, 4, 3, 28, 16, pixels.data(), pixels.size()};
+  int userData = 0;
+  logLine(line.c_str());
+  message(7, "Name", 4, payload.data(), 3);
+  message(8, "Empty", 5, nullptr, 0);
+  frame(&record, &userData);
+  line.assign("reused");
+  payload.assign(3, 0);
+  pixels.assign(5, 0);
+
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ(got.kind, 1);
+  EXPECT_STREQ(got.text, "a line");
+  EXPECT_EQ(got.textLength, 6);
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ(got.kind, 2);
+  EXPECT_EQ(got.clientHandle, 7);
+  EXPECT_STREQ(got.text, "Name");
+  EXPECT_EQ(got.textLength, 4);
+  ASSERT_EQ(got.dataSize, 3);
+  EXPECT_EQ(std::vector<uint8_t>(static_cast<const uint8_t*>(got.data), static_cast<const uint8_t*>(got.data) + 3),
+            (std::vector<uint8_t>{1, 0, 255}));
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ(got.clientHandle, 8);
+  EXPECT_STREQ(got.text, "Empty");
+  EXPECT_EQ(got.data, nullptr);
+  EXPECT_EQ(got.dataSize, 0);
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ(got.kind, 3);
+  EXPECT_EQ(got.userData, &userData);
+  ASSERT_EQ(got.dataSize, static_cast<int32_t>(sizeof(ZerinStreamFrame)));
+  const auto* copy = static_cast<const ZerinStreamFrame*>(got.data);
+  EXPECT_EQ(copy->streamType, 2);
+  EXPECT_EQ(copy->timestamp, 123456789);
+  EXPECT_EQ(copy->rowPitch, 16u);
+  ASSERT_EQ(copy->dataSize, 5u);
+  const auto* copied = static_cast<const uint8_t*>(copy->data);
+  EXPECT_EQ(std::vector<uint8_t>(copied, copied + 5), (std::vector<uint8_t>{9, 8, 7, 6, 5}));
+  EXPECT_EQ(got.dropped, 0);
+  EXPECT_EQ(got.reserved, 0);
+  EXPECT_EQ(next(&got, 0), 0);
+}
+
+TEST_F(CallbackQueue, ThePluginLogQueuedThroughSetDebugLog) {
+  plugin.SetDebugLog(logLine);
+  ASSERT_TRUE(plugin.InitSession());
+  plugin.EndSession();
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_STREQ(got.text, "Initialize a new session");
+}
+
+TEST_F(CallbackQueue, CloseLeavesTheConsumerWhatItHoldsAndWakesItWhenItWaits) {
+  logLine("held");
+  ASSERT_EQ(next(&got, 0), 1);
+  close();
+  EXPECT_STREQ(got.text, "held");
+  open();
+  auto waiting = std::async(std::launch::async, [this] {
+    QueuedCallback later{};
+    return next(&later, -1);
+  });
+  EXPECT_EQ(waiting.wait_for(100ms), std::future_status::timeout) << "nothing queued: the consumer waits";
+  close();
+  ASSERT_EQ(waiting.wait_for(10s), std::future_status::ready);
+  EXPECT_EQ(waiting.get(), -1);
+}
+
+TEST_F(CallbackQueue, CallsPastTheCapAreDroppedAndCountedOnTheNextHandedOut) {
+  // 16 MiB frames: three fit in 64 MiB beside their records, the fourth does not.
+  std::vector<uint8_t> pixels(16u << 20, 3);
+  ZerinStreamFrame record{1, 1, 0, 0, 0, 0, 0, pixels.data(), pixels.size()};
+  for (int i = 0; i < 6; ++i) frame(&record, nullptr);
+  const std::vector<int32_t> dropped{3, 0, 0};
+  for (int32_t expected : dropped) {
+    ASSERT_EQ(next(&got, 0), 1);
+    EXPECT_EQ(got.dropped, expected);
+  }
+  EXPECT_EQ(next(&got, 0), 0);
+  logLine("room again");
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ(got.dropped, 0);
+}
+
+TEST_F(CallbackQueue, WhileClosedEntriesReturnAndNextReportsTheClose) {
+  logLine("from before the reopening");
+  open();
+  EXPECT_EQ(next(&got, 0), 0) << "opening drops what was left";
+  close();
+  logLine("while closed");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(next(&got, 5000), -1);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s) << "at once";
+  open();
+  EXPECT_EQ(next(&got, 0), 0);
+}
+
+}  // namespace
