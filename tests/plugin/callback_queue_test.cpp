@@ -1,6 +1,8 @@
 // The callback queue through the exports, as the bindings' one consumer thread drains it.
 #include <chrono>
 #include <future>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "plugin/callback_queue.h"
@@ -40,6 +42,11 @@ class CallbackQueue : public ZerinTest::PluginTest {
   QueuedCallback got{};
 };
 
+std::vector<uint8_t> bytesAt(const void* data, size_t size) {
+  const auto* first = static_cast<const uint8_t*>(data);
+  return {first, first + size};
+}
+
 TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
   EXPECT_EQ(entry(0), nullptr);
   EXPECT_EQ(entry(4), nullptr);
@@ -57,35 +64,19 @@ TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
   pixels.assign(5, 0);
 
   ASSERT_EQ(next(&got, 0), 1);
-  EXPECT_EQ(got.kind, 1);
-  EXPECT_STREQ(got.text, "a line");
-  EXPECT_EQ(got.textLength, 6);
+  EXPECT_EQ((std::tuple(got.kind, std::string(got.text), got.textLength)), std::tuple(1, "a line", 6));
   ASSERT_EQ(next(&got, 0), 1);
-  EXPECT_EQ(got.kind, 2);
-  EXPECT_EQ(got.clientHandle, 7);
-  EXPECT_STREQ(got.text, "Name");
-  EXPECT_EQ(got.textLength, 4);
-  ASSERT_EQ(got.dataSize, 3);
-  EXPECT_EQ(std::vector<uint8_t>(static_cast<const uint8_t*>(got.data), static_cast<const uint8_t*>(got.data) + 3),
-            (std::vector<uint8_t>{1, 0, 255}));
+  EXPECT_EQ((std::tuple(got.kind, got.clientHandle, std::string(got.text), got.textLength)), std::tuple(2, 7, "Name", 4));
+  EXPECT_EQ(bytesAt(got.data, got.dataSize), (std::vector<uint8_t>{1, 0, 255}));
   ASSERT_EQ(next(&got, 0), 1);
-  EXPECT_EQ(got.clientHandle, 8);
-  EXPECT_STREQ(got.text, "Empty");
-  EXPECT_EQ(got.data, nullptr);
-  EXPECT_EQ(got.dataSize, 0);
+  EXPECT_EQ((std::tuple(got.clientHandle, std::string(got.text), got.data, got.dataSize)),
+            std::tuple(8, "Empty", nullptr, 0));
   ASSERT_EQ(next(&got, 0), 1);
-  EXPECT_EQ(got.kind, 3);
-  EXPECT_EQ(got.userData, &userData);
-  ASSERT_EQ(got.dataSize, static_cast<int32_t>(sizeof(ZerinStreamFrame)));
+  EXPECT_EQ((std::tuple(got.kind, got.userData, got.dataSize, got.dropped, got.reserved)),
+            std::tuple(3, static_cast<void*>(&userData), static_cast<int32_t>(sizeof(ZerinStreamFrame)), 0, 0));
   const auto* copy = static_cast<const ZerinStreamFrame*>(got.data);
-  EXPECT_EQ(copy->streamType, 2);
-  EXPECT_EQ(copy->timestamp, 123456789);
-  EXPECT_EQ(copy->rowPitch, 16u);
-  ASSERT_EQ(copy->dataSize, 5u);
-  const auto* copied = static_cast<const uint8_t*>(copy->data);
-  EXPECT_EQ(std::vector<uint8_t>(copied, copied + 5), (std::vector<uint8_t>{9, 8, 7, 6, 5}));
-  EXPECT_EQ(got.dropped, 0);
-  EXPECT_EQ(got.reserved, 0);
+  EXPECT_EQ((std::tuple(copy->streamType, copy->timestamp, copy->rowPitch)), std::tuple(2, 123456789, 16u));
+  EXPECT_EQ(bytesAt(copy->data, copy->dataSize), (std::vector<uint8_t>{9, 8, 7, 6, 5}));
   EXPECT_EQ(next(&got, 0), 0);
 }
 
