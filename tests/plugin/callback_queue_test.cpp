@@ -1,7 +1,10 @@
 // The callback queue through the exports, as the bindings' one consumer thread drains it.
 #include <chrono>
+#include <cstdio>
 #include <future>
+#include <numeric>
 #include <string>
+#include <thread>
 #include <tuple>
 #include <vector>
 
@@ -86,6 +89,25 @@ TEST_F(CallbackQueue, ThePluginLogQueuedThroughSetDebugLog) {
   plugin.EndSession();
   ASSERT_EQ(next(&got, 0), 1);
   EXPECT_STREQ(got.text, "Initialize a new session");
+}
+
+TEST_F(CallbackQueue, ThreadsQueueingAtOnceKeepEachThreadsOrder) {
+  constexpr int kThreads = 4, kLines = 1000;
+  std::vector<std::thread> producers;
+  for (int t = 0; t < kThreads; ++t)
+    producers.emplace_back([this, t] {
+      for (int i = 0; i < kLines; ++i) logLine((std::to_string(t) + " " + std::to_string(i)).c_str());
+    });
+  std::vector<std::vector<int>> seen(kThreads);
+  for (int n = 0; n < kThreads * kLines && next(&got, 10000) == 1; ++n) {
+    int t = -1, i = -1;
+    if (std::sscanf(got.text, "%d %d", &t, &i) == 2 && t >= 0 && t < kThreads) seen[t].push_back(i);
+  }
+  for (auto& producer : producers) producer.join();
+  std::vector<int> inOrder(kLines);
+  std::iota(inOrder.begin(), inOrder.end(), 0);
+  for (int t = 0; t < kThreads; ++t) EXPECT_EQ(seen[t], inOrder) << "thread " << t;
+  EXPECT_EQ(next(&got, 0), 0);
 }
 
 TEST_F(CallbackQueue, CloseLeavesTheConsumerWhatItHoldsAndWakesItWhenItWaits) {
