@@ -1,7 +1,10 @@
 // The program manager service as a program, for the demo: serves the program manager's pipe
 // and prints what its clients do, until its standard input ends or says "quit".
 //
-//   ZerinProgramManagerService [--pipe \\.\pipe\NAME] [--handshake-value N] [--quiet] [--stream LIFE]
+//   ZerinProgramManagerService [--pipe \\.\pipe\NAME] [--handshake-value N] [--instances N] [--quiet]
+//                              [--stream LIFE]
+//
+// With --instances, at most N clients are served at once; the next ones find the pipe busy.
 //
 // With --stream, the service sends its newest handshaken client "StreamMessage" frames without
 // pause (payload: LIFE and a sequence number, 32 bits each, then 0 to 2999 pattern bytes), and
@@ -79,7 +82,7 @@ void runStream(ZerinSim::ProgramManagerService& service, uint32_t life, const st
 
 int usage() {
   std::fprintf(stderr,
-               "usage: ZerinProgramManagerService [--pipe \\\\.\\pipe\\NAME] [--handshake-value N] [--quiet] "
+               "usage: ZerinProgramManagerService [--pipe \\\\.\\pipe\\NAME] [--handshake-value N] [--instances N] [--quiet] "
                "[--stream LIFE]\n");
   return 2;
 }
@@ -89,6 +92,7 @@ int usage() {
 int main(int argc, char** argv) {
   std::string pipe = ZerinSim::kProgramManagerPipe;
   uint32_t handshakeValue = 0;
+  uint32_t instances = 255;
   bool quiet = false;
   bool stream = false;
   uint32_t life = 0;
@@ -96,6 +100,7 @@ int main(int argc, char** argv) {
     const std::string argument = argv[i];
     if (argument == "--pipe" && i + 1 < argc) pipe = argv[++i];
     else if (argument == "--handshake-value" && i + 1 < argc) handshakeValue = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
+    else if (argument == "--instances" && i + 1 < argc) instances = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
     else if (argument == "--quiet") quiet = true;
     else if (argument == "--stream" && i + 1 < argc) {
       stream = true;
@@ -110,7 +115,7 @@ int main(int argc, char** argv) {
     std::cout << line << std::endl;
   };
 
-  ZerinSim::ProgramManagerService service(pipe);
+  ZerinSim::ProgramManagerService service(pipe, instances);
   service.setHandshakeValue(handshakeValue);
   if (!quiet) service.setEventSink(say);
   if (!service.start()) {

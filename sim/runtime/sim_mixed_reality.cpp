@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "platform/module_hold.h"
 #include "sim_parts.h"
 #include "zerin_sim_devices.h"
 
@@ -169,6 +170,18 @@ struct MixedRealityState {
   // are joined by the next call that can wait.
   std::vector<std::unique_ptr<DataStream>> retired;
   std::map<ZerinOcclusionMesh*, std::unique_ptr<MeshRecord>> meshes;
+
+  // With the library's globals. Where the process is ending, the system has stopped the delivery
+  // threads already, perhaps in the middle of a wait whose end a stop would wait for: the streams
+  // are left to it. Anywhere else they are stopped and joined.
+  MixedRealityState() = default;
+  MixedRealityState(MixedRealityState&&) = default;
+  MixedRealityState& operator=(MixedRealityState&&) = default;
+  ~MixedRealityState() {
+    if (!Zerin::platform::processIsEnding()) return;
+    for (auto& entry : streams) static_cast<void>(entry.second.release());
+    for (auto& stream : retired) static_cast<void>(stream.release());
+  }
 
   std::map<int64_t, int32_t>& propertiesOf(ZerinSession session) {
     const auto found = sessionProperties.find(session);

@@ -24,7 +24,7 @@
 #include "client_test_support.h"
 #include "dynamic_library.h"
 #include "log_lines.h"
-#include "service_process.h"
+#include "program_process.h"
 
 // Under a sanitizer the heap is the sanitizer's: it counts what is allocated.
 #if defined(ZERIN_SOAK_SANITIZED)
@@ -206,7 +206,7 @@ int main(int argc, char** argv) {
   Resources before;
   int32_t handle = -1;
   const auto started = Clock::now();
-  ZerinSoak::ServiceProcess service;
+  ZerinTest::ProgramProcess service;
   for (uint32_t life = 0; life <= cycles; ++life) {
     if (life == 1) {
       // The warm-up client goes, then the count starts, with nothing of the client left.

@@ -12,8 +12,6 @@
 
 namespace ZerinTest {
 
-namespace {
-
 std::string programPath() {
 #if defined(_WIN32)
   char path[MAX_PATH];
@@ -25,6 +23,8 @@ std::string programPath() {
   return std::string(path, length > 0 ? static_cast<size_t>(length) : 0);
 #endif
 }
+
+namespace {
 
 void setVariable(const std::string& name, const std::string* value) {
 #if defined(_WIN32)

@@ -10,6 +10,9 @@ struct ChildResult {
   std::string output;  // the child's standard output
 };
 
+// The path of this test program.
+std::string programPath();
+
 // Runs this test program again with only `testName` (a DISABLED_ test, so it never runs on its
 // own) and the given environment variables set; for behaviour fixed once per process.
 ChildResult runTestInChild(const std::string& testName,

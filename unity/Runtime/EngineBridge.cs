@@ -12,30 +12,12 @@ namespace Zerin
     {
         public const string Library = "ZerinEngineBridge";
 
-        /// <summary>Receives every plug-in log line, on whichever thread logs (scripting,
-        /// render or device-event thread). <paramref name="message"/> is UTF-8, valid only during
-        /// the call.</summary>
-        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-        public delegate void DebugLogCallback(IntPtr message);
-
-        /// <summary>Receives the frames of a mixed-reality data stream on the runtime's delivery
-        /// thread. <paramref name="frame"/> points at a <see cref="StreamFrame"/> valid only
-        /// during the call.</summary>
-        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-        public delegate void StreamFrameCallback(IntPtr frame, IntPtr userData);
-
-        /// <summary>Receives every message the program manager service sends, on the receiving
-        /// client's dispatcher thread. Name (UTF-8, NUL-terminated) and data are valid only
-        /// during the call; data is IntPtr.Zero for an empty payload.</summary>
-        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
-        public delegate void ProgramManagerMessageHandler(int clientHandle, IntPtr messageName, int messageNameLength,
-                                                          IntPtr messageData, int messageDataSize);
-
         // ---- Plug-in log ------------------------------------------------------------------
-        // The plug-in keeps the function pointer: keep the delegate alive while it is set
-        // (EngineBridgeCallbacks.DebugLog does).
+        /// <summary>Installs a native DebugLogCallback, void (const char* message), called on
+        /// whichever thread logs; IntPtr.Zero removes it. The bindings install the callback
+        /// queue's entry (<see cref="CallbackQueue_Entry"/>), never a managed delegate.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        public static extern void SetDebugLog(DebugLogCallback callback);
+        public static extern void SetDebugLog(IntPtr callback);
 
         // ---- Session ----------------------------------------------------------------------
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
@@ -191,11 +173,12 @@ namespace Zerin
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool MRSupportsDataStream(long kind);
 
-        /// <summary>The plug-in keeps <paramref name="callback"/> until the stream stops: keep the
-        /// delegate alive that long (<see cref="Session.StartDataStream"/> does).</summary>
+        /// <summary>Starts the stream of <paramref name="kind"/> with a native StreamFrameCallback,
+        /// void (const void* frame, void* userData), called on the runtime's delivery thread. The
+        /// bindings pass the callback queue's entry (<see cref="CallbackQueue_Entry"/>).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
-        public static extern bool MRStartDataStream(long kind, StreamFrameCallback callback, IntPtr userData);
+        public static extern bool MRStartDataStream(long kind, IntPtr callback, IntPtr userData);
 
         /// <summary>Returns after the stream's last callback has returned.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
@@ -229,10 +212,35 @@ namespace Zerin
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void ProgramManagerClient_RestartActiveClient(int handle);
 
-        /// <summary>One handler for all clients; the plug-in keeps it until replaced: keep the
-        /// delegate alive that long (<see cref="EngineBridgeCallbacks.ProgramManagerMessage"/> does).</summary>
+        /// <summary>One native handler for all clients, void (int clientHandle, const char* name,
+        /// int nameLength, const byte* data, int dataSize), called on the receiving client's
+        /// dispatcher thread; IntPtr.Zero removes it. The bindings install the callback queue's
+        /// entry (<see cref="CallbackQueue_Entry"/>).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        public static extern void SetProgramManagerUnityMessageHandler(ProgramManagerMessageHandler handler);
+        public static extern void SetProgramManagerUnityMessageHandler(IntPtr handler);
+
+        // ---- Callback queue ------------------------------------------------------------------
+        // The plug-in's callbacks, copied into a queue that one managed thread drains, so that no
+        // native thread ever calls into managed code (EngineBridgeCallbacks does this).
+
+        /// <summary>The native entry that queues calls of a kind (<see cref="QueuedCallbackKind"/>),
+        /// to be installed as that callback; IntPtr.Zero for another kind.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr CallbackQueue_Entry(int kind);
+
+        /// <summary>From now on queued calls are kept; anything left from before is dropped.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void CallbackQueue_Open();
+
+        /// <summary>For one consumer thread: waits up to <paramref name="timeoutMs"/> (negative: no
+        /// limit). 1: <paramref name="next"/> filled, what it points at valid until this thread's
+        /// next call; 0: time-out; -1: the queue is closed.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern int CallbackQueue_Next(out QueuedCallback next, int timeoutMs);
+
+        /// <summary>Drops what is queued and wakes the consumer with -1.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void CallbackQueue_Close();
 
         // ---- Strings ------------------------------------------------------------------------
 

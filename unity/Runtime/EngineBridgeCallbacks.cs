@@ -1,13 +1,10 @@
-// Managed events for the plug-in's three callbacks. Native code calls one static method per
-// callback (IL2CPP can call back only into static methods marked MonoPInvokeCallback); its
-// delegate lives in a static field for the whole process, so the plug-in never holds a pointer
-// the garbage collector could free. The methods run on native threads and forward to the
-// handlers subscribed here; an exception from a handler stops there, since unwinding into the
-// plug-in would end the process.
+// Managed events for the plug-in's three callbacks. What the bindings install in the plug-in is
+// the callback queue's native entry for each, never a managed delegate: the calls are copied
+// into the queue on whichever native thread makes them, and the bindings' own thread ("Zerin
+// callbacks", CallbackDelivery) runs the handlers subscribed here. An exception from a handler
+// stops there and is reported through CallbackFailed.
 using System;
-using System.Collections.Generic;
 using System.Runtime.InteropServices;
-using AOT;
 
 namespace Zerin
 {
@@ -15,19 +12,19 @@ namespace Zerin
 
     public static class EngineBridgeCallbacks
     {
-        static readonly object sync = new object();  // guards the handler fields and streamHandlers
+        static readonly object sync = new object();  // guards the handler fields
 
-        static readonly EngineBridge.DebugLogCallback debugLogEntry = OnDebugLog;
-        static readonly EngineBridge.ProgramManagerMessageHandler programManagerEntry = OnProgramManagerMessage;
-        static readonly EngineBridge.StreamFrameCallback streamFrameEntry = OnStreamFrame;
+        // Held by the delivery thread while a stream handler runs, so that stopping a stream can
+        // wait for its last frame.
+        static readonly object streamDelivery = new object();
 
         static Action<string> debugLog;
         static ProgramManagerMessageReceived programManagerMessage;
         static Action<Exception> callbackFailed;
-        static readonly Dictionary<long, Action<StreamFrame>> streamHandlers = new Dictionary<long, Action<StreamFrame>>();
 
-        /// <summary>Every plug-in log line, on the thread that logged it (scripting, render or
-        /// graphics-device thread). The plug-in's callback is set while anyone listens.</summary>
+        /// <summary>Every plug-in log line, whichever thread logged it (scripting, render or
+        /// graphics-device thread), delivered in order on the bindings' thread "Zerin callbacks",
+        /// never on the thread that logged. The plug-in's callback is set while anyone listens.</summary>
         public static event Action<string> DebugLog
         {
             add
@@ -36,21 +33,25 @@ namespace Zerin
                 {
                     bool first = debugLog == null;
                     debugLog += value;
-                    if (first && debugLog != null) EngineBridge.SetDebugLog(debugLogEntry);
+                    if (!first || debugLog == null) return;
+                    CallbackDelivery.EnsureRunning();
+                    EngineBridge.SetDebugLog(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.DebugLog));
                 }
             }
             remove
             {
                 lock (sync)
                 {
+                    if (debugLog == null) return;
                     debugLog -= value;
-                    if (debugLog == null) EngineBridge.SetDebugLog(null);
+                    if (debugLog == null) EngineBridge.SetDebugLog(IntPtr.Zero);
                 }
             }
         }
 
-        /// <summary>Every message from the program manager service, on the receiving client's
-        /// dispatcher thread (never the scripting thread). The data array is the handler's own.</summary>
+        /// <summary>Every message from the program manager service, in the order each client
+        /// received them, on the bindings' thread "Zerin callbacks" (never the scripting thread
+        /// nor the client's own). The data array is the handler's own.</summary>
         public static event ProgramManagerMessageReceived ProgramManagerMessage
         {
             add
@@ -59,22 +60,26 @@ namespace Zerin
                 {
                     bool first = programManagerMessage == null;
                     programManagerMessage += value;
-                    if (first && programManagerMessage != null)
-                        EngineBridge.SetProgramManagerUnityMessageHandler(programManagerEntry);
+                    if (!first || programManagerMessage == null) return;
+                    CallbackDelivery.EnsureRunning();
+                    EngineBridge.SetProgramManagerUnityMessageHandler(
+                        EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.ProgramManagerMessage));
                 }
             }
             remove
             {
                 lock (sync)
                 {
+                    if (programManagerMessage == null) return;
                     programManagerMessage -= value;
-                    if (programManagerMessage == null) EngineBridge.SetProgramManagerUnityMessageHandler(null);
+                    if (programManagerMessage == null) EngineBridge.SetProgramManagerUnityMessageHandler(IntPtr.Zero);
                 }
             }
         }
 
-        /// <summary>Exceptions thrown by handlers of these events, on the thread that ran them.
-        /// Without a subscriber they are logged (Debug.LogException in the engine).</summary>
+        /// <summary>Exceptions thrown by handlers of these events and of stream frames, on the
+        /// bindings' thread "Zerin callbacks". Without a subscriber they are logged
+        /// (Debug.LogException in the engine).</summary>
         public static event Action<Exception> CallbackFailed
         {
             add { lock (sync) callbackFailed += value; }
@@ -82,14 +87,15 @@ namespace Zerin
         }
 
         /// <summary>Handlers held for native code: log and program manager subscriptions and
-        /// registered streams. Zero once everything is unsubscribed and stopped.</summary>
+        /// started streams. Zero once everything is unsubscribed and stopped.</summary>
         public static int HeldHandlerCount
         {
             get
             {
                 lock (sync)
                 {
-                    return Count(debugLog) + Count(programManagerMessage) + Count(callbackFailed) + streamHandlers.Count;
+                    return Count(debugLog) + Count(programManagerMessage) + Count(callbackFailed) +
+                           EngineBridgeLifetime.StreamCount;
                 }
             }
         }
@@ -99,71 +105,66 @@ namespace Zerin
             return handlers == null ? 0 : handlers.GetInvocationList().Length;
         }
 
-        // Starts a stream whose frames reach `handler`. The kind travels as the user data, so the
-        // runtime holds no managed reference.
+        // Drops every subscription, as if a new domain had started; true when there was one. The
+        // plug-in's callbacks are the caller's to take back.
+        internal static bool ClearHandlers()
+        {
+            lock (sync)
+            {
+                bool any = debugLog != null || programManagerMessage != null || callbackFailed != null;
+                debugLog = null;
+                programManagerMessage = null;
+                callbackFailed = null;
+                return any;
+            }
+        }
+
+        // Starts a stream whose frames reach `handler`. A token of this start travels as the user
+        // data, so that frames still queued from an earlier start of the kind reach nobody.
         internal static bool StartDataStream(long kind, Action<StreamFrame> handler)
         {
             // The plug-in registers a stream only with a session and an offered kind.
             if (EngineBridge.IsSessionNull() || !EngineBridge.MRSupportsDataStream(kind)) return false;
-            lock (sync)
-            {
-                if (streamHandlers.ContainsKey(kind)) return false;  // one stream per kind, as the plug-in
-                streamHandlers[kind] = handler;
-            }
+            long token;
+            if (!EngineBridgeLifetime.StreamStarting(kind, handler, out token)) return false;  // one per kind
+            CallbackDelivery.EnsureRunning();
             // False from here means the runtime failed after the plug-in registered the stream: it
             // counts as started until stopped, so the handler stays.
-            return EngineBridge.MRStartDataStream(kind, streamFrameEntry, new IntPtr(kind));
+            return EngineBridge.MRStartDataStream(kind, EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.StreamFrame),
+                                                  new IntPtr(token));
         }
 
         internal static void StopDataStream(long kind)
         {
             EngineBridge.MRStopDataStream(kind);
-            ForgetDataStream(kind);
+            if (EngineBridgeLifetime.StreamStopped(kind)) WaitForStreamHandlers();
         }
 
-        // After EndSession, which stops every stream.
-        internal static void ForgetDataStreams()
+        // Returns once no stream handler runs (at once on the delivery thread itself).
+        internal static void WaitForStreamHandlers()
         {
-            lock (sync) streamHandlers.Clear();
+            if (CallbackDelivery.OnDeliveryThread) return;
+            lock (streamDelivery) { }
         }
 
-        static void ForgetDataStream(long kind)
-        {
-            lock (sync) streamHandlers.Remove(kind);
-        }
-
-        [MonoPInvokeCallback(typeof(EngineBridge.DebugLogCallback))]
-        static void OnDebugLog(IntPtr message)
+        // On the delivery thread: one queued call to its handlers.
+        internal static void Dispatch(ref QueuedCallback call)
         {
             try
             {
-                Action<string> handlers = debugLog;
-                if (handlers == null) return;
-                string line = Utf8.FromNative(message);
-                foreach (Action<string> handler in handlers.GetInvocationList())
-                    Run(() => handler(line));
-            }
-            catch (Exception exception)
-            {
-                Report(exception);
-            }
-        }
-
-        [MonoPInvokeCallback(typeof(EngineBridge.ProgramManagerMessageHandler))]
-        static void OnProgramManagerMessage(int clientHandle, IntPtr messageName, int messageNameLength,
-                                            IntPtr messageData, int messageDataSize)
-        {
-            try
-            {
-                ProgramManagerMessageReceived handlers = programManagerMessage;
-                if (handlers == null) return;
-                string name = Utf8.FromNative(messageName, Math.Max(messageNameLength, 0));
-                foreach (ProgramManagerMessageReceived handler in handlers.GetInvocationList())
+                if (call.Dropped > 0)
+                    BindingsLog.Warning(call.Dropped + " plug-in callbacks were dropped: the callback queue was full");
+                switch (call.Kind)
                 {
-                    // Each handler gets its own copy of the payload, which lives on after the call.
-                    byte[] data = new byte[Math.Max(messageDataSize, 0)];
-                    if (data.Length > 0 && messageData != IntPtr.Zero) Marshal.Copy(messageData, data, 0, data.Length);
-                    Run(() => handler(clientHandle, name, data));
+                    case QueuedCallbackKind.DebugLog:
+                        DeliverDebugLog(call);
+                        break;
+                    case QueuedCallbackKind.ProgramManagerMessage:
+                        DeliverProgramManagerMessage(call);
+                        break;
+                    case QueuedCallbackKind.StreamFrame:
+                        DeliverStreamFrame(call);
+                        break;
                 }
             }
             catch (Exception exception)
@@ -172,26 +173,43 @@ namespace Zerin
             }
         }
 
-        [MonoPInvokeCallback(typeof(EngineBridge.StreamFrameCallback))]
-        static void OnStreamFrame(IntPtr frame, IntPtr userData)
+        static void DeliverDebugLog(QueuedCallback call)
         {
-            try
+            Action<string> handlers = debugLog;
+            if (handlers == null) return;
+            string line = Utf8.FromNative(call.Text, Math.Max(call.TextLength, 0));
+            foreach (Action<string> handler in handlers.GetInvocationList())
+                Run(() => handler(line));
+        }
+
+        static void DeliverProgramManagerMessage(QueuedCallback call)
+        {
+            ProgramManagerMessageReceived handlers = programManagerMessage;
+            if (handlers == null) return;
+            string name = Utf8.FromNative(call.Text, Math.Max(call.TextLength, 0));
+            foreach (ProgramManagerMessageReceived handler in handlers.GetInvocationList())
             {
-                if (frame == IntPtr.Zero) return;
-                Action<StreamFrame> handler;
-                lock (sync)
-                {
-                    if (!streamHandlers.TryGetValue(userData.ToInt64(), out handler)) return;
-                }
-                handler((StreamFrame)Marshal.PtrToStructure(frame, typeof(StreamFrame)));
-            }
-            catch (Exception exception)
-            {
-                Report(exception);
+                // Each handler gets its own copy of the payload, which lives on after the call.
+                byte[] data = new byte[Math.Max(call.DataSize, 0)];
+                if (data.Length > 0 && call.Data != IntPtr.Zero) Marshal.Copy(call.Data, data, 0, data.Length);
+                int client = call.ClientHandle;
+                Run(() => handler(client, name, data));
             }
         }
 
-        // One failing handler does not keep the line from the others.
+        static void DeliverStreamFrame(QueuedCallback call)
+        {
+            if (call.Data == IntPtr.Zero || call.DataSize < Marshal.SizeOf(typeof(StreamFrame))) return;
+            lock (streamDelivery)
+            {
+                Action<StreamFrame> handler = EngineBridgeLifetime.StreamHandler(call.UserData.ToInt64());
+                if (handler == null) return;
+                var frame = (StreamFrame)Marshal.PtrToStructure(call.Data, typeof(StreamFrame));
+                Run(() => handler(frame));
+            }
+        }
+
+        // One failing handler does not keep the call from the others.
         static void Run(Action call)
         {
             try
@@ -214,16 +232,12 @@ namespace Zerin
                     handlers(exception);
                     return;
                 }
-#if UNITY_5_3_OR_NEWER
-                UnityEngine.Debug.LogException(exception);
-#else
-                Console.Error.WriteLine(exception);
-#endif
             }
-            catch (Exception)
+            catch (Exception failure)
             {
-                // Nothing may unwind into native code.
+                exception = failure;
             }
+            BindingsLog.Exception(exception);
         }
     }
 }

@@ -252,6 +252,30 @@ namespace Zerin
         public ulong DataSize;
     }
 
+    /// <summary>One call the plug-in queued for the bindings' thread (48 bytes). Text and data
+    /// point into the queue, valid until the consumer's next CallbackQueue_Next.</summary>
+    [StructLayout(LayoutKind.Sequential)]
+    public struct QueuedCallback
+    {
+        public int Kind;          // QueuedCallbackKind
+        public int ClientHandle;  // program manager message
+        public IntPtr Text;       // log line, or message name; UTF-8, NUL-terminated
+        public IntPtr Data;       // message payload (IntPtr.Zero when empty), or the copied StreamFrame
+        public IntPtr UserData;   // stream frame: what the stream was started with
+        public int TextLength;    // bytes before the NUL
+        public int DataSize;      // payload bytes, or the size of the StreamFrame
+        public int Dropped;       // calls lost to a full queue since the previous one handed out
+        public int Reserved;
+    }
+
+    /// <summary>Kinds of <see cref="QueuedCallback"/>.</summary>
+    public static class QueuedCallbackKind
+    {
+        public const int DebugLog = 1;
+        public const int ProgramManagerMessage = 2;
+        public const int StreamFrame = 3;
+    }
+
     /// <summary>A vertex of the occlusion mesh: normalised view coordinates (8 bytes).</summary>
     [StructLayout(LayoutKind.Sequential)]
     public struct OcclusionVertex

@@ -1,5 +1,6 @@
 // The one compositor session of the process, for `using` blocks and OnDestroy: what it opens
-// is closed again, and a failed start does not leave a half-open session behind.
+// is closed again, and a failed start does not leave a half-open session behind. A session and
+// the clients are also closed by EngineBridgeLifetime.ReleaseAll; their objects then do nothing.
 using System;
 using System.Runtime.InteropServices;
 
@@ -17,9 +18,10 @@ namespace Zerin
 
     public sealed class Session : IDisposable
     {
-        bool disposed;
-
         Session() { }
+
+        // Until Dispose or EngineBridgeLifetime.ReleaseAll ended it.
+        bool Ended { get { return !EngineBridgeLifetime.IsOpen(this); } }
 
         /// <summary>Opens the session (the runtime's version must equal the plug-in's), or
         /// returns null; the plug-in log tells why.</summary>
@@ -37,7 +39,12 @@ namespace Zerin
         static Session Open(Func<bool> init)
         {
             bool wasOpen = !EngineBridge.IsSessionNull();
-            if (init()) return new Session();
+            if (init())
+            {
+                var session = new Session();
+                EngineBridgeLifetime.SessionOpened(session);
+                return session;
+            }
             // A start that failed after the runtime made the session leaves it open, and the next
             // start would be refused; one that found another session open leaves that one alone.
             if (!wasOpen && !EngineBridge.IsSessionNull()) EngineBridge.EndSession();
@@ -57,7 +64,7 @@ namespace Zerin
         {
             int count = 0;
             long type;
-            while (!disposed && EngineBridge.PollEvent(out type))
+            while (!Ended && EngineBridge.PollEvent(out type))
             {
                 ++count;
                 RuntimeEvent runtimeEvent;
@@ -70,26 +77,28 @@ namespace Zerin
         }
 
         /// <summary>Starts the stream of <paramref name="kind"/> (<see cref="DataStreamKind"/>);
-        /// its frames reach <paramref name="handler"/> on the runtime's delivery thread, valid only
-        /// during the call. False when not offered, already started, or the runtime failed (then
-        /// it counts as started until <see cref="StopDataStream"/>).</summary>
+        /// its frames reach <paramref name="handler"/> in order on the bindings' thread "Zerin
+        /// callbacks", the frame's Data valid only during the call. False when not offered, already
+        /// started, or the runtime failed (then it counts as started until
+        /// <see cref="StopDataStream"/>).</summary>
         public bool StartDataStream(long kind, Action<StreamFrame> handler)
         {
-            if (disposed || handler == null) return false;
+            if (Ended || handler == null) return false;
             return EngineBridgeCallbacks.StartDataStream(kind, handler);
         }
 
-        /// <summary>Returns once the stream's last frame has been handled.</summary>
+        /// <summary>Returns once the stream's last frame has been handled (at once from a frame
+        /// handler); frames still queued reach nobody.</summary>
         public void StopDataStream(long kind)
         {
-            if (!disposed) EngineBridgeCallbacks.StopDataStream(kind);
+            if (!Ended) EngineBridgeCallbacks.StopDataStream(kind);
         }
 
         /// <summary>The occlusion mesh of one view as a triangle list, or null; the runtime's mesh
         /// is freed before this returns.</summary>
         public OcclusionVertex[] GetOcclusionMesh(int viewIndex)
         {
-            if (disposed) return null;
+            if (Ended) return null;
             int count;
             IntPtr data;
             IntPtr mesh = EngineBridge.CreateOcclusionMesh(viewIndex, out count, out data);
@@ -113,10 +122,9 @@ namespace Zerin
         /// the session down.</summary>
         public void Dispose()
         {
-            if (disposed) return;
-            disposed = true;
+            if (!EngineBridgeLifetime.SessionEnding(this)) return;
             EngineBridge.EndSession();
-            EngineBridgeCallbacks.ForgetDataStreams();
+            EngineBridgeCallbacks.WaitForStreamHandlers();
         }
     }
 
@@ -127,6 +135,7 @@ namespace Zerin
         public ProgramManagerClient()
         {
             Handle = EngineBridge.ProgramManagerClient_Create();
+            EngineBridgeLifetime.ClientCreated(Handle);
         }
 
         /// <summary>The handle messages carry (<see cref="EngineBridgeCallbacks.ProgramManagerMessage"/>).</summary>
@@ -148,11 +157,7 @@ namespace Zerin
 
         public void Dispose()
         {
-            if (destroyed) return;
-            destroyed = true;
-            EngineBridge.ProgramManagerClient_Destroy(Handle);
+            if (EngineBridgeLifetime.ClientDestroying(Handle)) EngineBridge.ProgramManagerClient_Destroy(Handle);
         }
-
-        bool destroyed;
     }
 }

@@ -42,6 +42,8 @@ namespace Zerin.Tests
         [TestCase(typeof(GazeCalibrationParameter), 16, "Key:0 Value:8")]
         [TestCase(typeof(StreamFrame), 56, "StreamType:0 StreamId:8 Timestamp:16 Width:24 RowPitch:36 Data:40 DataSize:48")]
         [TestCase(typeof(OcclusionVertex), 8, "X:0 Y:4")]
+        [TestCase(typeof(QueuedCallback), 48,
+                  "Kind:0 ClientHandle:4 Text:8 Data:16 UserData:24 TextLength:32 DataSize:36 Dropped:40 Reserved:44")]
         [TestCase(typeof(HmdMatrix34), 48, "M00:0 M03:12 M23:44")]
         [TestCase(typeof(HmdVector3), 12, "X:0 Z:8")]
         [TestCase(typeof(TrackedDevicePose), 80,
@@ -74,6 +76,7 @@ namespace Zerin.Tests
         [TestCase(typeof(GazeCalibrationParameter))]
         [TestCase(typeof(VRControllerState))]
         [TestCase(typeof(VREvent))]
+        [TestCase(typeof(QueuedCallback))]
         public void RecordPassedByReferenceIsBlittable(Type record)
         {
             GCHandle pinned = GCHandle.Alloc(Array.CreateInstance(record, 1), GCHandleType.Pinned);
@@ -87,7 +90,7 @@ namespace Zerin.Tests
                           .Where(method => (method.Attributes & MethodAttributes.PinvokeImpl) != 0);
         }
 
-        [TestCase(typeof(EngineBridge), 51)]
+        [TestCase(typeof(EngineBridge), 55)]
         [TestCase(typeof(TrackerLink), 30)]
         public void OneImportPerExportWithOneByteBoolsAndTheCConvention(Type library, int exports)
         {

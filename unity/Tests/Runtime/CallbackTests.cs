@@ -5,15 +5,13 @@ using NUnit.Framework;
 
 namespace Zerin.Tests
 {
-    /// <summary>The callbacks that native threads make into managed code: camera stream frames,
-    /// plug-in log lines from the render thread, and a handler that throws.</summary>
+    /// <summary>The plug-in's callbacks from native threads, delivered on the bindings' thread:
+    /// camera stream frames, plug-in log lines from the render thread, and a handler that throws.</summary>
     [TestFixture]
     public class CallbackTests : StandInFixture
     {
-        static readonly TimeSpan Patience = TimeSpan.FromSeconds(10);
-
         [Test]
-        public void CameraStreamFramesReachTheHandlerOnTheRuntimesThreadUntilStopped()
+        public void CameraStreamFramesReachTheHandlerOnTheBindingsThreadUntilStopped()
         {
             using (Session session = OpenSession())
             {
@@ -23,23 +21,19 @@ namespace Zerin.Tests
                 Assert.IsFalse(EngineBridge.MRSupportsDataStream(3));
                 var gate = new object();
                 var frames = new List<StreamFrame>();
-                var threads = new HashSet<int>();
+                var threads = new HashSet<string>();
                 Action<StreamFrame> onFrame = frame =>
                 {
                     lock (gate)
                     {
                         frames.Add(frame);
-                        threads.Add(Thread.CurrentThread.ManagedThreadId);
+                        threads.Add(Thread.CurrentThread.Name);
                         Monitor.PulseAll(gate);
                     }
                 };
                 Assert.IsTrue(session.StartDataStream(DataStreamKind.StereoCamera, onFrame));
                 Assert.IsFalse(session.StartDataStream(DataStreamKind.StereoCamera, onFrame), "one stream per kind");
-                lock (gate)
-                {
-                    DateTime deadline = DateTime.UtcNow + Patience;
-                    while (frames.Count < 3 && DateTime.UtcNow < deadline) Monitor.Wait(gate, deadline - DateTime.UtcNow);
-                }
+                WaitFor(gate, () => frames.Count >= 3);
                 session.StopDataStream(DataStreamKind.StereoCamera);
                 int afterStop;
                 lock (gate) afterStop = frames.Count;
@@ -49,7 +43,7 @@ namespace Zerin.Tests
                 {
                     Assert.IsTrue(frames.TrueForAll(frame => frame.StreamType == DataStreamKind.StereoCamera &&
                                                              frame.Data != IntPtr.Zero && frame.DataSize > 0));
-                    CollectionAssert.DoesNotContain(threads, TestThread);
+                    CollectionAssert.AreEqual(new[] { "Zerin callbacks" }, threads);
                 }
                 Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
                 Assert.IsTrue(session.StartDataStream(DataStreamKind.StereoCamera, onFrame), "started again after the stop");
@@ -105,21 +99,26 @@ namespace Zerin.Tests
         }
 
         [Test]
-        public void RenderThreadLogLinesAndThrowingHandlersStayInManagedCode()
+        public void RenderThreadLogLinesReachEveryHandlerOnTheBindingsThreadPastAThrowingOne()
         {
             var gate = new object();
-            int renderThread = -1;
+            string deliveredOn = null;
             var failures = new List<Exception>();
             Action<string> onLog = line =>
             {
                 if (!line.StartsWith("Error: (-9)", StringComparison.Ordinal)) return;
-                lock (gate) renderThread = Thread.CurrentThread.ManagedThreadId;
+                lock (gate) deliveredOn = Thread.CurrentThread.Name;
                 throw new InvalidOperationException("handler failed");
             };
             bool laterHandlerRan = false;
             Action<string> onLogAfter = line =>
             {
-                if (line.StartsWith("Error: (-9)", StringComparison.Ordinal)) lock (gate) laterHandlerRan = true;
+                if (!line.StartsWith("Error: (-9)", StringComparison.Ordinal)) return;
+                lock (gate)
+                {
+                    laterHandlerRan = true;
+                    Monitor.PulseAll(gate);
+                }
             };
             Action<Exception> onFailure = exception =>
             {
@@ -132,6 +131,7 @@ namespace Zerin.Tests
             {
                 SimRuntime.zerinsim_RaiseError(-9);
                 TestHost.RunOnRenderThread(12);  // no work, but the error checks around it
+                Assert.IsTrue(WaitFor(gate, () => laterHandlerRan), "the render thread's line arrived");
             }
             finally
             {
@@ -141,11 +141,9 @@ namespace Zerin.Tests
             }
             lock (gate)
             {
-                Assert.AreNotEqual(-1, renderThread, "the render thread's line arrived");
-                Assert.AreNotEqual(TestThread, renderThread);
+                Assert.AreEqual("Zerin callbacks", deliveredOn);
                 Assert.AreEqual(1, failures.Count);
                 Assert.AreEqual("handler failed", failures[0].Message);
-                Assert.IsTrue(laterHandlerRan, "the handler after the failing one still ran");
             }
         }
     }

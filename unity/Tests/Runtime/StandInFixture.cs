@@ -1,3 +1,4 @@
+using System;
 using System.Collections.Generic;
 using System.Threading;
 using NUnit.Framework;
@@ -9,8 +10,12 @@ namespace Zerin.Tests
     /// test leaves open is closed after it.</summary>
     public abstract class StandInFixture
     {
-        readonly object logLock = new object();  // guards log: lines come from native threads
+        protected static readonly TimeSpan Patience = TimeSpan.FromSeconds(10);
+
+        // Guards log and logThreads, pulsed for each line: lines arrive on the bindings' thread.
+        readonly object logLock = new object();
         readonly List<string> log = new List<string>();
+        readonly List<string> logThreads = new List<string>();
         protected int TestThread { get; private set; }
 
         [SetUp]
@@ -42,7 +47,36 @@ namespace Zerin.Tests
 
         void OnLog(string line)
         {
-            lock (logLock) log.Add(line);
+            lock (logLock)
+            {
+                log.Add(line);
+                logThreads.Add(Thread.CurrentThread.Name);
+                Monitor.PulseAll(logLock);
+            }
+        }
+
+        /// <summary>Waits on <paramref name="gate"/>, which whoever changes what
+        /// <paramref name="done"/> reads pulses, until it is true; false after <see cref="Patience"/>.</summary>
+        protected static bool WaitFor(object gate, Func<bool> done)
+        {
+            lock (gate)
+            {
+                DateTime deadline = DateTime.UtcNow + Patience;
+                while (!done())
+                {
+                    TimeSpan left = deadline - DateTime.UtcNow;
+                    if (left <= TimeSpan.Zero) return false;
+                    Monitor.Wait(gate, left);
+                }
+                return true;
+            }
+        }
+
+        /// <summary>Waits for a line of the plug-in log; returns the name of the thread that delivered it.</summary>
+        protected string WaitForLogLine(string line)
+        {
+            Assert.IsTrue(WaitFor(logLock, () => log.Contains(line)), "no log line \"" + line + "\" within " + Patience);
+            lock (logLock) return logThreads[log.IndexOf(line)];
         }
 
         protected string[] LogLines()

@@ -1,4 +1,4 @@
-#include "service_process.h"
+#include "program_process.h"
 
 #include <cerrno>
 #include <chrono>
@@ -7,18 +7,20 @@
 #include <windows.h>
 #else
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/syscall.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 extern char** environ;
 #endif
 
-namespace ZerinSoak {
+namespace ZerinTest {
 
-ServiceProcess::~ServiceProcess() { kill(); }
+ProgramProcess::~ProgramProcess() { kill(); }
 
-bool ServiceProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
+bool ProgramProcess::start(const std::string& program, const std::vector<std::string>& arguments) {
   {
     std::lock_guard<std::mutex> lock(mutex);
     output.clear();
@@ -85,12 +87,14 @@ bool ServiceProcess::start(const std::string& program, const std::vector<std::st
   }
   input = toChild[1];
   outputPipe = fromChild[0];
+  // glibc declares pidfd_open without C linkage for C++: the system call itself.
+  exitWatch = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
 #endif
-  reader = std::thread(&ServiceProcess::readOutput, this);
+  reader = std::thread(&ProgramProcess::readOutput, this);
   return true;
 }
 
-void ServiceProcess::readOutput() {
+void ProgramProcess::readOutput() {
   std::string pending;
   char buffer[4096];
   for (;;) {
@@ -121,7 +125,7 @@ void ServiceProcess::readOutput() {
   changed.notify_all();
 }
 
-bool ServiceProcess::send(const std::string& line) {
+bool ProgramProcess::send(const std::string& line) {
   const std::string text = line + "\n";
 #if defined(_WIN32)
   DWORD written = 0;
@@ -132,12 +136,17 @@ bool ServiceProcess::send(const std::string& line) {
 #endif
 }
 
-long ServiceProcess::waitForLine(const std::string& prefix, size_t from, int timeoutMs) {
+long ProgramProcess::waitForLine(const std::string& prefix, size_t from, int timeoutMs) {
+  return waitForLine([&prefix](const std::string& line) { return line.compare(0, prefix.size(), prefix) == 0; }, from,
+                     timeoutMs);
+}
+
+long ProgramProcess::waitForLine(const std::function<bool(const std::string&)>& matches, size_t from, int timeoutMs) {
   std::unique_lock<std::mutex> lock(mutex);
   long found = -1;
   changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] {
     for (size_t i = from; i < output.size(); ++i)
-      if (output[i].compare(0, prefix.size(), prefix) == 0) {
+      if (matches(output[i])) {
         found = static_cast<long>(i);
         return true;
       }
@@ -146,12 +155,34 @@ long ServiceProcess::waitForLine(const std::string& prefix, size_t from, int tim
   return found;
 }
 
-size_t ServiceProcess::lineCount() {
+size_t ProgramProcess::lineCount() {
   std::lock_guard<std::mutex> lock(mutex);
   return output.size();
 }
 
-void ServiceProcess::kill() {
+std::optional<int> ProgramProcess::waitForExit(std::chrono::milliseconds limit) {
+#if defined(_WIN32)
+  DWORD code = 0;
+  if (!process || WaitForSingleObject(process, static_cast<DWORD>(limit.count())) != WAIT_OBJECT_0 ||
+      !GetExitCodeProcess(process, &code))
+    return std::nullopt;
+  return static_cast<int>(code);
+#else
+  if (pid <= 0 || exitWatch < 0) return std::nullopt;
+  pollfd ended{exitWatch, POLLIN, 0};
+  int ready;
+  while ((ready = poll(&ended, 1, static_cast<int>(limit.count()))) < 0 && errno == EINTR) {
+  }
+  if (ready != 1) return std::nullopt;
+  int status = 0;
+  while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+  }
+  pid = -1;
+  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#endif
+}
+
+void ProgramProcess::kill() {
 #if defined(_WIN32)
   if (process) {
     TerminateProcess(process, 9);
@@ -172,6 +203,8 @@ void ServiceProcess::kill() {
     }
     pid = -1;
   }
+  if (exitWatch >= 0) ::close(exitWatch);
+  exitWatch = -1;
   if (input >= 0) ::close(input);
   input = -1;
   if (reader.joinable()) reader.join();
@@ -180,20 +213,20 @@ void ServiceProcess::kill() {
 #endif
 }
 
-std::vector<std::string> ServiceProcess::lines() {
+std::vector<std::string> ProgramProcess::lines() {
   std::lock_guard<std::mutex> lock(mutex);
   return output;
 }
 
-}  // namespace ZerinSoak
+}  // namespace ZerinTest
 
-namespace ZerinSoak {
+namespace ZerinTest {
 
-std::vector<std::string> ServiceProcess::takeLines() {
+std::vector<std::string> ProgramProcess::takeLines() {
   std::lock_guard<std::mutex> lock(mutex);
   std::vector<std::string> taken;
   taken.swap(output);
   return taken;
 }
 
-}  // namespace ZerinSoak
+}  // namespace ZerinTest

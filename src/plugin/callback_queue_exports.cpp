@@ -1,0 +1,39 @@
+// The callback queue for the scripts: the entries they install in place of managed callbacks,
+// and the calls of their one consumer thread.
+#include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
+#include "platform/export.h"
+#include "plugin/callback_queue.h"
+#include "plugin/plugin_log.h"       // DebugLogCallback
+#include "plugin/stream_registry.h"  // StreamFrameCallback
+
+namespace CallbackQueue = Zerin::CallbackQueue;
+
+namespace {
+
+// The same types as the callbacks they stand in for, checked by the compiler.
+constexpr Zerin::DebugLogCallback debugLogEntry = &CallbackQueue::queueDebugLog;
+constexpr Zerin::ProgramManagerMessageHandler programManagerEntry = &CallbackQueue::queueProgramManagerMessage;
+constexpr Zerin::StreamFrameCallback streamFrameEntry = &CallbackQueue::queueStreamFrame;
+
+}  // namespace
+
+ZERIN_C_EXPORT void* CallbackQueue_Entry(int32_t kind) {
+  switch (kind) {
+    case CallbackQueue::kDebugLog:
+      return reinterpret_cast<void*>(debugLogEntry);
+    case CallbackQueue::kProgramManagerMessage:
+      return reinterpret_cast<void*>(programManagerEntry);
+    case CallbackQueue::kStreamFrame:
+      return reinterpret_cast<void*>(streamFrameEntry);
+    default:
+      return nullptr;
+  }
+}
+
+ZERIN_C_EXPORT void CallbackQueue_Open(void) { CallbackQueue::open(); }
+
+ZERIN_C_EXPORT int32_t CallbackQueue_Next(QueuedCallback* next, int32_t timeoutMs) {
+  return CallbackQueue::next(next, timeoutMs);
+}
+
+ZERIN_C_EXPORT void CallbackQueue_Close(void) { CallbackQueue::close(); }

@@ -1,0 +1,169 @@
+// The engine's types that the bindings use, declared from the engine's scripting reference so
+// that the bindings' engine-only code compiles and runs outside the engine. Test output only,
+// never shipped. ZerinTestEngine plays the engine for a test host.
+using System;
+using System.Collections.Generic;
+using System.Linq;
+using System.Reflection;
+using System.Runtime.CompilerServices;
+
+namespace UnityEngine
+{
+    public enum RuntimeInitializeLoadType
+    {
+        AfterSceneLoad = 0,
+        BeforeSceneLoad = 1,
+        AfterAssembliesLoaded = 2,
+        BeforeSplashScreen = 3,
+        SubsystemRegistration = 4,
+    }
+
+    [AttributeUsage(AttributeTargets.Method, AllowMultiple = false)]
+    public class RuntimeInitializeOnLoadMethodAttribute : Attribute
+    {
+        public RuntimeInitializeOnLoadMethodAttribute() : this(RuntimeInitializeLoadType.AfterSceneLoad) { }
+
+        public RuntimeInitializeOnLoadMethodAttribute(RuntimeInitializeLoadType loadType)
+        {
+            this.loadType = loadType;
+        }
+
+        public RuntimeInitializeLoadType loadType { get; set; }
+    }
+
+    public static class Application
+    {
+        public static event Action quitting;
+
+        internal static void RaiseQuitting()
+        {
+            Action handlers = quitting;
+            if (handlers != null) handlers();
+        }
+    }
+
+    public static class Debug
+    {
+        static readonly object sync = new object();  // guards counts and last: any thread logs
+        static readonly int[] counts = new int[4];
+        static string last;
+
+        public static void Log(object message) { Record(0, message); }
+        public static void LogWarning(object message) { Record(1, message); }
+        public static void LogError(object message) { Record(2, message); }
+        public static void LogException(Exception exception) { Record(3, exception); }
+
+        static void Record(int level, object message)
+        {
+            lock (sync)
+            {
+                ++counts[level];
+                last = message == null ? "Null" : message.ToString();
+            }
+        }
+
+        internal static int Count(int level)
+        {
+            lock (sync) return level >= 0 && level < counts.Length ? counts[level] : 0;
+        }
+
+        internal static string Last
+        {
+            get { lock (sync) return last; }
+        }
+    }
+
+    /// <summary>What the engine and its editor do to scripts, for a test host: their events,
+    /// the initialisation attributes, and what Debug.Log* received.</summary>
+    public static class ZerinTestEngine
+    {
+        public static void BeforeAssemblyReload()
+        {
+            RaiseEditorEvent("UnityEditor.AssemblyReloadEvents", "RaiseBeforeAssemblyReload");
+        }
+
+        /// <summary><paramref name="state"/> is a PlayModeStateChange value.</summary>
+        public static void PlayModeStateChanged(int state)
+        {
+            RaiseEditorEvent("UnityEditor.EditorApplication", "RaisePlayModeStateChanged", state);
+        }
+
+        public static void Quitting()
+        {
+            Application.RaiseQuitting();
+        }
+
+        /// <summary>Every static method of the domain's assemblies marked
+        /// [RuntimeInitializeOnLoadMethod] with this RuntimeInitializeLoadType value.</summary>
+        public static void RunRuntimeInitializeMethods(int loadType)
+        {
+            foreach (MethodInfo method in StaticMethods())
+                foreach (RuntimeInitializeOnLoadMethodAttribute marked in
+                         method.GetCustomAttributes(typeof(RuntimeInitializeOnLoadMethodAttribute), false))
+                    if ((int)marked.loadType == loadType) method.Invoke(null, null);
+        }
+
+        /// <summary>The static constructors of [InitializeOnLoad] types, then the
+        /// [InitializeOnLoadMethod] methods.</summary>
+        public static void RunInitializeOnLoad()
+        {
+            foreach (Type type in Types().Where(t => Marked(t, "UnityEditor.InitializeOnLoadAttribute")))
+                RuntimeHelpers.RunClassConstructor(type.TypeHandle);
+            foreach (MethodInfo method in StaticMethods().Where(m => Marked(m, "UnityEditor.InitializeOnLoadMethodAttribute")))
+                method.Invoke(null, null);
+        }
+
+        /// <summary>Calls of Debug.Log (0), LogWarning (1), LogError (2), LogException (3).</summary>
+        public static int LogCount(int level)
+        {
+            return Debug.Count(level);
+        }
+
+        /// <summary>The text of the last Debug.Log* call of any level, or null.</summary>
+        public static string LastLog()
+        {
+            return Debug.Last;
+        }
+
+        // The editor's types live in UnityEditor.dll, which references this one; nothing to raise
+        // without it.
+        static void RaiseEditorEvent(string typeName, string raise, params object[] arguments)
+        {
+            foreach (Assembly assembly in AppDomain.CurrentDomain.GetAssemblies())
+            {
+                Type type = assembly.GetType(typeName);
+                if (type == null) continue;
+                type.GetMethod(raise, BindingFlags.Static | BindingFlags.NonPublic).Invoke(null, arguments);
+                return;
+            }
+        }
+
+        static bool Marked(MemberInfo member, string attribute)
+        {
+            return member.GetCustomAttributes(false).Any(a => a.GetType().FullName == attribute);
+        }
+
+        static IEnumerable<Type> Types()
+        {
+            foreach (Assembly assembly in AppDomain.CurrentDomain.GetAssemblies())
+            {
+                Type[] types;
+                try
+                {
+                    types = assembly.GetTypes();
+                }
+                catch (ReflectionTypeLoadException partly)
+                {
+                    types = partly.Types.Where(t => t != null).ToArray();
+                }
+                foreach (Type type in types) yield return type;
+            }
+        }
+
+        static IEnumerable<MethodInfo> StaticMethods()
+        {
+            const BindingFlags all = BindingFlags.Static | BindingFlags.Public | BindingFlags.NonPublic | BindingFlags.DeclaredOnly;
+            return Types().SelectMany(type => type.GetMethods(all));
+        }
+    }
+}
