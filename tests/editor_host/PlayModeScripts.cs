@@ -1,7 +1,8 @@
 // A game's scripts as the editor host plays them: one static method per engine phase (Start,
 // Update, OnDestroy), using the bindings as a MonoBehaviour would. Every handler tells the host
-// (a function of the host program) when it starts and ends, with its domain's id, so that the
-// host can count calls that reached a domain it has already unloaded.
+// (a function of the host program) when it starts and ends, with the number the host gave its
+// domain (Mono hands a freed domain's id out again), so that the host can count calls that
+// reached a domain it has already unloaded.
 using System;
 using System.Runtime.InteropServices;
 using System.Threading;
