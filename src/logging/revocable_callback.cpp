@@ -19,7 +19,7 @@ DeliveryGate::Pass::~Pass() {
   innermostPass = outer;
   if (gate.inside[half].fetch_sub(1) == 1 && gate.drainers.load() > 0) {
     std::lock_guard<std::mutex> lock(gate.waitLock);
-    gate.ended.notify_all();
+    gate.ended->notify_all();
   }
 }
 
@@ -39,7 +39,7 @@ void DeliveryGate::drain() const {
   // that only deliveries already begun can keep it from zero.
   for (int turn = 0; turn < 2; ++turn) {
     const uint32_t half = epoch.fetch_add(1) & 1;
-    ended.wait(lock, [&] { return inside[half].load() == 0; });
+    ended->wait(lock, [&] { return inside[half].load() == 0; });
   }
   drainers.fetch_sub(1);
 }

@@ -5,6 +5,8 @@
 #include <mutex>
 #include <utility>
 
+#include "platform/module_hold.h"
+
 namespace Zerin {
 
 // Counts the deliveries in progress through one callback, so that whoever takes the callback
@@ -43,7 +45,7 @@ class DeliveryGate {
   mutable std::mutex drainLock;              // one drain at a time: each moves the epoch twice
   mutable std::mutex waitLock;               // pairs the drainer's look at a counter with the
                                              // last leaving delivery's notify
-  mutable std::condition_variable ended;
+  mutable platform::KeptAtProcessEnd<std::condition_variable> ended;
 };
 
 // A function pointer handed in by a script, called from other threads, and taken back for good:

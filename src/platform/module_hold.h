@@ -1,4 +1,6 @@
 #pragma once
+#include <new>
+#include <utility>
 
 namespace Zerin::platform {
 
@@ -44,5 +46,30 @@ constexpr bool kThreadsHoldTheirModule = false;
 // DLL's globals destroyed at process exit on Windows); false where threads run on until the
 // globals are gone.
 bool processIsEnding();
+
+// A global whose destruction could wait for a thread: a condition variable that a thread the
+// system stopped was woken from, but not yet out of. It is destroyed with the module's other
+// globals, except while the process is ending, where it is left to the system.
+template <class T>
+class KeptAtProcessEnd {
+ public:
+  template <class... Args>
+  explicit KeptAtProcessEnd(Args&&... args) {
+    new (storage) T(std::forward<Args>(args)...);
+  }
+  ~KeptAtProcessEnd() {
+    if (!processIsEnding()) get().~T();
+  }
+  KeptAtProcessEnd(const KeptAtProcessEnd&) = delete;
+  KeptAtProcessEnd& operator=(const KeptAtProcessEnd&) = delete;
+
+  T& get() { return *std::launder(reinterpret_cast<T*>(storage)); }
+  const T& get() const { return *std::launder(reinterpret_cast<const T*>(storage)); }
+  T* operator->() { return &get(); }
+  const T* operator->() const { return &get(); }
+
+ private:
+  alignas(T) unsigned char storage[sizeof(T)];
+};
 
 }  // namespace Zerin::platform

@@ -10,6 +10,7 @@
 #include <new>
 #include <utility>
 
+#include "platform/module_hold.h"
 #include "zerin_lib.h"  // ZerinStreamFrame
 
 namespace Zerin::CallbackQueue {
@@ -51,6 +52,12 @@ int32_t textLength(size_t length) {
 
 class Queue {
  public:
+  ~Queue() {
+    Item* consumerHeld = nullptr;
+    freeItems(restart(false, &consumerHeld));
+    freeItems(consumerHeld);
+  }
+
   // Odd while open. Each open and each close moves it on, so that an entry links its call only
   // into the opening it saw when it started; read without the lock for the entries' fast path.
   std::atomic<uint64_t> state{0};
@@ -114,19 +121,8 @@ class Queue {
   }
 };
 
-// Never destroyed: the condition variable's destruction would wait for ever for a consumer
-// still waiting when the process ends. What is queued is freed when the library unloads.
-union Storage {
-  Queue queue;
-  Storage() : queue() {}
-  ~Storage() {
-    Item* held = nullptr;
-    freeItems(queue.restart(false, &held));
-    freeItems(held);
-  }
-} storage;
-
-Queue& queue = storage.queue;
+platform::KeptAtProcessEnd<Queue> storage;
+Queue& queue = storage.get();
 
 }  // namespace
 

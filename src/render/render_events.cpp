@@ -126,7 +126,7 @@ void freeSyncRecord() {
 void signalRenderSync() {
   std::lock_guard<std::mutex> lock(syncLock);
   ++renderSyncCount;
-  syncCondition.notify_one();
+  syncCondition->notify_one();
 }
 
 void onRenderEvent(int32_t eventId) {

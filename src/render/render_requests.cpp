@@ -54,7 +54,7 @@ void getFramePoseData(FramePoseData* out) {
 
 void syncRenderThread() {
   std::unique_lock<std::mutex> lock(syncLock);
-  syncCondition.wait(lock, [] { return renderSyncCount >= 1; });
+  syncCondition->wait(lock, [] { return renderSyncCount >= 1; });
   --renderSyncCount;
 }
 

@@ -24,7 +24,7 @@ std::mutex poseLock;
 ZerinMatrix framePoses[3];
 
 std::mutex syncLock;
-std::condition_variable syncCondition;
+platform::KeptAtProcessEnd<std::condition_variable> syncCondition;
 int32_t renderSyncCount = 0;
 
 bool frameBegun = false;

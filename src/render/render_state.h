@@ -17,6 +17,7 @@
 #include <mutex>
 #include <vector>
 
+#include "platform/module_hold.h"
 #include "render/ring_queue.h"
 #include "zerin_lib.h"
 
@@ -170,7 +171,7 @@ extern ZerinMatrix framePoses[3];
 
 // Guards renderSyncCount; syncCondition wakes SyncRenderThread.
 extern std::mutex syncLock;
-extern std::condition_variable syncCondition;
+extern platform::KeptAtProcessEnd<std::condition_variable> syncCondition;
 extern int32_t renderSyncCount;
 
 // A frame was begun by event 10 and not submitted since (render thread only).

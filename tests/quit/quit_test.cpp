@@ -1,6 +1,6 @@
 // The engine quits with everything of the plug-in running: a session, a data stream delivering
-// frames, a connected program manager client and a second client whose Connect waits for the
-// service. The process must end promptly with its own exit code, whatever thread ends it.
+// frames, a connected program manager client, a second client whose Connect waits for the
+// service and a thread waiting for the render thread's frame sync. The process must end promptly with its own exit code, whatever thread ends it.
 //
 // Each case runs this program again as the engine (Quitting.DISABLED_Engine), against the
 // service program serving one client at a time. Once the first client is connected, the test
@@ -63,7 +63,8 @@ TEST(Quitting, DISABLED_Engine) {
       "SetProgramManagerUnityMessageHandler");
   const auto create = host.function<int32_t (*)()>("ProgramManagerClient_Create");
   const auto connect = host.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
-  ASSERT_TRUE(setDebugLog && initSession && startStream && setHandler && create && connect);
+  const auto syncRenderThread = host.function<void (*)()>("SyncRenderThread");
+  ASSERT_TRUE(setDebugLog && initSession && startStream && setHandler && create && connect && syncRenderThread);
 
   setDebugLog(&onDebugLog);
   setHandler(&onProgramManagerMessage);
@@ -78,9 +79,11 @@ TEST(Quitting, DISABLED_Engine) {
   std::string command;
   ASSERT_TRUE(static_cast<bool>(std::getline(std::cin, command)));
   ASSERT_EQ(command, "connect-second");
-  // The engine's worker thread: nobody joins it when the engine quits.
+  // The engine's worker threads: nobody joins them when the engine quits. The second waits for a
+  // frame sync that no render event will bring.
   const int32_t waiting = create();
   std::thread([connect, waiting] { connect(waiting); }).detach();
+  std::thread(syncRenderThread).detach();
 
   ASSERT_TRUE(static_cast<bool>(std::getline(std::cin, command)));
   if (command == "exit-on-thread") std::thread([] { std::exit(kExitOnThreadCode); }).join();

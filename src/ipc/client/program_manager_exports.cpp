@@ -59,14 +59,14 @@ class ClientTable {
     for (const auto& client : inUse) client->cancel();
     lock.lock();
     inUse.clear();
-    changed.wait(lock, [&] { return calls == 0; });
+    changed->wait(lock, [&] { return calls == 0; });
     ending = false;
   }
 
   std::mutex mutex;  // guards every field below; held for lookups and changes, never across a
                      // connect or a teardown
   // Notified, with `mutex` held, when a call ends or lets go of a client.
-  std::condition_variable changed;
+  Zerin::platform::KeptAtProcessEnd<std::condition_variable> changed;
   std::unordered_map<int32_t, std::shared_ptr<ProgramManagerClient>> clients;
   uint32_t nextClientHandle = 0;
   uint32_t calls = 0;   // export calls inside the library
@@ -86,7 +86,7 @@ class Call {
   ~Call() {
     std::lock_guard<std::mutex> lock(table.mutex);
     --table.calls;
-    table.changed.notify_all();
+    table.changed->notify_all();
   }
   Call(const Call&) = delete;
   Call& operator=(const Call&) = delete;
@@ -105,7 +105,7 @@ class Borrowed {
   ~Borrowed() {
     std::lock_guard<std::mutex> lock(table.mutex);
     client.reset();
-    table.changed.notify_all();
+    table.changed->notify_all();
   }
   Borrowed(const Borrowed&) = delete;
   Borrowed& operator=(const Borrowed&) = delete;
@@ -176,7 +176,7 @@ ZERIN_C_EXPORT void ProgramManagerClient_Destroy(int32_t handle) {
       lock.unlock();
       client->cancel();
       lock.lock();
-      table.changed.wait(lock, [&] { return client.use_count() == 1; });
+      table.changed->wait(lock, [&] { return client.use_count() == 1; });
     }
     lock.unlock();
     // The teardown joins the client's threads, up to one second.
