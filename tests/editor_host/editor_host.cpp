@@ -139,8 +139,8 @@ class MessagePusher {
 struct Totals {
   int playModes = 0, passed = 0, failed = 0;
   int sessionsOpened = 0, sessionsClosed = 0;
-  int unloads = 0, unloadsHeldUp = 0;
-  Clock::duration longestUnload{};
+  int unloads = 0, unloadsHeldUp = 0, quits = 0;
+  Clock::duration longestUnload{}, longestQuit{};
 };
 
 class Editor {
@@ -415,6 +415,8 @@ void playQuit(Editor& editor, const Options& options, Watchdog& watchdog) {
     const ssize_t written = write(toChild[1], "quit\n", 5);
     static_cast<void>(written);
     while (readLine(fromChild[0], line, quitAt + kQuitBound)) output += line + "\n";
+    ++editor.totals().quits;
+    editor.totals().longestQuit = std::max(editor.totals().longestQuit, Clock::now() - quitAt);
     if (Clock::now() >= quitAt + kQuitBound) {
       problems.push_back("the child editor did not end within 5 s of its quit");
       printStacks(child);
@@ -553,6 +555,10 @@ int main(int argc, char** argv) {
   std::printf("unloads           %d, longest %lld ms, %d held up over 1 s\n", totals.unloads,
               static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(totals.longestUnload).count()),
               totals.unloadsHeldUp);
+  std::printf("quits             %d, the slowest process ended %lld ms after it was told to quit (bound %lld s)\n",
+              totals.quits,
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(totals.longestQuit).count()),
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kQuitBound).count()));
   if (measured) {
     std::printf("threads           %zu at the start, %zu at the end (slack %zu)\n", start.threads, after.threads,
                 kThreadSlack);
