@@ -38,8 +38,10 @@ class ModuleHold {
 // those threads (perhaps while they held locks).
 #if defined(_WIN32)
 constexpr bool kThreadsHoldTheirModule = true;
+constexpr bool kConditionVariablesHoldHandles = true;
 #else
 constexpr bool kThreadsHoldTheirModule = false;
+constexpr bool kConditionVariablesHoldHandles = false;
 #endif
 
 // True while the process is ending and the system has already stopped its other threads (a
@@ -47,9 +49,12 @@ constexpr bool kThreadsHoldTheirModule = false;
 // globals are gone.
 bool processIsEnding();
 
-// A global whose destruction could wait for a thread: a condition variable that a thread the
-// system stopped was woken from, but not yet out of. It is destroyed with the module's other
-// globals, except while the process is ending, where it is left to the system.
+// A global that is or holds a condition variable, whose destruction at the process's end would
+// wait for ever for a thread that no longer gets anywhere: on POSIX systems for any thread still
+// waiting in it, on Windows for one the system stopped between its wake-up and its return. POSIX
+// condition variables hold nothing of the system's but their memory, which goes with the module:
+// there such a global is never destroyed. Windows ones hold handles: there it is destroyed with
+// the module's other globals, except at the process's end.
 template <class T>
 class KeptAtProcessEnd {
  public:
@@ -58,7 +63,7 @@ class KeptAtProcessEnd {
     new (storage) T(std::forward<Args>(args)...);
   }
   ~KeptAtProcessEnd() {
-    if (!processIsEnding()) get().~T();
+    if (kConditionVariablesHoldHandles && !processIsEnding()) get().~T();
   }
   KeptAtProcessEnd(const KeptAtProcessEnd&) = delete;
   KeptAtProcessEnd& operator=(const KeptAtProcessEnd&) = delete;

@@ -65,7 +65,8 @@ class Queue {
   // Guards every field below. Producers hold it only to link an item they have filled, the
   // consumer only to unlink one; nobody holds it while copying, freeing or calling out.
   std::mutex mutex;
-  std::condition_variable arrived;  // notified when an item is linked and when the queue closes
+  // Notified when an item is linked and when the queue closes.
+  platform::KeptAtProcessEnd<std::condition_variable> arrived;
   Item* head = nullptr;
   Item* tail = nullptr;
   size_t queuedBytes = 0;
@@ -97,7 +98,7 @@ class Queue {
       }
     }
     if (linked) {
-      arrived.notify_one();
+      arrived->notify_one();
     } else {
       freeItems(item);
     }
@@ -121,8 +122,7 @@ class Queue {
   }
 };
 
-platform::KeptAtProcessEnd<Queue> storage;
-Queue& queue = storage.get();
+Queue queue;
 
 }  // namespace
 
@@ -190,7 +190,7 @@ void open() {
 
 void close() {
   Item* queued = queue.restart(false, nullptr);
-  queue.arrived.notify_all();
+  queue.arrived->notify_all();
   freeItems(queued);
 }
 
@@ -203,9 +203,9 @@ int32_t next(QueuedCallback* next, int32_t timeoutMs) {
     previous = std::exchange(queue.held, nullptr);
     const auto ready = [] { return queue.state.load() % 2 == 0 || queue.head != nullptr; };
     if (timeoutMs < 0) {
-      queue.arrived.wait(lock, ready);
+      queue.arrived->wait(lock, ready);
     } else {
-      queue.arrived.wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
+      queue.arrived->wait_for(lock, std::chrono::milliseconds(timeoutMs), ready);
     }
     if (queue.state.load() % 2 == 0) {
       result = -1;
