@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <iterator>
+#include <mutex>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "capture.h"
 #include "child_process.h"
@@ -140,6 +143,57 @@ TEST(Logger, LinesFromManyThreadsArriveWholeAndAllCounted) {
   }
   EXPECT_EQ(count, kThreads * kLinesEach);
   EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLinesEach));
+}
+
+// What the log-line callback received.
+using ReceivedLine = std::tuple<int32_t, std::string, std::string>;
+std::mutex receivedLock;
+std::vector<ReceivedLine> received;
+
+void receiveLine(int32_t level, const char* tag, const char* message) {
+  std::lock_guard<std::mutex> lock(receivedLock);
+  received.emplace_back(level, tag, message);
+}
+
+TEST(LogLineCallback, ReceivesLevelTagAndTheBareMessageBesideTheSinksUntilRemoved) {
+  ZerinTest::clearCaptures();
+  Zerin::setLogLineCallback(receiveLine);
+  Zerin::logMessage("ProgramManagerClient_Connect", LogLevel::Error, "Failed to connect to %s.", "program manager");
+  Zerin::logMessage("Zerin::IPC::Client::connect", LogLevel::Warning, "%s", std::string(3000, 'w').c_str());
+  Zerin::setLogLineCallback(nullptr);
+  Zerin::logMessage("removed", LogLevel::Info, "not received");
+  EXPECT_EQ(received, (std::vector<ReceivedLine>{
+                          {1, "ProgramManagerClient_Connect", "Failed to connect to program manager."},
+                          {2, "Zerin::IPC::Client::connect", std::string(2047, 'w')}}));
+  EXPECT_EQ(loggedLinesWith("[ProgramManagerClient_Connect] Failed to connect to program manager.\n").size(), 1u);
+  EXPECT_EQ(loggedLinesWith("[removed] not received").size(), 1u);
+}
+
+std::atomic<bool> lineCallbackRemoved{false};
+std::atomic<bool> calledAfterRemoval{false};
+std::atomic<int> callsBeforeRemoval{0};
+
+void checkNotRemoved(int32_t, const char*, const char*) {
+  ++callsBeforeRemoval;
+  std::this_thread::yield();  // widen the window in which a removal can overtake this call
+  if (lineCallbackRemoved) calledAfterRemoval = true;
+}
+
+TEST(LogLineCallback, OnceRemovedItRunsOnNoThread) {
+  ZerinTest::StdoutCapture capture;
+  Zerin::setLogLineCallback(checkNotRemoved);
+  std::atomic<bool> stop{false};
+  std::thread logging([&stop] {
+    while (!stop) Zerin::logMessage("race", LogLevel::Info, "line");
+  });
+  while (callsBeforeRemoval < 50) std::this_thread::yield();
+  Zerin::setLogLineCallback(nullptr);
+  lineCallbackRemoved = true;
+  for (int i = 0; i < 50; ++i) Zerin::logMessage("race", LogLevel::Info, "line");
+  stop = true;
+  logging.join();
+  capture.finish();
+  EXPECT_FALSE(calledAfterRemoval);
 }
 
 std::string joined(const std::vector<uint16_t>& attributes) {
