@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <iterator>
 #include <mutex>
 #include <regex>
@@ -167,33 +166,6 @@ TEST(LogLineCallback, ReceivesLevelTagAndTheBareMessageBesideTheSinksUntilRemove
                           {2, "Zerin::IPC::Client::connect", std::string(2047, 'w')}}));
   EXPECT_EQ(loggedLinesWith("[ProgramManagerClient_Connect] Failed to connect to program manager.\n").size(), 1u);
   EXPECT_EQ(loggedLinesWith("[removed] not received").size(), 1u);
-}
-
-std::atomic<bool> lineCallbackRemoved{false};
-std::atomic<bool> calledAfterRemoval{false};
-std::atomic<int> callsBeforeRemoval{0};
-
-void checkNotRemoved(int32_t, const char*, const char*) {
-  ++callsBeforeRemoval;
-  std::this_thread::yield();  // widen the window in which a removal can overtake this call
-  if (lineCallbackRemoved) calledAfterRemoval = true;
-}
-
-TEST(LogLineCallback, OnceRemovedItRunsOnNoThread) {
-  ZerinTest::StdoutCapture capture;
-  Zerin::setLogLineCallback(checkNotRemoved);
-  std::atomic<bool> stop{false};
-  std::thread logging([&stop] {
-    while (!stop) Zerin::logMessage("race", LogLevel::Info, "line");
-  });
-  while (callsBeforeRemoval < 50) std::this_thread::yield();
-  Zerin::setLogLineCallback(nullptr);
-  lineCallbackRemoved = true;
-  for (int i = 0; i < 50; ++i) Zerin::logMessage("race", LogLevel::Info, "line");
-  stop = true;
-  logging.join();
-  capture.finish();
-  EXPECT_FALSE(calledAfterRemoval);
 }
 
 std::string joined(const std::vector<uint16_t>& attributes) {
