@@ -42,30 +42,6 @@ FILE* chooseStream() {
   return chosen;
 }
 
-}  // namespace
-
-const char* levelMarker(LogLevel level) {
-  switch (static_cast<int32_t>(level)) {
-    case 0: return " CRI ";
-    case 1: return " ERR ";
-    case 2: return " WAR ";
-    case 3: return " --- ";
-    case 5: return " *** ";
-    default: return " (?) ";
-  }
-}
-
-uint16_t consoleAttribute(LogLevel level) {
-  switch (static_cast<int32_t>(level)) {
-    case 0:
-    case 1: return 12;
-    case 2: return 14;
-    default: return 7;
-  }
-}
-
-namespace {
-
 std::string assembleLogLine(const platform::LocalTime& time, const char* tag, LogLevel level,
                             const char* message) {
   std::string line;
@@ -91,6 +67,26 @@ std::string assembleLogLine(const platform::LocalTime& time, const char* tag, Lo
 }
 
 }  // namespace
+
+const char* levelMarker(LogLevel level) {
+  switch (static_cast<int32_t>(level)) {
+    case 0: return " CRI ";
+    case 1: return " ERR ";
+    case 2: return " WAR ";
+    case 3: return " --- ";
+    case 5: return " *** ";
+    default: return " (?) ";
+  }
+}
+
+uint16_t consoleAttribute(LogLevel level) {
+  switch (static_cast<int32_t>(level)) {
+    case 0:
+    case 1: return 12;
+    case 2: return 14;
+    default: return 7;
+  }
+}
 
 std::string formatLogLineAt(const platform::LocalTime& time, const char* tag, LogLevel level,
                             const char* format, va_list args) {

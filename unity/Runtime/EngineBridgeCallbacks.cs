@@ -1,8 +1,10 @@
-// Managed events for the plug-in's three callbacks, and the shared logger's lines on the console. What the bindings install in the plug-in is
-// the callback queue's native entry for each, never a managed delegate: the calls are copied
-// into the queue on whichever native thread makes them, and the bindings' own thread ("Zerin
-// callbacks", CallbackDelivery) runs the handlers subscribed here. An exception from a handler
-// stops there and is reported through CallbackFailed.
+// Managed events for the plug-in's three callbacks, and the shared logger's lines on the
+// console. What the bindings install in the plug-in is the callback queue's native entry for
+// each, never a managed delegate: the calls are copied into the queue on whichever native thread
+// makes them, and the bindings' own thread ("Zerin callbacks", CallbackDelivery) runs the
+// handlers subscribed here. An exception from a handler stops there and is reported through
+// CallbackFailed. (ZerinTrackerLink, which starts no thread, is called back directly: see
+// trackerLineCallback.)
 using System;
 using System.Runtime.InteropServices;
 
@@ -50,8 +52,16 @@ namespace Zerin
                     loggerLinesToConsole = value;
                     if (value)
                     {
-                        CallbackDelivery.EnsureRunning();
-                        EngineBridge.SetLogLineCallback(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.LoggerLine));
+                        try
+                        {
+                            CallbackDelivery.EnsureRunning();
+                            EngineBridge.SetLogLineCallback(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.LoggerLine));
+                        }
+                        catch (Exception)
+                        {
+                            loggerLinesToConsole = false;  // the plug-in cannot be loaded: still off
+                            throw;
+                        }
                         InstallTrackerLines();
                     }
                     else
@@ -166,7 +176,8 @@ namespace Zerin
         }
 
         /// <summary>Handlers held for native code: log and program manager subscriptions, the
-        /// tracker library's log route and started streams. Zero once everything is unsubscribed and stopped.</summary>
+        /// tracker library's log route and started streams. Zero once everything is unsubscribed
+        /// and stopped.</summary>
         public static int HeldHandlerCount
         {
             get
