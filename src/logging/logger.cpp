@@ -1,5 +1,6 @@
 #include "logging/logger.h"
 
+#include "logging/revocable_callback.h"
 #include "platform/debug_output.h"
 #include "platform/environment.h"
 #include "platform/streams.h"
@@ -10,6 +11,16 @@ namespace {
 
 constexpr size_t kMessageBufferSize = 2048;
 constexpr const char* kStdoutDisabledVariable = "ZERIN_LOGGER_STDOUT_DISABLED";
+
+// Set by the scripting thread, called by every thread that logs.
+RevocableCallback<LogLineCallback> logLineCallback;
+
+using MessageBuffer = char[kMessageBufferSize];
+
+void formatMessage(MessageBuffer& message, const char* format, va_list args) {
+  std::vsnprintf(message, sizeof message, format, args);
+  message[sizeof message - 1] = '\0';
+}
 
 void appendPadded(std::string& out, int value, size_t width) {
   const std::string digits = std::to_string(value);
@@ -29,6 +40,30 @@ FILE* chooseStream() {
     return stdout;
   }();
   return chosen;
+}
+
+std::string assembleLogLine(const platform::LocalTime& time, const char* tag, LogLevel level,
+                            const char* message) {
+  std::string line;
+  line.reserve(48 + std::char_traits<char>::length(tag) + std::char_traits<char>::length(message));
+  line += std::to_string(time.year);
+  appendPadded(line, time.month, 2);
+  appendPadded(line, time.day, 2);
+  line += ' ';
+  line += std::to_string(time.hour);
+  line += ':';
+  appendPadded(line, time.minute, 2);
+  line += ':';
+  appendPadded(line, time.second, 2);
+  line += '.';
+  appendPadded(line, time.millisecond, 3);
+  line += levelMarker(level);
+  line += '[';
+  line += tag;
+  line += "] ";
+  line += message;
+  line += '\n';
+  return line;
 }
 
 }  // namespace
@@ -55,30 +90,9 @@ uint16_t consoleAttribute(LogLevel level) {
 
 std::string formatLogLineAt(const platform::LocalTime& time, const char* tag, LogLevel level,
                             const char* format, va_list args) {
-  char message[kMessageBufferSize];
-  std::vsnprintf(message, sizeof message, format, args);
-  message[sizeof message - 1] = '\0';
-
-  std::string line;
-  line.reserve(48 + std::char_traits<char>::length(tag) + std::char_traits<char>::length(message));
-  line += std::to_string(time.year);
-  appendPadded(line, time.month, 2);
-  appendPadded(line, time.day, 2);
-  line += ' ';
-  line += std::to_string(time.hour);
-  line += ':';
-  appendPadded(line, time.minute, 2);
-  line += ':';
-  appendPadded(line, time.second, 2);
-  line += '.';
-  appendPadded(line, time.millisecond, 3);
-  line += levelMarker(level);
-  line += '[';
-  line += tag;
-  line += "] ";
-  line += message;
-  line += '\n';
-  return line;
+  MessageBuffer message;
+  formatMessage(message, format, args);
+  return assembleLogLine(time, tag, level, message);
 }
 
 std::string formatLogLine(const char* tag, LogLevel level, const char* format, va_list args) {
@@ -111,11 +125,16 @@ void Logger::write(LogLevel level, const std::string& line) {
 
 void logMessage(const char* tag, LogLevel level, const char* format, ...) {
   Logger& logger = Logger::instance();
+  MessageBuffer message;
   va_list args;
   va_start(args, format);
-  const std::string line = formatLogLine(tag, level, format, args);
+  formatMessage(message, format, args);
   va_end(args);
-  logger.write(level, line);
+  logger.write(level, assembleLogLine(platform::localTimeNow(), tag, level, message));
+  // Outside the lock: a callback that logs itself must not deadlock.
+  logLineCallback.call(static_cast<int32_t>(level), tag, static_cast<const char*>(message));
 }
+
+void setLogLineCallback(LogLineCallback callback) { logLineCallback.replace(callback); }
 
 }  // namespace Zerin

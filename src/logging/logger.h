@@ -5,6 +5,7 @@
 #include <mutex>
 #include <string>
 
+#include "logging/log_line_callback.h"
 #include "platform/console.h"
 #include "platform/local_time.h"
 
@@ -47,6 +48,12 @@ class Logger {
   platform::ConsoleHandle console = nullptr;
 };
 
+// Writes the line to both sinks, then hands level, tag and message to the callback of
+// setLogLineCallback, outside the logger's lock.
 void logMessage(const char* tag, LogLevel level, const char* format, ...) ZERIN_PRINTF_FORMAT(3, 4);
+
+// Once it returns, the callback it replaced is not running on another thread and is never
+// called again; from inside that callback's own call it returns at once. Null removes it.
+void setLogLineCallback(LogLineCallback callback);
 
 }  // namespace Zerin

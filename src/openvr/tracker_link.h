@@ -4,6 +4,7 @@
 // its outputs while OpenVR is not initialised.
 #include <stdint.h>
 
+#include "logging/log_line_callback.h"
 #include "openvr/openvr_api.h"
 #include "platform/export.h"
 
@@ -12,6 +13,10 @@ namespace Zerin::openVR {
 ZERIN_EXPORT bool init();
 ZERIN_EXPORT void shutdown();
 ZERIN_EXPORT bool isIVRSystemValid();
+// The library's log lines (level, tag, message) on the thread that logged them, which is always
+// the one calling the export that logs: the library starts no thread. Null removes it; once it
+// returns, the callback it replaced is not running and never runs again.
+ZERIN_EXPORT void SetLogLineCallback(LogLineCallback callback);
 // The 64-bit mask of a button (identifiers wrap at 64); 0 while OpenVR is not initialised.
 ZERIN_EXPORT uint64_t ButtonMaskFromId(vr::EVRButtonId id);
 

@@ -1,5 +1,6 @@
-// The thirty exports of ZerinTrackerLink. The forwards pass their arguments on unchanged and
+// The thirty-one exports of ZerinTrackerLink. The forwards pass their arguments on unchanged and
 // never look at OpenVR's answers (error out-arguments included).
+#include "logging/logger.h"
 #include "openvr/system_lifecycle.h"
 #include "openvr/tracker_link.h"
 
@@ -14,6 +15,8 @@ bool init() { return initializeSystem(); }
 void shutdown() { shutdownSystem(); }
 
 bool isIVRSystemValid() { return currentSystem() != nullptr; }
+
+void SetLogLineCallback(LogLineCallback callback) { setLogLineCallback(callback); }
 
 uint64_t ButtonMaskFromId(vr::EVRButtonId id) {
   if (!currentSystem()) return 0;

@@ -182,6 +182,29 @@ void queueStreamFrame(const void* frame, void* userData) {
   queue.link(seen, item);
 }
 
+void queueLoggerLine(int32_t level, const char* tag, const char* message) {
+  const uint64_t seen = queue.state.load();
+  if (seen % 2 == 0) return;
+  const size_t tagLength = tag ? std::strlen(tag) : 0;
+  const size_t messageLength = message ? std::strlen(message) : 0;
+  if (tagLength + messageLength >= kCapacityBytes) return queue.countDrop(seen);
+  Item* item = makeItem(tagLength + 1 + messageLength + 1);
+  if (!item) return queue.countDrop(seen);
+  char* copiedTag = item->copies();
+  if (tagLength) std::memcpy(copiedTag, tag, tagLength);
+  copiedTag[tagLength] = '\0';
+  char* copiedMessage = copiedTag + tagLength + 1;
+  if (messageLength) std::memcpy(copiedMessage, message, messageLength);
+  copiedMessage[messageLength] = '\0';
+  item->record.kind = kLoggerLine;
+  item->record.clientHandle = level;
+  item->record.text = copiedTag;
+  item->record.textLength = textLength(tagLength);
+  item->record.data = copiedMessage;
+  item->record.dataSize = textLength(messageLength);
+  queue.link(seen, item);
+}
+
 void open() {
   Item* held = nullptr;
   freeItems(queue.restart(true, &held));

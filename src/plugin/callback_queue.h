@@ -8,15 +8,18 @@
 extern "C" {
 
 // Kinds of queued callback.
-//   1 debug-log line, 2 program manager message, 3 stream frame
+//   1 debug-log line, 2 program manager message, 3 stream frame, 4 shared-logger line
 typedef struct QueuedCallback {
   int32_t kind;
-  int32_t clientHandle;  // kind 2
-  const char* text;      // kind 1: the message; kind 2: the message name; NUL-terminated
-  const void* data;      // kind 2: the payload (null when empty); kind 3: the copied frame record
+  int32_t clientHandle;  // kind 2; kind 4: the line's level
+  const char* text;      // kind 1: the message; kind 2: the message name; kind 4: the tag;
+                         // NUL-terminated
+  const void* data;      // kind 2: the payload (null when empty); kind 3: the copied frame record;
+                         // kind 4: the message, NUL-terminated
   void* userData;        // kind 3: the user data the stream was started with
   int32_t textLength;    // bytes before the NUL
-  int32_t dataSize;      // kind 2: payload bytes; kind 3: size of the frame record
+  int32_t dataSize;      // kind 2: payload bytes; kind 3: size of the frame record; kind 4: message
+                         // bytes before the NUL
   int32_t dropped;       // calls dropped because the queue was full, since the previous one handed out
   int32_t reserved;      // 0
 } QueuedCallback;
@@ -33,7 +36,7 @@ static_assert(offsetof(QueuedCallback, reserved) == 44, "");
 
 namespace Zerin::CallbackQueue {
 
-enum Kind : int32_t { kDebugLog = 1, kProgramManagerMessage = 2, kStreamFrame = 3 };
+enum Kind : int32_t { kDebugLog = 1, kProgramManagerMessage = 2, kStreamFrame = 3, kLoggerLine = 4 };
 
 // What may be queued at once, records and copied bytes together; past it calls are dropped.
 constexpr size_t kCapacityBytes = 64u << 20;
@@ -44,6 +47,7 @@ void queueDebugLog(const char* message);
 void queueProgramManagerMessage(int32_t clientHandle, const char* messageName, int32_t messageNameLength,
                                 const uint8_t* messageData, int32_t messageDataSize);
 void queueStreamFrame(const void* frame, void* userData);
+void queueLoggerLine(int32_t level, const char* tag, const char* message);
 
 void open();
 // 1: `next` filled; 0: time-out; -1: closed. See CallbackQueue_Next.

@@ -1,6 +1,7 @@
 // The callback queue for the scripts: the entries they install in place of managed callbacks,
 // and the calls of their one consumer thread.
 #include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
+#include "logging/log_line_callback.h"
 #include "platform/export.h"
 #include "plugin/callback_queue.h"
 #include "plugin/plugin_log.h"       // DebugLogCallback
@@ -14,6 +15,7 @@ namespace {
 constexpr Zerin::DebugLogCallback debugLogEntry = &CallbackQueue::queueDebugLog;
 constexpr Zerin::ProgramManagerMessageHandler programManagerEntry = &CallbackQueue::queueProgramManagerMessage;
 constexpr Zerin::StreamFrameCallback streamFrameEntry = &CallbackQueue::queueStreamFrame;
+constexpr Zerin::LogLineCallback loggerLineEntry = &CallbackQueue::queueLoggerLine;
 
 }  // namespace
 
@@ -25,6 +27,8 @@ ZERIN_C_EXPORT void* CallbackQueue_Entry(int32_t kind) {
       return reinterpret_cast<void*>(programManagerEntry);
     case CallbackQueue::kStreamFrame:
       return reinterpret_cast<void*>(streamFrameEntry);
+    case CallbackQueue::kLoggerLine:
+      return reinterpret_cast<void*>(loggerLineEntry);
     default:
       return nullptr;
   }

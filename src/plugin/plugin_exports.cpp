@@ -1,5 +1,6 @@
-// Entry points the engine calls, and the scripts' log callback.
+// Entry points the engine calls, and the scripts' log callbacks.
 #include "ipc/client/program_manager_exports.h"
+#include "logging/logger.h"
 #include "platform/export.h"
 #include "plugin/plugin_lifecycle.h"
 #include "plugin/plugin_log.h"
@@ -13,3 +14,7 @@ ZERIN_C_EXPORT void UnityPluginUnload(void) {
 }
 
 ZERIN_C_EXPORT void SetDebugLog(Zerin::DebugLogCallback callback) { Zerin::setDebugLogCallback(callback); }
+
+// Beside SetDebugLog, which keeps receiving the plug-in log only: the shared logger's lines
+// (program manager client and pipe), with level and tag.
+ZERIN_C_EXPORT void SetLogLineCallback(Zerin::LogLineCallback callback) { Zerin::setLogLineCallback(callback); }

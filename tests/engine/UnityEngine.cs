@@ -167,3 +167,12 @@ namespace UnityEngine
         }
     }
 }
+
+namespace AOT
+{
+    [AttributeUsage(AttributeTargets.Method)]
+    public class MonoPInvokeCallbackAttribute : Attribute
+    {
+        public MonoPInvokeCallbackAttribute(Type type) { }
+    }
+}

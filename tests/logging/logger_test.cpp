@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <iterator>
+#include <mutex>
 #include <regex>
 #include <set>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "capture.h"
 #include "child_process.h"
@@ -140,6 +142,30 @@ TEST(Logger, LinesFromManyThreadsArriveWholeAndAllCounted) {
   }
   EXPECT_EQ(count, kThreads * kLinesEach);
   EXPECT_EQ(seen.size(), static_cast<size_t>(kThreads * kLinesEach));
+}
+
+// What the log-line callback received.
+using ReceivedLine = std::tuple<int32_t, std::string, std::string>;
+std::mutex receivedLock;
+std::vector<ReceivedLine> received;
+
+void receiveLine(int32_t level, const char* tag, const char* message) {
+  std::lock_guard<std::mutex> lock(receivedLock);
+  received.emplace_back(level, tag, message);
+}
+
+TEST(LogLineCallback, ReceivesLevelTagAndTheBareMessageBesideTheSinksUntilRemoved) {
+  ZerinTest::clearCaptures();
+  Zerin::setLogLineCallback(receiveLine);
+  Zerin::logMessage("ProgramManagerClient_Connect", LogLevel::Error, "Failed to connect to %s.", "program manager");
+  Zerin::logMessage("Zerin::IPC::Client::connect", LogLevel::Warning, "%s", std::string(3000, 'w').c_str());
+  Zerin::setLogLineCallback(nullptr);
+  Zerin::logMessage("removed", LogLevel::Info, "not received");
+  EXPECT_EQ(received, (std::vector<ReceivedLine>{
+                          {1, "ProgramManagerClient_Connect", "Failed to connect to program manager."},
+                          {2, "Zerin::IPC::Client::connect", std::string(2047, 'w')}}));
+  EXPECT_EQ(loggedLinesWith("[ProgramManagerClient_Connect] Failed to connect to program manager.\n").size(), 1u);
+  EXPECT_EQ(loggedLinesWith("[removed] not received").size(), 1u);
 }
 
 std::string joined(const std::vector<uint16_t>& attributes) {

@@ -1,6 +1,6 @@
 // A program as an MSVC-built engine would be: compiled by clang for the MSVC ABI, linked by
 // lld-link against import libraries made from the built DLLs, without any C runtime. It calls
-// all thirty exports of ZerinTrackerLink under their MSVC names against the simulated OpenVR
+// all thirty-one exports of ZerinTrackerLink under their MSVC names against the simulated OpenVR
 // and checks each answer, element by element, against what the simulated runtime recorded or
 // answers when asked directly. Each failed check is printed; the exit code is their number.
 #include "msvc_freestanding.h"
@@ -110,8 +110,24 @@ void beforeInit() {
   check(zerinsimvr_CallCount() == 0, "nothing reaches OpenVR before init");
 }
 
+// The last line init logged: its level and tag (a literal of the DLL) and whether its message was
+// the success line (the message lives only during the call).
+int32_t loggedLevel = -1;
+const char* loggedTag = nullptr;
+bool loggedSuccess = false;
+
+void recordLine(int32_t level, const char* tag, const char* message) {
+  loggedLevel = level;
+  loggedTag = tag;
+  loggedSuccess = sameText(message, "Init success: true");
+}
+
 void lifecycle() {
+  api::SetLogLineCallback(recordLine);
   check(api::init(), "init succeeds against the simulated runtime");
+  api::SetLogLineCallback(nullptr);
+  check(loggedLevel == 3 && sameText(loggedTag, "Zerin::openVR::init") && loggedSuccess,
+        "SetLogLineCallback receives init's success line with level and tag");
   check(zerinsimvr_IsInitialized(), "init initialised the simulated runtime");
   check(zerinsimvr_CountCallsTo("VR_InitInternal2") == 1, "init called VR_InitInternal2 once");
   check(api::isIVRSystemValid(), "isIVRSystemValid is true after init");

@@ -28,6 +28,7 @@ class CallbackQueue : public ZerinTest::PluginTest {
     logLine = reinterpret_cast<void (*)(const char*)>(entry(1));
     message = reinterpret_cast<decltype(message)>(entry(2));
     frame = reinterpret_cast<void (*)(const void*, void*)>(entry(3));
+    loggerLine = reinterpret_cast<void (*)(int32_t, const char*, const char*)>(entry(4));
     open();
   }
   void TearDown() override {
@@ -42,6 +43,7 @@ class CallbackQueue : public ZerinTest::PluginTest {
   void (*logLine)(const char*) = nullptr;
   void (*message)(int32_t, const char*, int32_t, const uint8_t*, int32_t) = nullptr;
   void (*frame)(const void*, void*) = nullptr;
+  void (*loggerLine)(int32_t, const char*, const char*) = nullptr;
   QueuedCallback got{};
 };
 
@@ -52,7 +54,7 @@ std::vector<uint8_t> bytesAt(const void* data, size_t size) {
 
 TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
   EXPECT_EQ(entry(0), nullptr);
-  EXPECT_EQ(entry(4), nullptr);
+  EXPECT_EQ(entry(5), nullptr);
   std::string line = "a line";
   std::vector<uint8_t> payload{1, 0, 255};
   std::vector<uint8_t> pixels{9, 8, 7, 6, 5};
@@ -62,7 +64,10 @@ TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
   message(7, "Name", 4, payload.data(), 3);
   message(8, "Empty", 5, nullptr, 0);
   frame(&record, &userData);
+  std::string tag = "Zerin::IPC::Client::connect";
+  loggerLine(2, tag.c_str(), line.c_str());
   line.assign("reused");
+  tag.assign("reused");
   payload.assign(3, 0);
   pixels.assign(5, 0);
 
@@ -80,6 +85,10 @@ TEST_F(CallbackQueue, EachKindArrivesInOrderAsACopy) {
   const auto* copy = static_cast<const ZerinStreamFrame*>(got.data);
   EXPECT_EQ((std::tuple(copy->streamType, copy->timestamp, copy->rowPitch)), std::tuple(2, 123456789, 16u));
   EXPECT_EQ(bytesAt(copy->data, copy->dataSize), (std::vector<uint8_t>{9, 8, 7, 6, 5}));
+  ASSERT_EQ(next(&got, 0), 1);
+  EXPECT_EQ((std::tuple(got.kind, got.clientHandle, std::string(got.text), got.textLength)),
+            std::tuple(4, 2, "Zerin::IPC::Client::connect", 27));
+  EXPECT_EQ((std::tuple(std::string(static_cast<const char*>(got.data)), got.dataSize)), std::tuple("a line", 6));
   EXPECT_EQ(next(&got, 0), 0);
 }
 

@@ -21,6 +21,30 @@ namespace Zerin
             }
         }
 
+        // A logger line of a library: levels 0 (critical) and 1 as errors, 2 as a warning, any
+        // other as a plain message.
+        public static void LoggerLine(int level, string tag, string message)
+        {
+            try
+            {
+                bool error = level == 0 || level == 1;
+                string text = "[" + tag + "] " + message;
+#if UNITY_5_3_OR_NEWER
+                if (error)
+                    UnityEngine.Debug.LogError(text);
+                else if (level == 2)
+                    UnityEngine.Debug.LogWarning(text);
+                else
+                    UnityEngine.Debug.Log(text);
+#else
+                Console.Error.WriteLine("Zerin " + (error ? "error" : level == 2 ? "warning" : "info") + ": " + text);
+#endif
+            }
+            catch (Exception)
+            {
+            }
+        }
+
         public static void Exception(Exception exception)
         {
             try

@@ -19,6 +19,13 @@ namespace Zerin
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetDebugLog(IntPtr callback);
 
+        /// <summary>Installs a native callback for the shared logger's lines (the program manager
+        /// client and its pipe), void (int32_t level, const char* tag, const char* message), called
+        /// on whichever thread logs; IntPtr.Zero removes it. Beside SetDebugLog, which receives
+        /// the plug-in log alone. The bindings install the callback queue's entry.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern void SetLogLineCallback(IntPtr callback);
+
         // ---- Session ----------------------------------------------------------------------
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]

@@ -1,8 +1,10 @@
-// Managed events for the plug-in's three callbacks. What the bindings install in the plug-in is
-// the callback queue's native entry for each, never a managed delegate: the calls are copied
-// into the queue on whichever native thread makes them, and the bindings' own thread ("Zerin
-// callbacks", CallbackDelivery) runs the handlers subscribed here. An exception from a handler
-// stops there and is reported through CallbackFailed.
+// Managed events for the plug-in's three callbacks, and the shared logger's lines on the
+// console. What the bindings install in the plug-in is the callback queue's native entry for
+// each, never a managed delegate: the calls are copied into the queue on whichever native thread
+// makes them, and the bindings' own thread ("Zerin callbacks", CallbackDelivery) runs the
+// handlers subscribed here. An exception from a handler stops there and is reported through
+// CallbackFailed. (ZerinTrackerLink, which starts no thread, is called back directly: see
+// trackerLineCallback.)
 using System;
 using System.Runtime.InteropServices;
 
@@ -21,6 +23,93 @@ namespace Zerin
         static Action<string> debugLog;
         static ProgramManagerMessageReceived programManagerMessage;
         static Action<Exception> callbackFailed;
+        static bool loggerLinesToConsole;
+        static bool trackerLinesInstalled;  // the tracker library holds trackerLineCallback
+
+        // ZerinTrackerLink starts no thread: it logs only inside the export a script called, on
+        // that script's thread, which is managed and in this domain already. So its lines come
+        // back through a managed delegate directly, not through the engine bridge's queue (a
+        // library of its own, which a project may use alone). Held here so that the collector
+        // keeps it while the library has it.
+        static readonly LogLineCallback trackerLineCallback = OnTrackerLine;
+
+        /// <summary>Opt-in, false by default: while true, every line of both libraries' shared
+        /// logger (ZerinEngineBridge's program manager client and pipe, ZerinTrackerLink's OpenVR
+        /// set-up) reaches the engine's console with its level: critical and error lines through
+        /// Debug.LogError, warnings through Debug.LogWarning, the rest through Debug.Log; outside
+        /// the engine, standard error. ZerinEngineBridge's lines are delivered on "Zerin
+        /// callbacks", ZerinTrackerLink's on the thread that called it. Additive:
+        /// <see cref="DebugLog"/> keeps receiving the plug-in log alone. False again after
+        /// <see cref="EngineBridgeLifetime.ReleaseAll"/>.</summary>
+        public static bool LoggerLinesToConsole
+        {
+            get { lock (sync) return loggerLinesToConsole; }
+            set
+            {
+                lock (sync)
+                {
+                    if (value == loggerLinesToConsole) return;
+                    loggerLinesToConsole = value;
+                    if (value)
+                    {
+                        try
+                        {
+                            CallbackDelivery.EnsureRunning();
+                            EngineBridge.SetLogLineCallback(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.LoggerLine));
+                        }
+                        catch (Exception)
+                        {
+                            loggerLinesToConsole = false;  // the plug-in cannot be loaded: still off
+                            throw;
+                        }
+                        InstallTrackerLines();
+                    }
+                    else
+                    {
+                        EngineBridge.SetLogLineCallback(IntPtr.Zero);
+                        RemoveTrackerLines();
+                    }
+                }
+            }
+        }
+
+        // A project without ZerinTrackerLink still gets the engine bridge's lines.
+        static void InstallTrackerLines()
+        {
+            try
+            {
+                TrackerLink.SetLogLineCallback(trackerLineCallback);
+                trackerLinesInstalled = true;
+            }
+            catch (Exception exception)
+            {
+                BindingsLog.Warning("ZerinTrackerLink's log lines stay off the console: " + exception.Message);
+            }
+        }
+
+        // Takes the tracker library's callback back; once it returns, OnTrackerLine runs no more.
+        internal static void RemoveTrackerLines()
+        {
+            lock (sync)
+            {
+                if (!trackerLinesInstalled) return;
+                trackerLinesInstalled = false;
+                TrackerLink.SetLogLineCallback(null);
+            }
+        }
+
+        [AOT.MonoPInvokeCallback(typeof(LogLineCallback))]
+        static void OnTrackerLine(int level, IntPtr tag, IntPtr message)
+        {
+            // Nothing may unwind into the library.
+            try
+            {
+                BindingsLog.LoggerLine(level, Utf8.FromNative(tag), Utf8.FromNative(message));
+            }
+            catch (Exception)
+            {
+            }
+        }
 
         /// <summary>Every plug-in log line, whichever thread logged it (scripting, render or
         /// graphics-device thread), delivered in order on the bindings' thread "Zerin callbacks",
@@ -86,8 +175,9 @@ namespace Zerin
             remove { lock (sync) callbackFailed -= value; }
         }
 
-        /// <summary>Handlers held for native code: log and program manager subscriptions and
-        /// started streams. Zero once everything is unsubscribed and stopped.</summary>
+        /// <summary>Handlers held for native code: log and program manager subscriptions, the
+        /// tracker library's log route and started streams. Zero once everything is unsubscribed
+        /// and stopped.</summary>
         public static int HeldHandlerCount
         {
             get
@@ -95,7 +185,7 @@ namespace Zerin
                 lock (sync)
                 {
                     return Count(debugLog) + Count(programManagerMessage) + Count(callbackFailed) +
-                           EngineBridgeLifetime.StreamCount;
+                           (trackerLinesInstalled ? 1 : 0) + EngineBridgeLifetime.StreamCount;
                 }
             }
         }
@@ -111,7 +201,9 @@ namespace Zerin
         {
             lock (sync)
             {
-                bool any = debugLog != null || programManagerMessage != null || callbackFailed != null;
+                bool any = debugLog != null || programManagerMessage != null || callbackFailed != null ||
+                           loggerLinesToConsole;
+                loggerLinesToConsole = false;
                 debugLog = null;
                 programManagerMessage = null;
                 callbackFailed = null;
@@ -164,6 +256,11 @@ namespace Zerin
                         break;
                     case QueuedCallbackKind.StreamFrame:
                         DeliverStreamFrame(call);
+                        break;
+                    case QueuedCallbackKind.LoggerLine:
+                        if (loggerLinesToConsole)
+                            BindingsLog.LoggerLine(call.ClientHandle, Utf8.FromNative(call.Text, Math.Max(call.TextLength, 0)),
+                                                   Utf8.FromNative(call.Data, Math.Max(call.DataSize, 0)));
                         break;
                 }
             }
@@ -241,3 +338,18 @@ namespace Zerin
         }
     }
 }
+
+#if !UNITY_5_3_OR_NEWER
+namespace AOT
+{
+    // The engine's marker of a static method that native code calls back (ahead-of-time compilers
+    // need it); outside the engine nothing reads it.
+    [AttributeUsage(AttributeTargets.Method)]
+    internal sealed class MonoPInvokeCallbackAttribute : Attribute
+    {
+        public MonoPInvokeCallbackAttribute(Type type)
+        {
+        }
+    }
+}
+#endif

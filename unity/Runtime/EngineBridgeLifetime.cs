@@ -41,7 +41,8 @@ namespace Zerin
 
         /// <summary>Takes back everything this domain handed to native code, in bounded time:
         /// closes the callback queue and joins the bindings' thread (2 s at most, then a warning),
-        /// removes the plug-in's log and program manager callbacks, stops the streams, destroys
+        /// removes the plug-in's log, logger-line and program manager callbacks (and the tracker
+        /// library's logger-line callback), stops the streams, destroys
         /// the program manager clients (a Connect waiting on another thread returns false),
         /// ends the session this domain opened, and drops every handler of
         /// <see cref="EngineBridgeCallbacks"/>. Idempotent, safe from any thread, never throws.</summary>
@@ -78,11 +79,15 @@ namespace Zerin
             {
                 Attempt(() => CallbackDelivery.Stop());
                 Attempt(() => EngineBridge.SetDebugLog(IntPtr.Zero));
+                Attempt(() => EngineBridge.SetLogLineCallback(IntPtr.Zero));
                 Attempt(() => EngineBridge.SetProgramManagerUnityMessageHandler(IntPtr.Zero));
                 foreach (long kind in streamKinds) Attempt(() => EngineBridge.MRStopDataStream(kind));
                 foreach (int handle in clientHandles) Attempt(() => EngineBridge.ProgramManagerClient_Destroy(handle));
                 if (openSession != null) Attempt(EngineBridge.EndSession);
             }
+            // The tracker library's callback is no handing over to the engine bridge: taken back
+            // whether or not anything else was.
+            Attempt(EngineBridgeCallbacks.RemoveTrackerLines);
             released |= EngineBridgeCallbacks.ClearHandlers();
             if (released) lock (sync) ++releaseCount;
         }

@@ -258,12 +258,14 @@ namespace Zerin
     public struct QueuedCallback
     {
         public int Kind;          // QueuedCallbackKind
-        public int ClientHandle;  // program manager message
-        public IntPtr Text;       // log line, or message name; UTF-8, NUL-terminated
-        public IntPtr Data;       // message payload (IntPtr.Zero when empty), or the copied StreamFrame
+        public int ClientHandle;  // program manager message; logger line: its level (0 critical to 3 info)
+        public IntPtr Text;       // log line, message name, or logger line's tag; UTF-8, NUL-terminated
+        public IntPtr Data;       // message payload (IntPtr.Zero when empty), the copied StreamFrame,
+                                  // or the logger line's message (UTF-8, NUL-terminated)
         public IntPtr UserData;   // stream frame: what the stream was started with
         public int TextLength;    // bytes before the NUL
-        public int DataSize;      // payload bytes, or the size of the StreamFrame
+        public int DataSize;      // payload bytes, the size of the StreamFrame, or the logger line's
+                                  // message bytes before the NUL
         public int Dropped;       // calls lost to a full queue since the previous one handed out
         public int Reserved;
     }
@@ -274,6 +276,7 @@ namespace Zerin
         public const int DebugLog = 1;
         public const int ProgramManagerMessage = 2;
         public const int StreamFrame = 3;
+        public const int LoggerLine = 4;
     }
 
     /// <summary>A vertex of the occlusion mesh: normalised view coordinates (8 bytes).</summary>

@@ -1,4 +1,4 @@
-// ZerinTrackerLink's thirty functions in namespace Zerin::openVR. The library exports them
+// ZerinTrackerLink's thirty-one functions in namespace Zerin::openVR. The library exports them
 // under C++-decorated names: the Windows DLL under the names MSVC gives them, the Linux build
 // under the Itanium ones. Each entry point names both, here and nowhere else; a test compares
 // them with the built libraries' export tables.
@@ -8,6 +8,11 @@ using Zerin.OpenVR;
 
 namespace Zerin
 {
+    /// <summary>The library's log callback: level (0 critical, 1 error, 2 warning, 3 info), tag
+    /// and message, UTF-8 and valid only during the call.</summary>
+    [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+    public delegate void LogLineCallback(int level, IntPtr tag, IntPtr message);
+
     public static class TrackerLink
     {
         public const string Library = "ZerinTrackerLink";
@@ -35,6 +40,14 @@ namespace Zerin
                    EntryPoint = MsvcNames ? "?shutdown@openVR@Zerin@@YAXXZ"
                                           : "_ZN5Zerin6openVR8shutdownEv")]
         public static extern void Shutdown();
+
+        /// <summary>Installs a callback for the library's log lines, called on the thread of the
+        /// export that logs; null removes it, and once this returns the callback it replaced runs
+        /// no more. The caller keeps the delegate alive while it is installed.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl,
+                   EntryPoint = MsvcNames ? "?SetLogLineCallback@openVR@Zerin@@YAXP6AXHPEBD0@Z@Z"
+                                          : "_ZN5Zerin6openVR18SetLogLineCallbackEPFviPKcS2_E")]
+        public static extern void SetLogLineCallback(LogLineCallback callback);
 
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl,
                    EntryPoint = MsvcNames ? "?isIVRSystemValid@openVR@Zerin@@YA_NXZ"

@@ -1,15 +1,85 @@
 using System;
 using System.Collections.Generic;
+using System.IO;
 using System.Threading;
 using NUnit.Framework;
 
 namespace Zerin.Tests
 {
     /// <summary>The plug-in's callbacks from native threads, delivered on the bindings' thread:
-    /// camera stream frames, plug-in log lines from the render thread, and a handler that throws.</summary>
+    /// camera stream frames, plug-in log lines from the render thread, logger lines on the console,
+    /// and a handler that throws.</summary>
     [TestFixture]
     public class CallbackTests : StandInFixture
     {
+        // Standard error as the bindings write it outside the engine.
+        sealed class ErrorLines : TextWriter
+        {
+            public readonly object Gate = new object();  // guards Lines, pulsed at each line
+            public readonly List<string> Lines = new List<string>();
+
+            public override System.Text.Encoding Encoding
+            {
+                get { return System.Text.Encoding.UTF8; }
+            }
+
+            public override void WriteLine(string line)
+            {
+                lock (Gate)
+                {
+                    Lines.Add(line);
+                    Monitor.PulseAll(Gate);
+                }
+            }
+
+            public int Count(string line)
+            {
+                lock (Gate) return Lines.FindAll(candidate => candidate == line).Count;
+            }
+        }
+
+        [Test]
+        public void LoggerLinesOfBothLibrariesReachTheConsoleWithTheirLevelWhileAskedFor()
+        {
+            const string connectFailed = "Zerin error: [ProgramManagerClient_Connect] Failed to connect to program manager.";
+            const string trackerReady = "Zerin info: [Zerin::openVR::init] Init success: true";
+            const string pipeFailed = "Zerin error: [Zerin::IPC::Client::logConnectionErrorIfNecessary] Failed to connect to server pipe: ";
+            var errors = new ErrorLines();
+            TextWriter standardError = Console.Error;
+            Console.SetError(errors);
+            ProgramManagerClient client = null;
+            try
+            {
+                EngineBridgeCallbacks.LoggerLinesToConsole = true;
+                // Without a service Connect tries again and again; destroying its client ends it.
+                client = new ProgramManagerClient();
+                bool connected = true;
+                var connecting = new Thread(() => connected = client.Connect());
+                connecting.Start();
+                Assert.IsTrue(WaitFor(errors.Gate, () => errors.Lines.Exists(line => line.StartsWith(pipeFailed))),
+                              "the pipe's error, from the client's attempts");
+                client.Dispose();
+                Assert.IsTrue(connecting.Join(Patience), "Connect returned once its client was destroyed");
+                Assert.IsFalse(connected);
+                Assert.IsTrue(WaitFor(errors.Gate, () => errors.Lines.Contains(connectFailed)), "the engine bridge's line");
+                Assert.IsTrue(TrackerLink.Init());
+                Assert.AreEqual(1, errors.Count(trackerReady), "the tracker's line, on this thread, before Init returned");
+                TrackerLink.Shutdown();
+
+                EngineBridgeCallbacks.LoggerLinesToConsole = false;
+                Assert.IsTrue(TrackerLink.Init());
+                Assert.AreEqual(1, errors.Count(trackerReady), "none once switched off");
+                Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - 1, "only the fixture's log handler");
+            }
+            finally
+            {
+                if (client != null) client.Dispose();
+                TrackerLink.Shutdown();
+                EngineBridgeCallbacks.LoggerLinesToConsole = false;
+                Console.SetError(standardError);
+            }
+        }
+
         [Test]
         public void CameraStreamFramesReachTheHandlerOnTheBindingsThreadUntilStopped()
         {

@@ -29,6 +29,7 @@ namespace Zerin.Tests
             Session old = OpenSession();
             Assert.IsTrue(old.StartDataStream(DataStreamKind.StereoCamera, frame => Count(ref oldFrames)));
             EngineBridgeCallbacks.DebugLog += line => Count(ref oldLines);
+            EngineBridgeCallbacks.LoggerLinesToConsole = true;
             Assert.IsTrue(WaitFor(gate, () => oldFrames > 0), "frames before the release");
             int releases = EngineBridgeLifetime.ReleaseCount;
 
@@ -36,7 +37,8 @@ namespace Zerin.Tests
             Assert.AreEqual(releases + 1, EngineBridgeLifetime.ReleaseCount);
             Assert.IsTrue(EngineBridge.IsSessionNull(), "the domain's session ended");
             Assert.AreEqual(0, SimRuntime.zerinsim_ActiveStreamCount());
-            Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount, "the fixture's handler went too");
+            Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount, "the fixture's handler and the tracker's log route went too");
+            Assert.IsFalse(EngineBridgeCallbacks.LoggerLinesToConsole);
             int framesAtRelease, linesAtRelease;
             lock (gate)
             {
