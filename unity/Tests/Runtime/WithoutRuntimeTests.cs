@@ -5,9 +5,8 @@ using NUnit.Framework;
 
 namespace Zerin.Tests
 {
-    /// <summary>A script on a machine without the compositor runtime. Run on its own
-    /// (csharp.without_runtime) from a folder that holds the plug-in and no runtime library;
-    /// skipped where the plug-in finds one.</summary>
+    /// <summary>A script on a machine without the compositor runtime: run on its own
+    /// (csharp.without_runtime) beside a plug-in that finds no runtime library, skipped elsewhere.</summary>
     [TestFixture]
     [Category("WithoutRuntime")]
     public class WithoutRuntimeTests
@@ -22,15 +21,12 @@ namespace Zerin.Tests
             try
             {
                 Assert.IsNull(Session.Open());
-                Assert.IsNull(Session.OpenWithLayerId(3));
                 Assert.AreEqual(1, EngineBridge.GetError(), "no session");
                 lock (lines)
                 {
-                    DateTime deadline = DateTime.UtcNow + TimeSpan.FromSeconds(10);
-                    while (lines.Count < 2 && DateTime.UtcNow < deadline) Monitor.Wait(lines, TimeSpan.FromSeconds(1));
-                    Assert.AreEqual(2, lines.Count, "one line per start: " + string.Join(" | ", lines.ToArray()));
+                    if (lines.Count == 0) Monitor.Wait(lines, TimeSpan.FromSeconds(10));
+                    Assert.AreEqual(1, lines.Count, string.Join(" | ", lines.ToArray()));
                     StringAssert.StartsWith("ZerinLib not loaded: looked for libZerinLib.so in ", lines[0]);
-                    Assert.AreEqual(lines[0], lines[1]);
                     Assert.AreEqual(lines[0], EngineBridge.GetErrorText(1));
                 }
             }
