@@ -171,6 +171,8 @@ ZERINLIB_API ZerinGazeSample zerin_GetGaze(ZerinSession session) {
   return state.pinned ? *state.pinned : tracking->latest;
 }
 
+// Left out of the build that stands for a runtime lacking a function the plug-in calls.
+#if !defined(ZERINSIM_LACK_GAZE_ARRAY)
 ZERINLIB_API int32_t zerin_GetGazeArray(ZerinSession session, ZerinGazeSample* samples, int32_t capacity) {
   Call call("zerin_GetGazeArray");
   call.arguments(session, static_cast<const void*>(samples), capacity);
@@ -188,6 +190,7 @@ ZERINLIB_API int32_t zerin_GetGazeArray(ZerinSession session, ZerinGazeSample* s
   }
   return call.result(moved);
 }
+#endif
 
 ZERINLIB_API ZerinRawGazeSample zerin_GetRawGazeData(ZerinSession session) {
   Call call("zerin_GetRawGazeData");

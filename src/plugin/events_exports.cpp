@@ -28,5 +28,5 @@ ZERIN_C_EXPORT int64_t GetEventMRCameraPropertyChange(void) { return Zerin::curr
 ZERIN_C_EXPORT int64_t GetEventMRDeviceStatus(void) { return Zerin::currentEventData64(); }
 
 ZERIN_C_EXPORT bool GetButtonEvent(int64_t button, int64_t state) {
-  return zerin_GetButtonEvent(Zerin::session.load(), button, state) != 0;
+  return Zerin::zerin_GetButtonEvent(Zerin::session.load(), button, state) != 0;
 }

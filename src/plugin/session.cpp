@@ -57,6 +57,13 @@ bool versionMatches() {
   return true;
 }
 
+// Without the runtime's library no session can start; the one line says why.
+bool runtimeLoaded() {
+  if (runtime::loaded()) return true;
+  pluginLog("%s", runtime::unavailableReason().c_str());
+  return false;
+}
+
 void freeFrameRecords() {
   freeSyncRecord();
   if (ZerinFrameInfo* info = frameInfoShared.exchange(nullptr)) zerin_FreeFrameInfo(info);
@@ -87,6 +94,7 @@ bool createFrameRecords(ZerinSession target) {
 }
 
 bool initSession() {
+  if (!runtimeLoaded()) return false;
   pluginLog("Initialize a new session");
   if (session.load()) {
     pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");
@@ -99,6 +107,7 @@ bool initSession() {
 }
 
 bool initSessionWithLayerId(int64_t layerId) {
+  if (!runtimeLoaded()) return false;
   pluginLog("Initialize a new session with spesified layer id");
   if (session.load()) {
     pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");

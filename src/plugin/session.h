@@ -2,7 +2,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "zerin_lib.h"
+#include "plugin/runtime_library.h"
 
 namespace Zerin {
 

@@ -24,30 +24,32 @@ ZERIN_C_EXPORT bool IsSessionNull(void) { return session.load() == nullptr; }
 
 ZERIN_C_EXPORT void* GetSession(void) { return session.load(); }
 
-ZERIN_C_EXPORT bool IsZerinSystemInstalled(void) { return zerin_IsAvailable() != 0; }
+ZERIN_C_EXPORT bool IsZerinSystemInstalled(void) { return Zerin::zerin_IsAvailable() != 0; }
 
 ZERIN_C_EXPORT int64_t GetError(void) {
   const ZerinSession current = session.load();
-  return current ? zerin_GetError(current) : 1;
+  return current ? Zerin::zerin_GetError(current) : 1;
 }
 
 ZERIN_C_EXPORT const char* GetErrorMessage(int32_t code) {
-  return zerin_GetErrorDesc(static_cast<ZerinErrorCode>(code));
+  return Zerin::zerin_GetErrorDesc(static_cast<ZerinErrorCode>(code));
 }
 
-ZERIN_C_EXPORT void SetSessionVisible(bool visible) { zerin_SetSessionVisible(session.load(), visible ? 1 : 0); }
+ZERIN_C_EXPORT void SetSessionVisible(bool visible) { Zerin::zerin_SetSessionVisible(session.load(), visible ? 1 : 0); }
 
 ZERIN_C_EXPORT void SetSessionTransparent(bool transparent) {
-  zerin_SetSessionTransparent(session.load(), transparent ? 1 : 0);
+  Zerin::zerin_SetSessionTransparent(session.load(), transparent ? 1 : 0);
 }
 
-ZERIN_C_EXPORT void SendHeartBeat(int64_t sequence) { zerin_SendHeartBeat(session.load(), sequence); }
+ZERIN_C_EXPORT void SendHeartBeat(int64_t sequence) { Zerin::zerin_SendHeartBeat(session.load(), sequence); }
 
 ZERIN_C_EXPORT void ResetPose(bool includeHeight, int32_t originKind) {
-  zerin_ResetPose(session.load(), includeHeight ? 1 : 0, static_cast<int64_t>(originKind));
+  Zerin::zerin_ResetPose(session.load(), includeHeight ? 1 : 0, static_cast<int64_t>(originKind));
 }
 
-ZERIN_C_EXPORT void SetConfig(const char* key, const char* value) { zerin_SetConfig(session.load(), key, value); }
+ZERIN_C_EXPORT void SetConfig(const char* key, const char* value) {
+  Zerin::zerin_SetConfig(session.load(), key, value);
+}
 
 ZERIN_C_EXPORT char* GetConfig(const char* key) { return Zerin::getConfig(key); }
 

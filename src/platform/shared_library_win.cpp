@@ -1,0 +1,31 @@
+#include <windows.h>
+
+#include "platform/shared_library.h"
+
+namespace Zerin::platform {
+
+std::string SharedLibrary::fileName(const std::string& name) { return name + ".dll"; }
+
+// The standard search for a name without a folder; an installed runtime puts its folder on PATH.
+const char* SharedLibrary::searchDescription() {
+  return "the application's folder, the system folders, the current folder and PATH";
+}
+
+bool SharedLibrary::open(const std::string& fileName, std::string& failure) {
+  close();
+  handle = LoadLibraryA(fileName.c_str());
+  // The reason stays in GetLastError, for the caller to put in words.
+  if (!handle) failure.clear();
+  return handle != nullptr;
+}
+
+void* SharedLibrary::symbol(const char* name) const {
+  return handle ? reinterpret_cast<void*>(GetProcAddress(static_cast<HMODULE>(handle), name)) : nullptr;
+}
+
+void SharedLibrary::close() {
+  if (handle) FreeLibrary(static_cast<HMODULE>(handle));
+  handle = nullptr;
+}
+
+}  // namespace Zerin::platform
