@@ -20,6 +20,17 @@ namespace {
 
 enum class Opening { WithVersionCheck, WithLayerId };
 
+// Why the last session start failed, kept for the scripts (scripting thread only): the error the
+// start's checks took from the runtime, or that the runtime returned no session, whose error the
+// runtime keeps until someone asks for it.
+ZerinErrorCode startError = ZERIN_SUCCESS;
+bool startGotNoSession = false;
+
+void forgetStartFailure() {
+  startError = ZERIN_SUCCESS;
+  startGotNoSession = false;
+}
+
 // The steps both kinds of session start share once the runtime session exists. Whatever they
 // made stays in place when they fail: EndSession cleans up.
 bool setUpSession(ZerinSession opened, const char* doneMessage) {
@@ -75,6 +86,7 @@ void freeFrameRecords() {
 bool checkError(ZerinSession target) {
   const ZerinErrorCode code = zerin_GetError(target);
   if (code == 0) return false;
+  startError = code;
   pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
   return true;
 }
@@ -94,6 +106,7 @@ bool createFrameRecords(ZerinSession target) {
 }
 
 bool initSession() {
+  forgetStartFailure();
   if (!runtimeLoaded()) return false;
   pluginLog("Initialize a new session");
   if (session.load()) {
@@ -102,11 +115,15 @@ bool initSession() {
   }
   if (!versionMatches()) return false;
   ZerinSession opened = zerin_SessionInit();
-  if (!opened) return false;
+  if (!opened) {
+    startGotNoSession = true;
+    return false;
+  }
   return finishOpening(opened, "InitSession done");
 }
 
 bool initSessionWithLayerId(int64_t layerId) {
+  forgetStartFailure();
   if (!runtimeLoaded()) return false;
   pluginLog("Initialize a new session with spesified layer id");
   if (session.load()) {
@@ -114,8 +131,25 @@ bool initSessionWithLayerId(int64_t layerId) {
     return false;
   }
   ZerinSession opened = zerin_SessionInitWithLayerId(layerId);
-  if (!opened) return false;
+  if (!opened) {
+    startGotNoSession = true;
+    return false;
+  }
   return finishOpening(opened, "InitSessionWithLayerId done");
+}
+
+int64_t sessionStartError() {
+  if (startGotNoSession) {
+    startGotNoSession = false;
+    startError = zerin_GetError(nullptr);
+  }
+  return startError;
+}
+
+const char* runtimeVersion() {
+  if (!runtime::loaded()) return nullptr;
+  const char* version = zerin_GetFullVersion();
+  return version ? version : "";
 }
 
 void endSession() {

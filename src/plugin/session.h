@@ -29,6 +29,12 @@ bool createFrameRecords(ZerinSession target);
 bool initSession();
 bool initSessionWithLayerId(int64_t layerId);
 void endSession();
+// The runtime's error code that ended the last failed session start; 0 when none did or the
+// runtime's error was taken by someone else first (the render thread's checks take it too).
+int64_t sessionStartError();
+// The runtime library's version text (empty when it reports none), or null without the library;
+// opens nothing.
+const char* runtimeVersion();
 
 // The value of a configuration key in COM task memory, or null.
 char* getConfig(const char* key);

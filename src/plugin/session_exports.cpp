@@ -31,6 +31,12 @@ ZERIN_C_EXPORT int64_t GetError(void) {
   return current ? Zerin::zerin_GetError(current) : 1;
 }
 
+ZERIN_C_EXPORT int64_t GetSessionStartError(void) { return Zerin::sessionStartError(); }
+
+ZERIN_C_EXPORT const char* GetRuntimeVersion(void) { return Zerin::runtimeVersion(); }
+
+ZERIN_C_EXPORT const char* GetPluginVersion(void) { return Zerin::pluginVersion; }
+
 ZERIN_C_EXPORT const char* GetErrorMessage(int32_t code) {
   return Zerin::zerin_GetErrorDesc(static_cast<ZerinErrorCode>(code));
 }

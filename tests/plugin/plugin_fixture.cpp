@@ -23,6 +23,9 @@ bool PluginExports::bind(const ZerinSim::EngineHost& host) {
   ok &= bindExport(host, "IsZerinSystemInstalled", IsZerinSystemInstalled);
   ok &= bindExport(host, "GetError", GetError);
   ok &= bindExport(host, "GetErrorMessage", GetErrorMessage);
+  ok &= bindExport(host, "GetSessionStartError", GetSessionStartError);
+  ok &= bindExport(host, "GetRuntimeVersion", GetRuntimeVersion);
+  ok &= bindExport(host, "GetPluginVersion", GetPluginVersion);
   ok &= bindExport(host, "SetSessionVisible", SetSessionVisible);
   ok &= bindExport(host, "SetSessionTransparent", SetSessionTransparent);
   ok &= bindExport(host, "SendHeartBeat", SendHeartBeat);

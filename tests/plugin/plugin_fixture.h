@@ -35,6 +35,9 @@ struct PluginExports {
   bool (*IsZerinSystemInstalled)();
   int64_t (*GetError)();
   const char* (*GetErrorMessage)(int32_t);
+  int64_t (*GetSessionStartError)();
+  const char* (*GetRuntimeVersion)();
+  const char* (*GetPluginVersion)();
   void (*SetSessionVisible)(bool);
   void (*SetSessionTransparent)(bool);
   void (*SendHeartBeat)(int64_t);

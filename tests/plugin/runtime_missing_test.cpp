@@ -53,6 +53,8 @@ TEST(RuntimeMissing, CallsGetTheirNoSessionAnswersAndEachStartOneLineSayingWhy) 
   EXPECT_EQ(takeLines(), std::vector<std::string>{kReason});
   EXPECT_TRUE(host.function<Flag>("IsSessionNull")());
   EXPECT_EQ(host.function<int64_t (*)()>("GetError")(), 1);
+  EXPECT_EQ(host.function<int64_t (*)()>("GetSessionStartError")(), 0);
+  EXPECT_EQ(host.function<const char* (*)()>("GetRuntimeVersion")(), nullptr);
   EXPECT_STREQ(host.function<const char* (*)(int32_t)>("GetErrorMessage")(-5), kReason.c_str());
   EXPECT_EQ(host.function<char* (*)(const char*)>("GetConfig")("key"), nullptr);
   int64_t type = -1;

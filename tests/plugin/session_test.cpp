@@ -115,6 +115,35 @@ TEST_F(Session, ARuntimeReportingNoVersionIsAMismatch) {
   EXPECT_EQ(callbackMessages(), (Lines{"Initialize a new session", "Lib version: (none)",
                                        "Plugin version: " + kVersion, "ZerinLib version mismatch."}));
   EXPECT_TRUE(plugin.IsSessionNull());
+  zerinsim_FailNextCall("zerin_GetFullVersion", ZERIN_ERROR_UNKNOWN);
+  EXPECT_STREQ(plugin.GetRuntimeVersion(), "") << "told apart from no library";
+}
+
+TEST_F(Session, AFailedStartKeepsTheRuntimesErrorAndTheVersionsForTheScripts) {
+  struct Case {
+    const char* failing;  // runtime function made to fail, or null
+    int64_t code;
+    int64_t startError;
+  };
+  const Case cases[] = {{nullptr, 0, 0},
+                        {"zerin_SessionInit", ZERIN_ERROR_DEVICE_LOST, ZERIN_ERROR_DEVICE_LOST},
+                        {"zerin_AllocateEvent", ZERIN_ERROR_OUT_OF_MEMORY, ZERIN_ERROR_OUT_OF_MEMORY},
+                        {"zerin_CreateSubmitInfo", ZERIN_ERROR_NOT_FOUND, ZERIN_ERROR_NOT_FOUND}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failing ? c.failing : "clean start");
+    if (c.failing) zerinsim_FailNextCall(c.failing, c.code);
+    EXPECT_EQ(plugin.InitSession(), c.failing == nullptr);
+    EXPECT_EQ(plugin.GetSessionStartError(), c.startError);
+    EXPECT_EQ(plugin.GetSessionStartError(), c.startError) << "asked again";
+    plugin.EndSession();
+  }
+  zerinsim_SetVersion("0.0.0.1-rc-00000000");
+  zerinsim_ClearCalls();
+  EXPECT_STREQ(plugin.GetRuntimeVersion(), "0.0.0.1-rc-00000000");
+  EXPECT_STREQ(plugin.GetPluginVersion(), kVersion.c_str());
+  EXPECT_EQ(calls(), (Lines{"zerin_GetFullVersion() -> \"0.0.0.1-rc-00000000\""})) << "and nothing opened";
+  EXPECT_FALSE(plugin.InitSession());
+  EXPECT_EQ(plugin.GetSessionStartError(), 0) << "a version mismatch is no runtime error";
 }
 
 TEST_F(Session, WithLayerIdNeverChecksTheVersion) {

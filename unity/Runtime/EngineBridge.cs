@@ -53,8 +53,23 @@ namespace Zerin
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetError();
 
-        /// <summary>The runtime's text for a code. It belongs to the runtime: never free it (use
-        /// <see cref="GetErrorText"/>).</summary>
+        /// <summary>The runtime's error code that ended the last failed session start; 0 when none
+        /// did, or when the render thread's error check took the runtime's error first.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern long GetSessionStartError();
+
+        /// <summary>The runtime library's version text (empty when it reports none), or IntPtr.Zero
+        /// without the library; opens nothing. It belongs to the runtime: never free it.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetRuntimeVersion();
+
+        /// <summary>The runtime version the plug-in was built for: InitSession opens only
+        /// against a runtime reporting the same text. Static: never free it.</summary>
+        [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetPluginVersion();
+
+        /// <summary>The runtime's text for a code, which the plug-in widens to 64 bits. It belongs
+        /// to the runtime: never free it (use <see cref="GetErrorText"/>).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr GetErrorMessage(int code);
 
@@ -251,10 +266,13 @@ namespace Zerin
 
         // ---- Strings ------------------------------------------------------------------------
 
-        /// <summary>The runtime's text for an error code (not freed: it is the runtime's).</summary>
-        public static string GetErrorText(int code)
+        /// <summary>The runtime's text for an error code as <see cref="GetError"/> returns it (not
+        /// freed: it is the runtime's); null for a code the plug-in cannot pass on, whose 32 bits
+        /// would name another error.</summary>
+        public static string GetErrorText(long code)
         {
-            return Utf8.FromNative(GetErrorMessage(code));
+            if (code < int.MinValue || code > int.MaxValue) return null;
+            return Utf8.FromNative(GetErrorMessage((int)code));
         }
 
         /// <summary>The configuration value of <paramref name="key"/>, or null. The plug-in's

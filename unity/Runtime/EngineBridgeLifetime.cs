@@ -89,6 +89,7 @@ namespace Zerin
             // whether or not anything else was.
             Attempt(EngineBridgeCallbacks.RemoveTrackerLines);
             released |= EngineBridgeCallbacks.ClearHandlers();
+            OncePerCause.ForgetEverything();
             if (released) lock (sync) ++releaseCount;
         }
 

@@ -16,6 +16,42 @@ namespace Zerin
         public uint Data32 { get { return unchecked((uint)Data); } }
     }
 
+    /// <summary>Why <see cref="Session.Open(out SessionOpenFailure)"/> opened no session.</summary>
+    public enum SessionOpenFailureKind
+    {
+        /// <summary>No runtime library was found, or it reports no runtime available.</summary>
+        NoRuntime,
+        /// <summary>The runtime's version differs from the one the plug-in was built for.</summary>
+        VersionMismatch,
+        /// <summary>A session is open already; it was left alone.</summary>
+        AlreadyOpen,
+        /// <summary>The runtime refused: see the error code and text.</summary>
+        RuntimeError,
+    }
+
+    /// <summary>The cause of a failed session start.</summary>
+    public sealed class SessionOpenFailure
+    {
+        internal SessionOpenFailure(SessionOpenFailureKind kind, long errorCode, string errorText, string message)
+        {
+            Kind = kind;
+            ErrorCode = errorCode;
+            ErrorText = errorText;
+            Message = message;
+        }
+
+        public SessionOpenFailureKind Kind { get; private set; }
+        /// <summary>The runtime's error code (as <see cref="EngineBridge.GetError"/> gives them); 0 when there is none.</summary>
+        public long ErrorCode { get; private set; }
+        /// <summary>The runtime's text for the code, or why the runtime library was not loaded; else null.</summary>
+        public string ErrorText { get; private set; }
+        /// <summary>One line for a person: "no runtime installed (...)", "version mismatch: runtime X,
+        /// plug-in Y", "runtime error C: text", ...</summary>
+        public string Message { get; private set; }
+
+        public override string ToString() { return Message; }
+    }
+
     public sealed class Session : IDisposable
     {
         Session() { }
@@ -23,32 +59,81 @@ namespace Zerin
         // Until Dispose or EngineBridgeLifetime.ReleaseAll ended it.
         bool Ended { get { return !EngineBridgeLifetime.IsOpen(this); } }
 
+        static readonly OncePerCause openReports = new OncePerCause();
+
         /// <summary>Opens the session (the runtime's version must equal the plug-in's), or
-        /// returns null; the plug-in log tells why.</summary>
+        /// returns null and logs why, once until a start succeeds.</summary>
         public static Session Open()
         {
-            return Open(EngineBridge.InitSession);
+            SessionOpenFailure why;
+            return Logged(Open(out why), why);
         }
 
-        /// <summary>Opens the session on a layer of the runtime's choosing, without the version check.</summary>
+        /// <summary>Opens the session, or returns null with the reason in <paramref name="why"/>
+        /// (null on success); logs nothing itself.</summary>
+        public static Session Open(out SessionOpenFailure why)
+        {
+            return Open(EngineBridge.InitSession, true, out why);
+        }
+
+        /// <summary>Opens the session on a layer of the runtime's choosing, without the version
+        /// check, or returns null and logs why, once until a start succeeds.</summary>
         public static Session OpenWithLayerId(long layerId)
         {
-            return Open(() => EngineBridge.InitSessionWithLayerId(layerId));
+            SessionOpenFailure why;
+            return Logged(Open(() => EngineBridge.InitSessionWithLayerId(layerId), false, out why), why);
         }
 
-        static Session Open(Func<bool> init)
+        static Session Logged(Session opened, SessionOpenFailure why)
+        {
+            if (why != null) openReports.Report(why.Message, "Session not opened: " + why.Message);
+            return opened;
+        }
+
+        static Session Open(Func<bool> init, bool checksVersion, out SessionOpenFailure why)
         {
             bool wasOpen = !EngineBridge.IsSessionNull();
             if (init())
             {
                 var session = new Session();
                 EngineBridgeLifetime.SessionOpened(session);
+                openReports.ForgetAll();
+                why = null;
                 return session;
             }
+            why = wasOpen ? new SessionOpenFailure(SessionOpenFailureKind.AlreadyOpen, 0, null,
+                                                   "a session is already open: dispose it first")
+                          : WhyStartFailed(checksVersion);
             // A start that failed after the runtime made the session leaves it open, and the next
             // start would be refused; one that found another session open leaves that one alone.
             if (!wasOpen && !EngineBridge.IsSessionNull()) EngineBridge.EndSession();
             return null;
+        }
+
+        // Asked in this order because each later question needs the earlier answer: without the
+        // library there is no version, and the runtime's own availability costs a runtime call.
+        static SessionOpenFailure WhyStartFailed(bool checksVersion)
+        {
+            string runtimeVersion = Utf8.FromNative(EngineBridge.GetRuntimeVersion());
+            if (runtimeVersion == null)
+            {
+                // Without the library every code's text is why it was not loaded.
+                string reason = EngineBridge.GetErrorText(0);
+                return new SessionOpenFailure(SessionOpenFailureKind.NoRuntime, 0, reason,
+                                              "no runtime installed (" + reason + ")");
+            }
+            string pluginVersion = Utf8.FromNative(EngineBridge.GetPluginVersion());
+            if (checksVersion && runtimeVersion != pluginVersion)
+                return new SessionOpenFailure(SessionOpenFailureKind.VersionMismatch, 0, null,
+                                              "version mismatch: runtime " + runtimeVersion + ", plug-in " + pluginVersion);
+            if (!EngineBridge.IsZerinSystemInstalled())
+                return new SessionOpenFailure(SessionOpenFailureKind.NoRuntime, 0, null,
+                                              "no runtime installed (the runtime library reports none available)");
+            long code = EngineBridge.GetSessionStartError();
+            string text = code == 0 ? null : EngineBridge.GetErrorText(code);
+            return new SessionOpenFailure(SessionOpenFailureKind.RuntimeError, code, text,
+                                          code == 0 ? "the runtime gave no session and no error code"
+                                                    : "runtime error " + code + ": " + text);
         }
 
         /// <summary>The runtime's session handle.</summary>

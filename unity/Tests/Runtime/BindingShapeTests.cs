@@ -90,7 +90,7 @@ namespace Zerin.Tests
                           .Where(method => (method.Attributes & MethodAttributes.PinvokeImpl) != 0);
         }
 
-        [TestCase(typeof(EngineBridge), 56)]
+        [TestCase(typeof(EngineBridge), 59)]
         [TestCase(typeof(TrackerLink), 31)]
         public void OneImportPerExportWithOneByteBoolsAndTheCConvention(Type library, int exports)
         {

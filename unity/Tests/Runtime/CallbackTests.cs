@@ -1,6 +1,5 @@
 using System;
 using System.Collections.Generic;
-using System.IO;
 using System.Threading;
 using NUnit.Framework;
 
@@ -12,32 +11,6 @@ namespace Zerin.Tests
     [TestFixture]
     public class CallbackTests : StandInFixture
     {
-        // Standard error as the bindings write it outside the engine.
-        sealed class ErrorLines : TextWriter
-        {
-            public readonly object Gate = new object();  // guards Lines, pulsed at each line
-            public readonly List<string> Lines = new List<string>();
-
-            public override System.Text.Encoding Encoding
-            {
-                get { return System.Text.Encoding.UTF8; }
-            }
-
-            public override void WriteLine(string line)
-            {
-                lock (Gate)
-                {
-                    Lines.Add(line);
-                    Monitor.PulseAll(Gate);
-                }
-            }
-
-            public int Count(string line)
-            {
-                lock (Gate) return Lines.FindAll(candidate => candidate == line).Count;
-            }
-        }
-
         [Test]
         public void LoggerLinesOfBothLibrariesReachTheConsoleWithTheirLevelWhileAskedFor()
         {
@@ -45,8 +18,6 @@ namespace Zerin.Tests
             const string trackerReady = "Zerin info: [Zerin::openVR::init] Init success: true";
             const string pipeFailed = "Zerin error: [Zerin::IPC::Client::logConnectionErrorIfNecessary] Failed to connect to server pipe: ";
             var errors = new ErrorLines();
-            TextWriter standardError = Console.Error;
-            Console.SetError(errors);
             ProgramManagerClient client = null;
             try
             {
@@ -76,7 +47,7 @@ namespace Zerin.Tests
                 if (client != null) client.Dispose();
                 TrackerLink.Shutdown();
                 EngineBridgeCallbacks.LoggerLinesToConsole = false;
-                Console.SetError(standardError);
+                errors.Dispose();
             }
         }
 

@@ -49,6 +49,49 @@ namespace Zerin.Tests
             CollectionAssert.Contains(LogLines(), "Lib version: 0.0.0.1-rc-00000000", "delivered in order");
         }
 
+        [TestCase("zerin_SessionInit", -7, SessionOpenFailureKind.RuntimeError, "runtime error -7: Device lost")]
+        [TestCase("zerin_CreateSubmitInfo", -8, SessionOpenFailureKind.RuntimeError, "runtime error -8: Not found")]
+        [TestCase("version", 0, SessionOpenFailureKind.VersionMismatch, "version mismatch: runtime 0.0.0.1-rc-00000000, plug-in 1.")]
+        [TestCase("available", 0, SessionOpenFailureKind.NoRuntime, "no runtime installed (the runtime library reports none available)")]
+        [TestCase("open", 0, SessionOpenFailureKind.AlreadyOpen, "a session is already open: dispose it first")]
+        public void OpenSaysWhyItFailedOnceUntilAStartSucceeds(string cause, long code, SessionOpenFailureKind kind, string message)
+        {
+            EngineBridgeLifetime.ReleaseAll();  // forgets what earlier tests were told
+            Session first = cause == "open" ? OpenSession() : null;
+            if (cause == "version") SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
+            if (cause == "available") SimRuntime.zerinsim_SetAvailable(0);
+            SessionOpenFailure why = null;
+            Func<Session> failing = () =>
+            {
+                if (code != 0) SimRuntime.zerinsim_FailNextCall(cause, code);
+                Session opened = why == null ? Session.Open(out why) : Session.Open();
+                Assert.IsNull(opened);
+                return opened;
+            };
+            using (var errors = new ErrorLines())
+            {
+                failing();
+                Assert.AreEqual(new object[] { kind, code, code == 0 ? null : EngineBridge.GetErrorText(code) },
+                                new object[] { why.Kind, why.ErrorCode, why.ErrorText });
+                StringAssert.StartsWith(message, why.Message);
+                failing();
+                failing();
+                string line = "Zerin: Session not opened: " + why.Message;
+                Assert.AreEqual(1, errors.Count(line), "logged once, not at every try: " + string.Join(" | ", errors.Lines.ToArray()));
+                if (first != null) first.Dispose();
+                SimRuntime.zerinsim_SetAvailable(1);
+                SimRuntime.zerinsim_SetVersion(Utf8.FromNative(EngineBridge.GetPluginVersion()));
+                OpenSession().Dispose();
+                if (cause == "version") SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
+                if (cause == "available") SimRuntime.zerinsim_SetAvailable(0);
+                if (cause == "open") first = OpenSession();
+                failing();
+                Assert.AreEqual(2, errors.Count(line), "and again after a start succeeded");
+            }
+            Assert.AreEqual(first == null, EngineBridge.IsSessionNull(), "a failed start leaves none open, and the open one alone");
+            if (first != null) first.Dispose();
+        }
+
         [Test]
         public void ErrorCodeAndTheRuntimesTextWhichStaysTheRuntimes()
         {

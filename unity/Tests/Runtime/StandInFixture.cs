@@ -1,10 +1,47 @@
 using System;
 using System.Collections.Generic;
+using System.IO;
 using System.Threading;
 using NUnit.Framework;
 
 namespace Zerin.Tests
 {
+    /// <summary>Standard error as the bindings write it outside the engine, from construction
+    /// until disposed.</summary>
+    sealed class ErrorLines : TextWriter
+    {
+        readonly TextWriter standardError = Console.Error;
+        public readonly object Gate = new object();  // guards Lines, pulsed at each line
+        public readonly List<string> Lines = new List<string>();
+
+        public ErrorLines() { Console.SetError(this); }
+
+        public override System.Text.Encoding Encoding
+        {
+            get { return System.Text.Encoding.UTF8; }
+        }
+
+        public override void WriteLine(string line)
+        {
+            lock (Gate)
+            {
+                Lines.Add(line);
+                Monitor.PulseAll(Gate);
+            }
+        }
+
+        public int Count(string line)
+        {
+            lock (Gate) return Lines.FindAll(candidate => candidate == line).Count;
+        }
+
+        protected override void Dispose(bool disposing)
+        {
+            Console.SetError(standardError);
+            base.Dispose(disposing);
+        }
+    }
+
     /// <summary>Each test gets a fresh simulated runtime and OpenVR, an engine that has loaded the
     /// plug-in with a graphics device and runs its render thread, and the plug-in's log; what a
     /// test leaves open is closed after it.</summary>

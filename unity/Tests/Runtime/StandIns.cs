@@ -98,6 +98,7 @@ namespace Zerin.Tests
         const string Lib = "ZerinLib";
 
         [DllImport(Lib)] public static extern void zerinsim_Reset();
+        [DllImport(Lib)] public static extern void zerinsim_SetAvailable(int available);
         [DllImport(Lib)] public static extern void zerinsim_SetVersion([MarshalAs(UnmanagedType.LPStr)] string version);
         [DllImport(Lib)] public static extern void zerinsim_FailNextCall([MarshalAs(UnmanagedType.LPStr)] string function, long code);
         [DllImport(Lib)] public static extern void zerinsim_RaiseError(long code);

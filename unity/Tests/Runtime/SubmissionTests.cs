@@ -1,4 +1,5 @@
 using System;
+using System.Linq;
 using System.Runtime.InteropServices;
 using NUnit.Framework;
 
@@ -136,6 +137,57 @@ namespace Zerin.Tests
                 foreach (IntPtr texture in colourTextures) TestHost.zerintest_ReleaseTexture(texture);
                 TestHost.zerintest_ReleaseTexture(depthTexture);
             }
+        }
+
+        // What the render thread would drop, told once per cause and queued never; the rest queued.
+        [TestCase("", SubmissionProblems.None, "")]
+        [TestCase("no session", SubmissionProblems.NoSession | SubmissionProblems.EmptyView, "no session is open")]
+        [TestCase("five layers", SubmissionProblems.TooManyLayers, "5 layers, at most 4")]
+        [TestCase("no colour slot", SubmissionProblems.EmptyView, "a view names no swap chain (first: layer 0 view 2 colour)")]
+        [TestCase("no depth slot", SubmissionProblems.EmptyView, "a view names no swap chain (first: layer 0 view 1 depth)")]
+        [TestCase("not made", SubmissionProblems.SlotNotMade, "not made yet, issue RenderEvent.SwapchainRequests first (first: layer 0 view 3 colour)")]
+        [TestCase("not made, no colour slot", SubmissionProblems.SlotNotMade | SubmissionProblems.EmptyView, "(first: layer 0 view 3 colour)")]
+        public void SubmissionHelperQueuesOnlyWhatTheRenderThreadTakes(string change, SubmissionProblems expected, string said)
+        {
+            EngineBridgeLifetime.ReleaseAll();  // forgets what earlier tests were told
+            Session session = change == "no session" ? null : OpenSession();
+            var config = new SwapchainConfig { Width = ImageSize, Height = ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
+                                               Usage = SwapchainUsage.Colour };
+            IntPtr made = EngineBridge.QueueCreateD3D11Swapchain(ref config);
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            IntPtr notMade = EngineBridge.QueueCreateD3D11Swapchain(ref config);
+            IntPtr texture = EngineTexture(Rgba8, BitConverter.GetBytes(EngineColour(0)), 4);
+            var valid = new SubmissionLayer[5];
+            for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
+                valid[0].SetView(v, new SubmissionView { ColourSlot = made, ColourTexture = texture });
+            var layers = (SubmissionLayer[])valid.Clone();
+            if (change.Contains("no colour slot")) layers[0].View2.ColourSlot = IntPtr.Zero;
+            if (change == "no depth slot") layers[0].View1.HasDepth = 1;
+            if (change.StartsWith("not made")) layers[0].View3.ColourSlot = notMade;
+            int count = change == "five layers" ? 5 : 1;
+            for (int l = 1; l < count; ++l) layers[l] = layers[0];
+            using (var errors = new ErrorLines())
+            {
+                Func<int> warnings = () => errors.Lines.Count(line => line.StartsWith("Zerin: Submission not queued: "));
+                Assert.AreEqual(expected, Submission.Check(layers, count));
+                for (int frame = 0; frame < 3; ++frame) Assert.AreEqual(expected == SubmissionProblems.None, Submission.Queue(layers, count));
+                int causes = Enum.GetValues(typeof(SubmissionProblems)).Cast<SubmissionProblems>().Count(p => p != 0 && (expected & p) == p);
+                Assert.AreEqual(causes, warnings(), "once per cause: " + string.Join(" | ", errors.Lines.ToArray()));
+                if (causes > 0) Assert.IsTrue(errors.Lines.Exists(line => line.Contains(said)), said);
+                if (session != null && expected != SubmissionProblems.None)
+                {
+                    Assert.IsTrue(Submission.Queue(valid, 1), "the causes went away");
+                    Submission.Queue(layers, count);
+                    Assert.AreEqual(2 * causes, warnings(), "told again once they came back");
+                }
+            }
+            TestHost.RunOnRenderThread(RenderEvent.FrameStart, RenderEvent.FrameSubmit);
+            Assert.AreEqual(session == null ? 0 : 1, SimRuntime.zerinsim_SubmittedFrameCount(), "nothing the render thread drops was queued first");
+            EngineBridge.QueueDestroySwapchain(made);
+            EngineBridge.QueueDestroySwapchain(notMade);
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            TestHost.zerintest_ReleaseTexture(texture);
+            if (session != null) session.Dispose();
         }
 
         static void CheckView(int i, SubmissionView queued, SimSubmittedView received)

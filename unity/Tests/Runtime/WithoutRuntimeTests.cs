@@ -20,7 +20,10 @@ namespace Zerin.Tests
             EngineBridgeCallbacks.DebugLog += onLog;
             try
             {
-                Assert.IsNull(Session.Open());
+                SessionOpenFailure why;
+                Assert.IsNull(Session.Open(out why));
+                Assert.AreEqual(SessionOpenFailureKind.NoRuntime, why.Kind);
+                StringAssert.StartsWith("no runtime installed (ZerinLib not loaded: looked for libZerinLib.so in ", why.Message);
                 Assert.AreEqual(1, EngineBridge.GetError(), "no session");
                 lock (lines)
                 {
@@ -28,6 +31,7 @@ namespace Zerin.Tests
                     Assert.AreEqual(1, lines.Count, string.Join(" | ", lines.ToArray()));
                     StringAssert.StartsWith("ZerinLib not loaded: looked for libZerinLib.so in ", lines[0]);
                     Assert.AreEqual(lines[0], EngineBridge.GetErrorText(1));
+                    Assert.AreEqual(lines[0], why.ErrorText);
                 }
             }
             finally
