@@ -57,35 +57,36 @@ namespace Zerin.Tests
         public void OpenSaysWhyItFailedOnceUntilAStartSucceeds(string cause, long code, SessionOpenFailureKind kind, string message)
         {
             EngineBridgeLifetime.ReleaseAll();  // forgets what earlier tests were told
-            Session first = cause == "open" ? OpenSession() : null;
-            if (cause == "version") SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
-            if (cause == "available") SimRuntime.zerinsim_SetAvailable(0);
-            SessionOpenFailure why = null;
+            string pluginVersion = Utf8.FromNative(EngineBridge.GetPluginVersion());
+            Session first = null;
+            Action<bool> setCause = on =>
+            {
+                SimRuntime.zerinsim_SetVersion(on && cause == "version" ? "0.0.0.1-rc-00000000" : pluginVersion);
+                SimRuntime.zerinsim_SetAvailable(on && cause == "available" ? 0 : 1);
+                if (cause == "open") { if (on) first = OpenSession(); else first.Dispose(); }
+            };
             Func<Session> failing = () =>
             {
                 if (code != 0) SimRuntime.zerinsim_FailNextCall(cause, code);
-                Session opened = why == null ? Session.Open(out why) : Session.Open();
-                Assert.IsNull(opened);
-                return opened;
+                return Session.Open();
             };
             using (var errors = new ErrorLines())
             {
-                failing();
+                setCause(true);
+                if (code != 0) SimRuntime.zerinsim_FailNextCall(cause, code);
+                SessionOpenFailure why;
+                Assert.IsNull(Session.Open(out why));
                 Assert.AreEqual(new object[] { kind, code, code == 0 ? null : EngineBridge.GetErrorText(code) },
                                 new object[] { why.Kind, why.ErrorCode, why.ErrorText });
                 StringAssert.StartsWith(message, why.Message);
-                failing();
-                failing();
                 string line = "Zerin: Session not opened: " + why.Message;
+                Assert.IsNull(failing());
+                Assert.IsNull(failing());
                 Assert.AreEqual(1, errors.Count(line), "logged once, not at every try: " + string.Join(" | ", errors.Lines.ToArray()));
-                if (first != null) first.Dispose();
-                SimRuntime.zerinsim_SetAvailable(1);
-                SimRuntime.zerinsim_SetVersion(Utf8.FromNative(EngineBridge.GetPluginVersion()));
+                setCause(false);
                 OpenSession().Dispose();
-                if (cause == "version") SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
-                if (cause == "available") SimRuntime.zerinsim_SetAvailable(0);
-                if (cause == "open") first = OpenSession();
-                failing();
+                setCause(true);
+                Assert.IsNull(failing());
                 Assert.AreEqual(2, errors.Count(line), "and again after a start succeeded");
             }
             Assert.AreEqual(first == null, EngineBridge.IsSessionNull(), "a failed start leaves none open, and the open one alone");
