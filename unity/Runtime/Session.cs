@@ -40,6 +40,7 @@ namespace Zerin
             Message = message;
         }
 
+        /// <summary>Which of the causes it was.</summary>
         public SessionOpenFailureKind Kind { get; private set; }
         /// <summary>The runtime's error code (as <see cref="EngineBridge.GetError"/> gives them); 0 when there is none.</summary>
         public long ErrorCode { get; private set; }
@@ -49,6 +50,7 @@ namespace Zerin
         /// plug-in Y", "runtime error C: text", ...</summary>
         public string Message { get; private set; }
 
+        /// <summary>The <see cref="Message"/>.</summary>
         public override string ToString() { return Message; }
     }
 

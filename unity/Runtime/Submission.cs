@@ -9,6 +9,7 @@ namespace Zerin
     [Flags]
     public enum SubmissionProblems
     {
+        /// <summary>The render thread takes it.</summary>
         None = 0,
         /// <summary>No session is open: the plug-in queues nothing.</summary>
         NoSession = 1,
@@ -24,6 +25,7 @@ namespace Zerin
         SlotNotMade = 8,
     }
 
+    /// <summary>Queues submissions the render thread will take, and says why it would drop the others.</summary>
     public static class Submission
     {
         /// <summary>The most layers one submission carries.</summary>
