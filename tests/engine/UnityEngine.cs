@@ -31,6 +31,70 @@ namespace UnityEngine
         public RuntimeInitializeLoadType loadType { get; set; }
     }
 
+    // What the first-frame sample uses of scenes, cameras and render textures: declarations only,
+    // the sample is compiled, not run.
+    public class Object
+    {
+        public static void Destroy(Object obj) { }
+    }
+
+    public class Component : Object
+    {
+        public T GetComponent<T>() { return default(T); }
+    }
+
+    public class Behaviour : Component
+    {
+        public bool enabled { get; set; }
+    }
+
+    public class YieldInstruction { }
+    public sealed class Coroutine : YieldInstruction { }
+    public sealed class WaitForEndOfFrame : YieldInstruction { }
+
+    public class MonoBehaviour : Behaviour
+    {
+        public Coroutine StartCoroutine(System.Collections.IEnumerator routine) { return null; }
+        public void StopAllCoroutines() { }
+    }
+
+    [AttributeUsage(AttributeTargets.Class, AllowMultiple = true)]
+    public sealed class RequireComponent : Attribute
+    {
+        public RequireComponent(Type requiredComponent) { }
+    }
+
+    public enum RenderTextureFormat
+    {
+        ARGB32 = 0,
+    }
+
+    public class Texture : Object
+    {
+        public IntPtr GetNativeTexturePtr() { return IntPtr.Zero; }
+    }
+
+    public class RenderTexture : Texture
+    {
+        public RenderTexture(int width, int height, int depth, RenderTextureFormat format) { }
+        public bool Create() { return false; }
+        public bool IsCreated() { return false; }
+        public IntPtr GetNativeDepthBufferPtr() { return IntPtr.Zero; }
+    }
+
+    public sealed class Camera : Behaviour
+    {
+        public RenderTexture targetTexture { get; set; }
+        public float nearClipPlane { get; set; }
+        public float farClipPlane { get; set; }
+        public void Render() { }
+    }
+
+    public sealed class GL
+    {
+        public static void IssuePluginEvent(IntPtr callback, int eventID) { }
+    }
+
     public static class Application
     {
         public static event Action quitting;
