@@ -114,11 +114,9 @@ public class FirstFrame : MonoBehaviour
             EngineBridge.QueueDestroySwapchain(colourSlots[eye]);
             EngineBridge.QueueDestroySwapchain(depthSlots[eye]);
         }
-        // Render events run in order: once FrameSync has signalled, the swap chains are gone
-        // (ending the session first would drop the requests and leak their slots).
+        // No wait for the render thread here: at quitting it may run no more events. Requests it
+        // has not run yet are dropped by the session's end, which takes its swap chains with it.
         GL.IssuePluginEvent(renderEvents, RenderEvent.SwapchainRequests);
-        GL.IssuePluginEvent(renderEvents, RenderEvent.FrameSync);
-        EngineBridge.SyncRenderThread();
         session.Dispose();
         session = null;
         eyeCamera.targetTexture = null;
