@@ -5,6 +5,7 @@
 
 #include "allocation_counter.h"
 #include "gfx_textures.h"
+#include "plugin/runtime_records.h"
 #include "zerin_sim_control.h"
 
 namespace ZerinBench {
@@ -17,29 +18,10 @@ std::string describe(const FrameShape& shape) {
   return std::to_string(shape.layers) + "x4 views" + (shape.depth ? ", depth" : "");
 }
 
-struct FrameBench::Exports {
-  bool (*InitSession)() = nullptr;
-  void (*EndSession)() = nullptr;
-  void* (*GetSession)() = nullptr;
-  Zerin::SwapchainSlot* (*QueueCreateD3D11Swapchain)(const Zerin::SwapchainConfig*) = nullptr;
-  void (*QueueDestroySwapchain)(Zerin::SwapchainSlot*) = nullptr;
-  void (*QueueSubmission)(int32_t, const Zerin::SubmissionLayer*) = nullptr;
-  bool (*PollEvent)(int64_t*) = nullptr;
-  UnityRenderingEvent renderEvent = nullptr;
-
-  bool bind(const ZerinSim::EngineHost& host) {
-    InitSession = host.function<decltype(InitSession)>("InitSession");
-    EndSession = host.function<decltype(EndSession)>("EndSession");
-    GetSession = host.function<decltype(GetSession)>("GetSession");
-    QueueCreateD3D11Swapchain = host.function<decltype(QueueCreateD3D11Swapchain)>("QueueCreateD3D11Swapchain");
-    QueueDestroySwapchain = host.function<decltype(QueueDestroySwapchain)>("QueueDestroySwapchain");
-    QueueSubmission = host.function<decltype(QueueSubmission)>("QueueSubmission");
-    PollEvent = host.function<decltype(PollEvent)>("PollEvent");
-    auto getRenderEventFunc = host.function<UnityRenderingEvent (*)()>("GetRenderEventFunc");
-    renderEvent = getRenderEventFunc ? getRenderEventFunc() : nullptr;
-    return InitSession && EndSession && GetSession && QueueCreateD3D11Swapchain && QueueDestroySwapchain &&
-           QueueSubmission && PollEvent && renderEvent;
-  }
+// The plug-in's exports, and the render-event callback they hand out, which this thread calls
+// as the render thread.
+struct FrameBench::Exports : ZerinSim::BridgeExports {
+  ZerinBridgeRenderEventFunc renderEvent = nullptr;
 };
 
 // What the floor needs ready before its first frame: the session's swap chains by handle, its
@@ -111,7 +93,9 @@ bool FrameBench::open() {
   engine = std::make_unique<ZerinSim::EngineHost>(ZerinSim::EngineOptions{true, true, true});
   if (!engine->device()) return fail("no device: " + engine->error());
   if (!engine->load()) return fail("the plug-in did not load: " + engine->error());
-  if (!exports->bind(*engine)) return fail("an export is missing");
+  static_cast<ZerinSim::BridgeExports&>(*exports) = engine->exports();
+  exports->renderEvent = exports->GetRenderEventFunc();
+  if (!exports->renderEvent) return fail("no render-event callback");
   if (!exports->InitSession()) return fail("no session");
   sessionOpen = true;
 
@@ -220,8 +204,8 @@ bool FrameBench::openFloor() {
       Floor::View& floorView = f.views[i];
       floorView.colour = view.colourSlot->handle;
       ZerinRuntimeView& runtimeView = f.runtimeViews[i];
-      runtimeView.pose = view.matrix0;
-      runtimeView.projection = view.matrix1;
+      runtimeView.pose = Zerin::recordAs<ZerinMatrix>(view.matrix0);
+      runtimeView.projection = Zerin::recordAs<ZerinMatrix>(view.matrix1);
       runtimeView.colour = {floorView.colour, 0, 0, view.colourViewport.width, view.colourViewport.height, 0, 0};
       if (!shape.depth) continue;
       floorView.depth = view.depthSlot->handle;

@@ -91,20 +91,8 @@ bool readAll(Zerin::ReadWritePipe& pipe, uint8_t* buffer, size_t size) {
 
 }  // namespace
 
-struct IpcBench::Exports {
-  int32_t (*Create)() = nullptr;
-  bool (*Connect)(int32_t) = nullptr;
-  void (*Destroy)(int32_t) = nullptr;
-  void (*SetHandler)(void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t)) = nullptr;
-
-  bool bind(const ZerinSim::EngineHost& host) {
-    Create = host.function<decltype(Create)>("ProgramManagerClient_Create");
-    Connect = host.function<decltype(Connect)>("ProgramManagerClient_Connect");
-    Destroy = host.function<decltype(Destroy)>("ProgramManagerClient_Destroy");
-    SetHandler = host.function<decltype(SetHandler)>("SetProgramManagerUnityMessageHandler");
-    return Create && Connect && Destroy && SetHandler;
-  }
-};
+// The plug-in's exports; the benchmark uses its program manager client's.
+struct IpcBench::Exports : ZerinSim::BridgeExports {};
 
 IpcBench::IpcBench() : exports(std::make_unique<Exports>()) {}
 
@@ -116,8 +104,8 @@ IpcBench::~IpcBench() {
   }
   if (echo.joinable()) echo.join();
   if (client >= 0) {
-    exports->SetHandler(nullptr);
-    exports->Destroy(client);
+    exports->SetProgramManagerUnityMessageHandler(nullptr);
+    exports->ProgramManagerClient_Destroy(client);
   }
   if (service) service->close();
   if (server) server->stop();
@@ -143,12 +131,12 @@ bool IpcBench::open() {
   if (!server->listen()) return fail("the service cannot listen: error " + std::to_string(server->getErrorCode()));
   engine = std::make_unique<ZerinSim::EngineHost>(ZerinSim::EngineOptions{true, true, false});
   if (!engine->load()) return fail("the plug-in did not load: " + engine->error());
-  if (!exports->bind(*engine)) return fail("an export is missing");
-  exports->SetHandler(onEngineMessage);
-  client = exports->Create();
+  static_cast<ZerinSim::BridgeExports&>(*exports) = engine->exports();
+  exports->SetProgramManagerUnityMessageHandler(onEngineMessage);
+  client = exports->ProgramManagerClient_Create();
 
   bool connected = false;
-  std::thread connecting([&] { connected = exports->Connect(client); });
+  std::thread connecting([&] { connected = exports->ProgramManagerClient_Connect(client); });
   const bool answered = answerHandshake();
   connecting.join();
   if (!answered) return false;

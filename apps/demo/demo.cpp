@@ -14,12 +14,12 @@
 #include "engine_host.h"
 #include "frame_picture.h"
 #include "gfx_textures.h"
-#include "openvr/tracker_link.h"
-#include "plugin_api.h"
 #include "plugin_log_route.h"
 #include "program_manager_service.h"
 #include "scene.h"
 #include "time_plot.h"
+#include "zerin/engine_bridge.h"
+#include "zerin/tracker_link.h"
 #include "zerin_sim_control.h"
 
 namespace ZerinDemo {
@@ -30,8 +30,11 @@ using Clock = std::chrono::steady_clock;
 using ZerinSim::Gfx::Ref;
 
 constexpr UINT kImageSize = 128;  // engine textures and swap-chain images, square (the Linux stand-in draws depth on the CPU)
-constexpr int kViews = Zerin::kViewsPerLayer;
-constexpr int32_t kFrameSync = 20, kFrameStart = 10, kFrameSubmit = 11, kSwapchainRequests = 13, kEventPoll = 14;
+constexpr int kViews = ZERIN_BRIDGE_VIEWS_PER_LAYER;
+constexpr int32_t kFrameSync = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SYNC, kFrameStart = ZERIN_BRIDGE_RENDER_EVENT_FRAME_START,
+                  kFrameSubmit = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SUBMIT,
+                  kSwapchainRequests = ZERIN_BRIDGE_RENDER_EVENT_SWAPCHAIN_REQUESTS,
+                  kEventPoll = ZERIN_BRIDGE_RENDER_EVENT_EVENT_POLL;
 
 // The plug-in's log reaches the script callback, one message at a time: the demo counts the
 // messages and shows those that report errors, or all of them when asked to.
@@ -243,12 +246,8 @@ Summary runDemo(const Options& options) {
 
   // The engine: load the plug-in with a Direct3D 11 device, as the engine does at start-up.
   ZerinSim::EngineHost host({true, true, true});
-  PluginApi api;
-  std::string missing;
-  if (!expect(host.openLibrary(), "the plug-in did not load: " + host.error()) ||
-      !expect(api.resolve(host, missing), "the plug-in lacks the export " + missing)) {
-    return summary;
-  }
+  if (!expect(host.openLibrary(), "the plug-in did not load: " + host.error())) return summary;
+  const ZerinSim::BridgeExports& api = host.exports();
   logRoute.install(host);
   summary.pluginLoaded = expect(host.callPluginLoad(), "UnityPluginLoad failed");
   ID3D11Device* device = host.device();
@@ -269,11 +268,11 @@ Summary runDemo(const Options& options) {
 
   // Swap chains: one colour and one depth swap chain per view of every layer.
   const int layers = options.layers;
-  std::vector<Zerin::SwapchainSlot*> colourSlots, depthSlots;
-  const Zerin::SwapchainConfig colourConfig{kImageSize, kImageSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
-                                            ZERIN_SWAPCHAIN_USAGE_COLOUR};
-  const Zerin::SwapchainConfig depthConfig{kImageSize, kImageSize, DXGI_FORMAT_R32_TYPELESS, 1, 1,
-                                           ZERIN_SWAPCHAIN_USAGE_DEPTH};
+  std::vector<ZerinBridgeSwapchainSlot*> colourSlots, depthSlots;
+  const ZerinBridgeSwapchainConfig colourConfig{kImageSize, kImageSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
+                                            ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
+  const ZerinBridgeSwapchainConfig depthConfig{kImageSize, kImageSize, DXGI_FORMAT_R32_TYPELESS, 1, 1,
+                                           ZERIN_BRIDGE_SWAPCHAIN_USAGE_DEPTH};
   for (int i = 0; i < layers * kViews; ++i) {
     colourSlots.push_back(api.QueueCreateD3D11Swapchain(&colourConfig));
     depthSlots.push_back(api.QueueCreateD3D11Swapchain(&depthConfig));
@@ -333,8 +332,8 @@ Summary runDemo(const Options& options) {
   const int64_t frames = options.frameCount();
   summary.pictureFrame = options.chosenFrame();
   std::set<int64_t> poseFrames;
-  ZerinGazeSample gaze{};
-  std::vector<Zerin::SubmissionLayer> submission(static_cast<size_t>(layers));
+  ZerinBridgeGazeSample gaze{};
+  std::vector<ZerinBridgeSubmissionLayer> submission(static_cast<size_t>(layers));
   int64_t received = 0, rejected = 0, layersReceived = 0;
   std::vector<ReceivedView> pictured;
   const double depthParams[4] = {0.1, 100.0, 0.0, 1.0};  // near and far planes, then the depth range
@@ -347,7 +346,7 @@ Summary runDemo(const Options& options) {
   for (int64_t frame = 0; frame < frames; ++frame) {
     render.issuePluginEvent(kFrameSync);
     api.SyncRenderThread();
-    Zerin::FramePoseData poseData{};
+    ZerinBridgeFramePoseData poseData{};
     api.GetFramePoseData(&poseData);
     const auto poseFrame = static_cast<int64_t>(std::llround(poseData.views[0].pose.m[3]));
     poseFrames.insert(poseFrame);
@@ -360,12 +359,12 @@ Summary runDemo(const Options& options) {
     });
 
     for (int l = 0; l < layers; ++l) {
-      Zerin::SubmissionLayer& layer = submission[static_cast<size_t>(l)];
+      ZerinBridgeSubmissionLayer& layer = submission[static_cast<size_t>(l)];
       std::memset(&layer, 0, sizeof layer);
       layer.layerParam0 = l;  // sort order: later layers on top
       layer.layerParam1 = 0;
       for (int v = 0; v < kViews; ++v) {
-        Zerin::SubmissionView& view = layer.views[v];
+        ZerinBridgeSubmissionView& view = layer.views[v];
         const int i = l * kViews + v;
         view.matrix0 = poseData.views[v].pose;
         view.matrix1 = poseData.views[v].projection;

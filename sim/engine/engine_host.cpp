@@ -16,8 +16,6 @@ bool sameGuid(const UnityInterfaceGUID& a, const UnityInterfaceGUID& b) {
   return a.high == b.high && a.low == b.low;
 }
 
-using GetRenderEventFuncFunction = UnityRenderingEvent (*)();
-
 }  // namespace
 
 EngineHost::EngineHost(EngineOptions hostOptions) : options(hostOptions) {
@@ -50,16 +48,21 @@ bool EngineHost::openLibrary(const std::string& path) {
     lastError = library.error();
     return false;
   }
+  std::string missing;
+  if (!bridge.resolve(library, missing)) {
+    lastError = missing + " is not exported";
+    library.close();
+    return false;
+  }
   return true;
 }
 
 bool EngineHost::callPluginLoad() {
-  auto load = function<UnityPluginLoadFunction>("UnityPluginLoad");
-  if (!load) {
-    lastError = "UnityPluginLoad is not exported";
+  if (!bridge.UnityPluginLoad) {
+    lastError = "no plug-in is loaded";
     return false;
   }
-  load(&registry);
+  bridge.UnityPluginLoad(&registry);
   pluginLoaded = true;
   return true;
 }
@@ -67,9 +70,10 @@ bool EngineHost::callPluginLoad() {
 void EngineHost::unload() {
   render.stop();
   if (pluginLoaded) {
-    if (auto unloadPlugin = function<UnityPluginUnloadFunction>("UnityPluginUnload")) unloadPlugin();
+    bridge.UnityPluginUnload();
     pluginLoaded = false;
   }
+  bridge = {};
   library.close();
 }
 
@@ -83,12 +87,11 @@ void EngineHost::sendDeviceEvent(UnityGfxDeviceEventType eventType) {
 }
 
 bool EngineHost::startRendering() {
-  auto getRenderEventFunc = function<GetRenderEventFuncFunction>("GetRenderEventFunc");
-  if (!getRenderEventFunc) {
-    lastError = "GetRenderEventFunc is not exported";
+  if (!bridge.GetRenderEventFunc) {
+    lastError = "no plug-in is loaded";
     return false;
   }
-  return render.start(getRenderEventFunc());
+  return render.start(bridge.GetRenderEventFunc());
 }
 
 Gfx::Ref<ID3D11Texture2D> EngineHost::createDepthTexture(UINT width, UINT height, const std::vector<float>& depth,

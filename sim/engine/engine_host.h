@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "bridge_exports.h"
 #include "dynamic_library.h"
 #include "gfx_device.h"
 #include "render_thread.h"
@@ -32,9 +33,10 @@ class EngineHost {
   // The built plug-in beside the running program.
   static std::string pluginPath();
 
-  // Loads the library without telling the plug-in (so a test can install its log first).
+  // Loads the library and binds its exports, without telling the plug-in (so a test can install
+  // its log first); false, with nothing loaded, when it lacks an export.
   bool openLibrary(const std::string& path = pluginPath());
-  // Calls UnityPluginLoad with the registry; false when the library lacks it.
+  // Calls UnityPluginLoad with the registry; false without a library.
   bool callPluginLoad();
   bool load(const std::string& path = pluginPath()) { return openLibrary(path) && callPluginLoad(); }
   // Stops the render thread, calls UnityPluginUnload and frees the library.
@@ -42,10 +44,8 @@ class EngineHost {
 
   bool libraryOpen() const { return library.isOpen(); }
   void* symbol(const char* name) const { return library.symbol(name); }
-  template <class Function>
-  Function function(const char* name) const {
-    return reinterpret_cast<Function>(symbol(name));
-  }
+  // The loaded plug-in's exports; all null while no library is open.
+  const BridgeExports& exports() const { return bridge; }
 
   // Delivers a device event to every registered callback, on the calling thread.
   void sendDeviceEvent(UnityGfxDeviceEventType eventType);
@@ -79,6 +79,7 @@ class EngineHost {
 
   EngineOptions options;
   DynamicLibrary library;
+  BridgeExports bridge;
   Gfx::Device graphicsDevice;
   RenderThread render;
   std::string lastError;

@@ -6,8 +6,6 @@ namespace ZerinSim {
 
 namespace {
 
-using SetDebugLogFunction = void (*)(void (*)(const char*));
-
 std::mutex routeLock;  // guards currentRoute and serialises the sink's calls
 PluginLogRoute* currentRoute = nullptr;
 
@@ -25,9 +23,8 @@ PluginLogRoute::~PluginLogRoute() {
 }
 
 bool PluginLogRoute::install(const EngineHost& host) {
-  auto setDebugLog = host.function<SetDebugLogFunction>("SetDebugLog");
-  if (!setDebugLog) return false;
-  setDebugLog(&PluginLogRoute::onMessage);
+  if (!host.exports().SetDebugLog) return false;
+  host.exports().SetDebugLog(&PluginLogRoute::onMessage);
   return true;
 }
 

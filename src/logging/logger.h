@@ -5,9 +5,9 @@
 #include <mutex>
 #include <string>
 
-#include "logging/log_line_callback.h"
 #include "platform/console.h"
 #include "platform/local_time.h"
+#include "zerin/log_line.h"
 
 #if defined(__GNUC__)
 #define ZERIN_PRINTF_FORMAT(formatIndex, firstArgument) \
@@ -19,7 +19,16 @@
 namespace Zerin {
 
 // Callers use Error, Warning and Info; any other value still prints (as " (?) " or " *** ").
-enum class LogLevel : int32_t { Critical = 0, Error = 1, Warning = 2, Info = 3 };
+enum class LogLevel : int32_t {
+  Critical = ZERIN_LOG_CRITICAL,
+  Error = ZERIN_LOG_ERROR,
+  Warning = ZERIN_LOG_WARNING,
+  Info = ZERIN_LOG_INFO,
+};
+
+// Installed by the scripts: every line of this library's logger, with its level, its tag and
+// the bare message.
+using LogLineCallback = ZerinLogLineCallback;
 
 // The 5-character marker a line carries for `level`, and the console attribute it is shown in.
 const char* levelMarker(LogLevel level);

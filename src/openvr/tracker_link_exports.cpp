@@ -2,7 +2,7 @@
 // never look at OpenVR's answers (error out-arguments included).
 #include "logging/logger.h"
 #include "openvr/system_lifecycle.h"
-#include "openvr/tracker_link.h"
+#include "zerin/tracker_link.h"
 
 namespace Zerin::openVR {
 

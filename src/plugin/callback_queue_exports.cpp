@@ -1,11 +1,11 @@
 // The callback queue for the scripts: the entries they install in place of managed callbacks,
 // and the calls of their one consumer thread.
 #include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
-#include "logging/log_line_callback.h"
-#include "platform/export.h"
+#include "logging/logger.h"  // LogLineCallback
 #include "plugin/callback_queue.h"
 #include "plugin/plugin_log.h"       // DebugLogCallback
 #include "plugin/stream_registry.h"  // StreamFrameCallback
+#include "zerin/engine_bridge.h"
 
 namespace CallbackQueue = Zerin::CallbackQueue;
 
@@ -19,7 +19,7 @@ constexpr Zerin::LogLineCallback loggerLineEntry = &CallbackQueue::queueLoggerLi
 
 }  // namespace
 
-ZERIN_C_EXPORT void* CallbackQueue_Entry(int32_t kind) {
+extern "C" void* CallbackQueue_Entry(int32_t kind) {
   switch (kind) {
     case CallbackQueue::kDebugLog:
       return reinterpret_cast<void*>(debugLogEntry);
@@ -34,10 +34,10 @@ ZERIN_C_EXPORT void* CallbackQueue_Entry(int32_t kind) {
   }
 }
 
-ZERIN_C_EXPORT void CallbackQueue_Open(void) { CallbackQueue::open(); }
+extern "C" void CallbackQueue_Open(void) { CallbackQueue::open(); }
 
-ZERIN_C_EXPORT int32_t CallbackQueue_Next(QueuedCallback* next, int32_t timeoutMs) {
+extern "C" int32_t CallbackQueue_Next(ZerinBridgeQueuedCallback* next, int32_t timeoutMs) {
   return CallbackQueue::next(next, timeoutMs);
 }
 
-ZERIN_C_EXPORT void CallbackQueue_Close(void) { CallbackQueue::close(); }
+extern "C" void CallbackQueue_Close(void) { CallbackQueue::close(); }

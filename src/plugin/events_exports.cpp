@@ -1,12 +1,12 @@
 // Runtime events and buttons, for the scripts on their own thread.
 #include <exception>
 
-#include "platform/export.h"
 #include "plugin/events.h"
 #include "plugin/plugin_log.h"
 #include "plugin/session.h"
+#include "zerin/engine_bridge.h"
 
-ZERIN_C_EXPORT bool PollEvent(int64_t* outType) {
+extern "C" bool PollEvent(int64_t* outType) {
   try {
     return Zerin::pollEvent(outType);
   } catch (const std::exception& error) {
@@ -17,16 +17,16 @@ ZERIN_C_EXPORT bool PollEvent(int64_t* outType) {
 }
 
 // One body for each width: the scripts pick the getter that names the event's meaning.
-ZERIN_C_EXPORT uint32_t GetEventForeground(void) { return Zerin::currentEventData32(); }
-ZERIN_C_EXPORT uint32_t GetEventHeadsetStandbyStatus(void) { return Zerin::currentEventData32(); }
-ZERIN_C_EXPORT uint32_t GetEventVisibility(void) { return Zerin::currentEventData32(); }
+extern "C" uint32_t GetEventForeground(void) { return Zerin::currentEventData32(); }
+extern "C" uint32_t GetEventHeadsetStandbyStatus(void) { return Zerin::currentEventData32(); }
+extern "C" uint32_t GetEventVisibility(void) { return Zerin::currentEventData32(); }
 
-ZERIN_C_EXPORT int64_t GetEventButton(void) { return Zerin::currentEventData64(); }
-ZERIN_C_EXPORT int64_t GetEventDataStreamStart(void) { return Zerin::currentEventData64(); }
-ZERIN_C_EXPORT int64_t GetEventDataStreamStop(void) { return Zerin::currentEventData64(); }
-ZERIN_C_EXPORT int64_t GetEventMRCameraPropertyChange(void) { return Zerin::currentEventData64(); }
-ZERIN_C_EXPORT int64_t GetEventMRDeviceStatus(void) { return Zerin::currentEventData64(); }
+extern "C" int64_t GetEventButton(void) { return Zerin::currentEventData64(); }
+extern "C" int64_t GetEventDataStreamStart(void) { return Zerin::currentEventData64(); }
+extern "C" int64_t GetEventDataStreamStop(void) { return Zerin::currentEventData64(); }
+extern "C" int64_t GetEventMRCameraPropertyChange(void) { return Zerin::currentEventData64(); }
+extern "C" int64_t GetEventMRDeviceStatus(void) { return Zerin::currentEventData64(); }
 
-ZERIN_C_EXPORT bool GetButtonEvent(int64_t button, int64_t state) {
+extern "C" bool GetButtonEvent(int64_t button, int64_t state) {
   return Zerin::zerin_GetButtonEvent(Zerin::session.load(), button, state) != 0;
 }

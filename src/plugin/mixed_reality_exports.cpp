@@ -1,9 +1,9 @@
 // Mixed-reality data streams and the occlusion mesh, for the scripts on their own thread.
 #include <exception>
 
-#include "platform/export.h"
 #include "plugin/mixed_reality.h"
 #include "plugin/plugin_log.h"
+#include "zerin/engine_bridge.h"
 
 namespace {
 
@@ -21,24 +21,24 @@ bool guarded(const char* name, Body body) {
 
 }  // namespace
 
-ZERIN_C_EXPORT bool MRIsAvailable(void) { return Zerin::mrIsAvailable(); }
+extern "C" bool MRIsAvailable(void) { return Zerin::mrIsAvailable(); }
 
-ZERIN_C_EXPORT bool MRSupportsDataStream(int64_t kind) { return Zerin::mrSupportsDataStream(kind); }
+extern "C" bool MRSupportsDataStream(int64_t kind) { return Zerin::mrSupportsDataStream(kind); }
 
-ZERIN_C_EXPORT bool MRStartDataStream(int64_t kind, Zerin::StreamFrameCallback callback, void* userData) {
+extern "C" bool MRStartDataStream(int64_t kind, Zerin::StreamFrameCallback callback, void* userData) {
   return guarded("MRStartDataStream", [&] { return Zerin::mrStartDataStream(kind, callback, userData); });
 }
 
-ZERIN_C_EXPORT void MRStopDataStream(int64_t kind) {
+extern "C" void MRStopDataStream(int64_t kind) {
   guarded("MRStopDataStream", [&] {
     Zerin::mrStopDataStream(kind);
     return true;
   });
 }
 
-ZERIN_C_EXPORT ZerinOcclusionMesh* CreateOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount,
+extern "C" ZerinOcclusionMesh* CreateOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount,
                                                        void** outVertexData) {
   return Zerin::createOcclusionMesh(viewIndex, outVertexCount, outVertexData);
 }
 
-ZERIN_C_EXPORT void FreeOcclusionMesh(ZerinOcclusionMesh* mesh) { Zerin::freeOcclusionMesh(mesh); }
+extern "C" void FreeOcclusionMesh(ZerinOcclusionMesh* mesh) { Zerin::freeOcclusionMesh(mesh); }

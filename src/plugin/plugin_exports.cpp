@@ -1,20 +1,20 @@
 // Entry points the engine calls, and the scripts' log callbacks.
 #include "ipc/client/program_manager_exports.h"
 #include "logging/logger.h"
-#include "platform/export.h"
 #include "plugin/plugin_lifecycle.h"
 #include "plugin/plugin_log.h"
+#include "zerin/engine_bridge.h"
 
-ZERIN_C_EXPORT void UnityPluginLoad(IUnityInterfaces* interfaces) { Zerin::unityPluginLoad(interfaces); }
+extern "C" void UnityPluginLoad(IUnityInterfaces* interfaces) { Zerin::unityPluginLoad(interfaces); }
 
 // The engine unloads the library next: no program manager call may still be inside it.
-ZERIN_C_EXPORT void UnityPluginUnload(void) {
+extern "C" void UnityPluginUnload(void) {
   Zerin::unityPluginUnload();
   Zerin::endProgramManagerCalls();
 }
 
-ZERIN_C_EXPORT void SetDebugLog(Zerin::DebugLogCallback callback) { Zerin::setDebugLogCallback(callback); }
+extern "C" void SetDebugLog(Zerin::DebugLogCallback callback) { Zerin::setDebugLogCallback(callback); }
 
 // Beside SetDebugLog, which keeps receiving the plug-in log only: the shared logger's lines
 // (program manager client and pipe), with level and tag.
-ZERIN_C_EXPORT void SetLogLineCallback(Zerin::LogLineCallback callback) { Zerin::setLogLineCallback(callback); }
+extern "C" void SetLogLineCallback(Zerin::LogLineCallback callback) { Zerin::setLogLineCallback(callback); }

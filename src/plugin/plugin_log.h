@@ -1,10 +1,11 @@
 #pragma once
 #include "logging/logger.h"  // ZERIN_PRINTF_FORMAT
+#include "zerin/engine_bridge.h"
 
 namespace Zerin {
 
 // Installed by the scripts; receives each message bare (no prefix, no newline).
-using DebugLogCallback = void (*)(const char* message);
+using DebugLogCallback = ZerinBridgeDebugLogCallback;
 
 // Room for 4095 characters and the terminator; longer messages are cut.
 constexpr size_t kPluginLogBufferSize = 4096;

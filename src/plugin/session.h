@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "plugin/runtime_library.h"
+#include "zerin/engine_bridge.h"
 
 namespace Zerin {
 
@@ -14,12 +15,7 @@ extern ZerinEvent* currentEvent;
 // The runtime release this plug-in is built against; the runtime must report the same text.
 extern const char* const pluginVersion;
 
-struct RenderTextureDesc {
-  int32_t width;
-  int32_t height;
-  int32_t format;
-};
-static_assert(sizeof(RenderTextureDesc) == 12, "");
+using RenderTextureDesc = ZerinBridgeRenderTextureDesc;
 
 // Logs the runtime's pending error for `target`, if any; true when there was one.
 bool checkError(ZerinSession target);

@@ -5,11 +5,12 @@
 #include <vector>
 
 #include "logging/revocable_callback.h"
+#include "zerin/engine_bridge.h"
 
 namespace Zerin {
 
 // A script callback for the frames of one started data stream.
-using StreamFrameCallback = void (*)(const void* frame, void* userData);
+using StreamFrameCallback = ZerinBridgeStreamFrameCallback;
 
 struct StreamEntry {
   int64_t streamId;

@@ -5,6 +5,7 @@
 
 #include "plugin/plugin_lifecycle.h"
 #include "plugin/plugin_log.h"
+#include "plugin/runtime_records.h"
 #include "plugin/session.h"
 #include "render/depth_copy_pass.h"
 #include "render/swapchains.h"
@@ -146,8 +147,8 @@ void submitFrame() {
       const int i = l * kViewsPerLayer + v;
       ZerinRuntimeView& runtimeView = s.views[i];
       runtimeView.extensions = nullptr;
-      runtimeView.pose = view.matrix0;
-      runtimeView.projection = view.matrix1;
+      runtimeView.pose = recordAs<ZerinMatrix>(view.matrix0);
+      runtimeView.projection = recordAs<ZerinMatrix>(view.matrix1);
       setViewport(runtimeView.colour, view.colourSlot, view.colourViewport);
       copyColour(context, s.images, view, i);
       if (view.hasDepth != 0) {

@@ -4,14 +4,16 @@
 // of the Direct3D 11 immediate context runs there.
 #include <cstdint>
 
+#include "zerin/engine_bridge.h"  // the ids, ZERIN_BRIDGE_RENDER_EVENT_*
+
 namespace Zerin {
 
 enum class RenderEvent : int32_t {
-  FrameStart = 10,         // submit a frame still begun, then begin the next one
-  FrameSubmit = 11,        // submit the oldest queued submission
-  SwapchainRequests = 13,  // create and free the queued swap chains
-  EventPoll = 14,          // move runtime events into eventQueue
-  FrameSync = 20,          // wait for the frame sync, publish views and poses, release the script
+  FrameStart = ZERIN_BRIDGE_RENDER_EVENT_FRAME_START,
+  FrameSubmit = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SUBMIT,
+  SwapchainRequests = ZERIN_BRIDGE_RENDER_EVENT_SWAPCHAIN_REQUESTS,
+  EventPoll = ZERIN_BRIDGE_RENDER_EVENT_EVENT_POLL,
+  FrameSync = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SYNC,
 };
 
 // The render-event callback (GetRenderEventFunc hands out its address).

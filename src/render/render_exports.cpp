@@ -2,11 +2,11 @@
 // scripts call on their own thread.
 #include <exception>
 
-#include "platform/export.h"
 #include "plugin/plugin_log.h"
 #include "render/render_events.h"
 #include "render/render_requests.h"
 #include "unity_interfaces.h"
+#include "zerin/engine_bridge.h"
 
 namespace {
 
@@ -28,23 +28,23 @@ void OnRenderEvent(int32_t eventId) {
 
 }  // namespace
 
-ZERIN_C_EXPORT UnityRenderingEvent GetRenderEventFunc(void) { return &OnRenderEvent; }
+extern "C" UnityRenderingEvent GetRenderEventFunc(void) { return &OnRenderEvent; }
 
-ZERIN_C_EXPORT Zerin::SwapchainSlot* QueueCreateD3D11Swapchain(const Zerin::SwapchainConfig* config) {
+extern "C" Zerin::SwapchainSlot* QueueCreateD3D11Swapchain(const Zerin::SwapchainConfig* config) {
   Zerin::SwapchainSlot* slot = nullptr;
   guarded("QueueCreateD3D11Swapchain", [&] { slot = Zerin::queueCreateD3D11Swapchain(config); });
   return slot;
 }
 
-ZERIN_C_EXPORT void QueueDestroySwapchain(Zerin::SwapchainSlot* slot) {
+extern "C" void QueueDestroySwapchain(Zerin::SwapchainSlot* slot) {
   guarded("QueueDestroySwapchain", [slot] { Zerin::queueDestroySwapchain(slot); });
 }
 
-ZERIN_C_EXPORT void QueueSubmission(int32_t layerCount, const Zerin::SubmissionLayer* layers) {
+extern "C" void QueueSubmission(int32_t layerCount, const Zerin::SubmissionLayer* layers) {
   guarded("QueueSubmission", [&] { Zerin::queueSubmission(layerCount, layers); });
 }
 
-ZERIN_C_EXPORT void GetFramePoseData(Zerin::FramePoseData* out) {
+extern "C" void GetFramePoseData(Zerin::FramePoseData* out) {
   guarded("GetFramePoseData", [out] { Zerin::getFramePoseData(out); });
 }
 
@@ -52,6 +52,6 @@ ZERIN_C_EXPORT void GetFramePoseData(Zerin::FramePoseData* out) {
 // call. Event 20 signals also when it cannot run: without a session, and without the engine's
 // Direct3D 11 interface (after the line "Missing Unity D3D11 handle."), so that a script that
 // issues an event 20 before each call never waits for ever.
-ZERIN_C_EXPORT void SyncRenderThread(void) {
+extern "C" void SyncRenderThread(void) {
   guarded("SyncRenderThread", [] { Zerin::syncRenderThread(); });
 }

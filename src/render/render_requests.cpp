@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "plugin/plugin_log.h"
+#include "plugin/runtime_records.h"
 #include "plugin/session.h"
 
 namespace Zerin {
@@ -19,7 +20,7 @@ SwapchainSlot* queueCreateD3D11Swapchain(const SwapchainConfig* config) {
   auto slot = std::make_unique<SwapchainSlot>();
   slot->handle = nullptr;
   std::lock_guard<std::mutex> lock(swapchainRequestLock);
-  createQueue.push_back({slot.get(), *config});
+  createQueue.push_back({slot.get(), recordAs<ZerinSwapChainConfig>(*config)});
   return slot.release();
 }
 

@@ -19,75 +19,27 @@
 
 #include "platform/module_hold.h"
 #include "render/ring_queue.h"
+#include "zerin/engine_bridge.h"
 #include "zerin_lib.h"
-
-// Declared by <d3d11.h>; the queues only carry the pointers.
-struct ID3D11Resource;
 
 namespace Zerin {
 
-// An 8-byte heap cell holding a runtime swap-chain handle; 0 until the render thread has made
-// the swap chain. Scripts name a swap chain by the address of its slot.
-struct SwapchainSlot {
-  ZerinSwapChain handle;
-};
-static_assert(sizeof(SwapchainSlot) == 8, "");
+// The records the scripts hand in and read back are the public interface's.
+using SwapchainSlot = ZerinBridgeSwapchainSlot;
+using SwapchainConfig = ZerinBridgeSwapchainConfig;
+using SubmissionViewport = ZerinBridgeSubmissionViewport;
+using SubmissionView = ZerinBridgeSubmissionView;
+using SubmissionLayer = ZerinBridgeSubmissionLayer;
+using FramePoseData = ZerinBridgeFramePoseData;
 
-using SwapchainConfig = ZerinSwapChainConfig;
+constexpr int kMaxLayers = ZERIN_BRIDGE_MAX_LAYERS;
+constexpr int kViewsPerLayer = ZERIN_BRIDGE_VIEWS_PER_LAYER;
 
+// A queued creation: the script's slot and the configuration as the runtime takes it.
 struct SwapchainCreateRequest {
   SwapchainSlot* slot;
-  SwapchainConfig config;
+  ZerinSwapChainConfig config;
 };
-
-// Pixels of one view in a swap-chain image, and the image array slice.
-struct SubmissionViewport {
-  int32_t x;
-  int32_t y;
-  int32_t width;
-  int32_t height;
-  int32_t arrayIndex;
-};
-
-// One view of one layer as a script fills it.
-struct SubmissionView {
-  ZerinMatrix matrix0;
-  ZerinMatrix matrix1;
-  SwapchainSlot* colourSlot;
-  SubmissionViewport colourViewport;
-  ID3D11Resource* colourTexture;
-  int32_t hasDepth;
-  SwapchainSlot* depthSlot;
-  SubmissionViewport depthViewport;
-  ID3D11Resource* depthTexture;
-  int64_t depthParams[4];
-  int64_t extraDepthParams[2];
-  int32_t hasExtraDepthParams;
-};
-static_assert(sizeof(SubmissionViewport) == 20, "");
-static_assert(sizeof(SubmissionView) == 400, "");
-static_assert(offsetof(SubmissionView, matrix0) == 0 && offsetof(SubmissionView, matrix1) == 128, "");
-static_assert(offsetof(SubmissionView, colourSlot) == 256 && offsetof(SubmissionView, colourViewport) == 264 &&
-                  offsetof(SubmissionView, colourTexture) == 288 && offsetof(SubmissionView, hasDepth) == 296 &&
-                  offsetof(SubmissionView, depthSlot) == 304 && offsetof(SubmissionView, depthViewport) == 312 &&
-                  offsetof(SubmissionView, depthTexture) == 336 && offsetof(SubmissionView, depthParams) == 344 &&
-                  offsetof(SubmissionView, extraDepthParams) == 376 &&
-                  offsetof(SubmissionView, hasExtraDepthParams) == 392,
-              "");
-
-constexpr int kMaxLayers = 4;
-constexpr int kViewsPerLayer = 4;
-
-struct SubmissionLayer {
-  int32_t layerParam0;
-  int32_t layerParam1;
-  SubmissionView views[kViewsPerLayer];
-};
-static_assert(sizeof(SubmissionLayer) == 1608, "");
-static_assert(offsetof(SubmissionLayer, layerParam0) == 0 && offsetof(SubmissionLayer, layerParam1) == 4, "");
-static_assert(offsetof(SubmissionLayer, views[0]) == 8 && offsetof(SubmissionLayer, views[1]) == 408 &&
-                  offsetof(SubmissionLayer, views[2]) == 808 && offsetof(SubmissionLayer, views[3]) == 1208,
-              "");
 
 // One queued frame: only the first layerCount layers are meaningful.
 struct SubmissionEntry {
@@ -95,15 +47,6 @@ struct SubmissionEntry {
   SubmissionLayer layers[kMaxLayers];
 };
 static_assert(offsetof(SubmissionEntry, layers) == 8, "");
-
-// What GetFramePoseData hands out: the views of the latest frame sync and its three poses.
-struct FramePoseData {
-  ZerinFrameView views[kViewsPerLayer];
-  ZerinMatrix poses[3];
-};
-static_assert(sizeof(FramePoseData) == 1472, "");
-static_assert(offsetof(FramePoseData, views) == 0 && offsetof(FramePoseData, poses) == 1088, "");
-static_assert(offsetof(FramePoseData, poses[1]) == 1216 && offsetof(FramePoseData, poses[2]) == 1344, "");
 
 // The session's frame records (made when a session opens, freed by EndSession under frameLock).
 // Atomic because the render thread reads them while the scripting thread sets them up.

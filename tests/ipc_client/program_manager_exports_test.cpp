@@ -22,18 +22,6 @@ namespace {
 using namespace ZerinTest;
 using ZerinSim::ProgramManagerService;
 
-using MessageCallback = void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t);
-
-// The program manager client's exports, looked up by name as the scripts bind them.
-struct Exports {
-  int32_t (*Create)();
-  void (*Destroy)(int32_t);
-  bool (*IsConnected)(int32_t);
-  bool (*Connect)(int32_t);
-  void (*RestartActiveClient)(int32_t);
-  void (*SetHandler)(MessageCallback);
-};
-
 // One call of the engine callback.
 struct Delivery {
   int32_t handle;
@@ -82,18 +70,11 @@ class ProgramManagerExports : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(host.openLibrary()) << host.error();
-    exports.Create = host.function<int32_t (*)()>("ProgramManagerClient_Create");
-    exports.Destroy = host.function<void (*)(int32_t)>("ProgramManagerClient_Destroy");
-    exports.IsConnected = host.function<bool (*)(int32_t)>("ProgramManagerClient_IsConnected");
-    exports.Connect = host.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
-    exports.RestartActiveClient = host.function<void (*)(int32_t)>("ProgramManagerClient_RestartActiveClient");
-    exports.SetHandler = host.function<void (*)(MessageCallback)>("SetProgramManagerUnityMessageHandler");
-    ASSERT_TRUE(exports.Create && exports.Destroy && exports.IsConnected && exports.Connect &&
-                exports.RestartActiveClient && exports.SetHandler);
   }
 
   ZerinSim::EngineHost host;
-  Exports exports{};
+  // The plug-in's exports, as the scripts bind them.
+  const ZerinSim::BridgeExports& exports = host.exports();
   ProgramManagerService service;
 };
 
@@ -102,41 +83,41 @@ const std::string kConnectErrorPrefix =
     "ERR [Zerin::IPC::Client::logConnectionErrorIfNecessary] Failed to connect to server pipe: ";
 
 TEST_F(ProgramManagerExports, HandlesCountUpFromZeroAndAreNotReused) {
-  EXPECT_EQ(exports.Create(), 0);
-  EXPECT_EQ(exports.Create(), 1);
-  exports.Destroy(0);
-  EXPECT_EQ(exports.Create(), 2);
-  EXPECT_FALSE(exports.IsConnected(1));
-  EXPECT_FALSE(exports.IsConnected(2));
+  EXPECT_EQ(exports.ProgramManagerClient_Create(), 0);
+  EXPECT_EQ(exports.ProgramManagerClient_Create(), 1);
+  exports.ProgramManagerClient_Destroy(0);
+  EXPECT_EQ(exports.ProgramManagerClient_Create(), 2);
+  EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(1));
+  EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(2));
   EXPECT_EQ(logLines(), std::vector<std::string>{kDestroyLine});
-  exports.Destroy(1);
-  exports.Destroy(2);
+  exports.ProgramManagerClient_Destroy(1);
+  exports.ProgramManagerClient_Destroy(2);
 }
 
 TEST_F(ProgramManagerExports, UnknownHandlesDoNothingAndOnlyDestroyLogs) {
-  const int32_t handle = exports.Create();
-  exports.Destroy(handle);
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  exports.ProgramManagerClient_Destroy(handle);
   ZerinTest::clearCaptures();
   for (const int32_t unknown : {handle, 7, -1}) {
-    EXPECT_FALSE(exports.IsConnected(unknown));
+    EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(unknown));
     // Would wait for the service without end if it tried.
-    EXPECT_FALSE(exports.Connect(unknown));
-    exports.RestartActiveClient(unknown);
+    EXPECT_FALSE(exports.ProgramManagerClient_Connect(unknown));
+    exports.ProgramManagerClient_RestartActiveClient(unknown);
   }
   EXPECT_TRUE(logLines().empty());
-  exports.Destroy(7);
+  exports.ProgramManagerClient_Destroy(7);
   EXPECT_EQ(logLines(), std::vector<std::string>{kDestroyLine});
-  EXPECT_EQ(exports.Create(), handle + 1);
+  EXPECT_EQ(exports.ProgramManagerClient_Create(), handle + 1);
 }
 
 TEST_F(ProgramManagerExports, AConnectDeliversTheHandshakeToTheCallbackOnTheDispatcher) {
   service.setHandshakeValue(0x01020304u);
   ASSERT_TRUE(service.start());
-  exports.SetHandler(&recordDelivery);
-  const int32_t handle = exports.Create();
-  EXPECT_FALSE(exports.IsConnected(handle));
-  EXPECT_TRUE(exports.Connect(handle));
-  EXPECT_TRUE(exports.IsConnected(handle));
+  exports.SetProgramManagerUnityMessageHandler(&recordDelivery);
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(handle));
+  EXPECT_TRUE(exports.ProgramManagerClient_Connect(handle));
+  EXPECT_TRUE(exports.ProgramManagerClient_IsConnected(handle));
   ASSERT_TRUE(waitForDeliveries("ResponseHandshake", 1));
   const auto handshakes = deliveriesNamed("ResponseHandshake");
   ASSERT_EQ(handshakes.size(), 1u);
@@ -153,8 +134,8 @@ TEST_F(ProgramManagerExports, AConnectDeliversTheHandshakeToTheCallbackOnTheDisp
   ASSERT_TRUE(waitForDeliveries("Hello", 1));
   EXPECT_TRUE(deliveriesNamed("Hello")[0].dataNull);
   EXPECT_EQ(deliveriesNamed("Hello")[0].nameLength, 5);
-  exports.Destroy(handle);
-  exports.SetHandler(nullptr);
+  exports.ProgramManagerClient_Destroy(handle);
+  exports.SetProgramManagerUnityMessageHandler(nullptr);
 }
 
 std::atomic<bool> messageInHandler{false}, messageDone{false};
@@ -167,21 +148,21 @@ void sleepOnTheFirstMessage(int32_t, const char*, int32_t, const uint8_t*, int32
 
 TEST_F(ProgramManagerExports, ClearingTheCallbackReturnsOnlyOnceAMessageInItIsDone) {
   ASSERT_TRUE(service.start());
-  exports.SetHandler(&sleepOnTheFirstMessage);
-  const int32_t handle = exports.Create();
-  ASSERT_TRUE(exports.Connect(handle));  // the handshake's reply goes to the callback
+  exports.SetProgramManagerUnityMessageHandler(&sleepOnTheFirstMessage);
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  ASSERT_TRUE(exports.ProgramManagerClient_Connect(handle));  // the handshake's reply goes to the callback
   while (!messageInHandler) std::this_thread::yield();
-  exports.SetHandler(nullptr);
+  exports.SetProgramManagerUnityMessageHandler(nullptr);
   EXPECT_TRUE(messageDone) << "returned while the dispatcher was still in the callback";
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
 }
 
 TEST_F(ProgramManagerExports, RestartActiveClientReturnsOnlyOnceTheServiceHasReadItsOneFrame) {
   ASSERT_TRUE(service.start());
-  const int32_t handle = exports.Create();
-  ASSERT_TRUE(exports.Connect(handle));
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  ASSERT_TRUE(exports.ProgramManagerClient_Connect(handle));
   service.setReading(false);
-  auto restarting = std::async(std::launch::async, [&] { exports.RestartActiveClient(handle); });
+  auto restarting = std::async(std::launch::async, [&] { exports.ProgramManagerClient_RestartActiveClient(handle); });
   EXPECT_EQ(restarting.wait_for(300ms), std::future_status::timeout) << "returned before the service read";
   service.setReading(true);
   ASSERT_EQ(restarting.wait_for(5s), std::future_status::ready);
@@ -192,29 +173,29 @@ TEST_F(ProgramManagerExports, RestartActiveClientReturnsOnlyOnceTheServiceHasRea
   EXPECT_EQ(service.client(1).restartRequests, 1u);
   EXPECT_EQ(countLines("ERR"), 0u);
   EXPECT_EQ(countLines("WAR"), 0u);
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
 }
 
 TEST_F(ProgramManagerExports, RestartActiveClientConnectsADisconnectedClientFirst) {
   ASSERT_TRUE(service.start());
-  const int32_t handle = exports.Create();
-  exports.RestartActiveClient(handle);
-  EXPECT_TRUE(exports.IsConnected(handle));
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  exports.ProgramManagerClient_RestartActiveClient(handle);
+  EXPECT_TRUE(exports.ProgramManagerClient_IsConnected(handle));
   ASSERT_TRUE(service.waitUntil([&] { return service.client(1).restartRequests == 1; }, 5s));
   std::vector<std::string> names;
   for (const auto& frame : service.frames())
     if (frame.name != "Ping") names.push_back(frame.name);
   EXPECT_EQ(names, (std::vector<std::string>{"RequestHandshake", "RestartActiveClient"}));
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
 }
 
 TEST_F(ProgramManagerExports, WithoutACallbackMessagesAreDroppedSilently) {
   ASSERT_TRUE(service.start());
-  exports.SetHandler(&recordDelivery);
-  const int32_t handle = exports.Create();
-  ASSERT_TRUE(exports.Connect(handle));
+  exports.SetProgramManagerUnityMessageHandler(&recordDelivery);
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  ASSERT_TRUE(exports.ProgramManagerClient_Connect(handle));
   // Sending it made the client a parser for RestartActiveClient, without handlers.
-  exports.RestartActiveClient(handle);
+  exports.ProgramManagerClient_RestartActiveClient(handle);
   ASSERT_TRUE(waitForDeliveries("ResponseHandshake", 1));
 
   // Forwarded like any other message; the parser reports that nothing takes it typed.
@@ -225,7 +206,7 @@ TEST_F(ProgramManagerExports, WithoutACallbackMessagesAreDroppedSilently) {
   ASSERT_TRUE(waitForDeliveries("RestartActiveClient", 1));
   EXPECT_TRUE(waitForLines(noTypedHandler, 1));
 
-  exports.SetHandler(nullptr);
+  exports.SetProgramManagerUnityMessageHandler(nullptr);
   ASSERT_TRUE(service.push(1, "Mystery", {1}));
   ASSERT_TRUE(service.push(1, "RestartActiveClient", std::vector<uint8_t>(8, 2)));
   // The second parser line shows that both messages have been dispatched.
@@ -234,18 +215,18 @@ TEST_F(ProgramManagerExports, WithoutACallbackMessagesAreDroppedSilently) {
   EXPECT_EQ(deliveriesNamed("RestartActiveClient").size(), 1u);
   // The forwarding handler counts as registered: no line for a message without a parser.
   EXPECT_EQ(countLines("--- [Zerin::IPC::Client::runMessageHandler]"), 0u);
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
 }
 
 TEST_F(ProgramManagerExports, DestroyingAConnectedClientJoinsItsThreadsWithinAboutASecond) {
   ASSERT_TRUE(service.start());
   const size_t threadsBefore = threadCount();
-  const int32_t handle = exports.Create();
-  ASSERT_TRUE(exports.Connect(handle));
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  ASSERT_TRUE(exports.ProgramManagerClient_Connect(handle));
   // Reader, dispatcher and ping thread, and the service's two for the connection.
   EXPECT_GE(threadCount(), threadsBefore + 3);
   const auto start = Clock::now();
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
   EXPECT_LT(millisecondsSince(start), 2500);
   ASSERT_TRUE(service.waitUntil([&] { return !service.client(1).connected; }, 5s));
   service.reap();
@@ -256,32 +237,32 @@ TEST_F(ProgramManagerExports, DestroyingAConnectedClientJoinsItsThreadsWithinAbo
 // Connect waits for the service without end, so scripts call it from a worker thread while
 // the scripting thread goes on with the other exports; a Destroy from there ends the wait.
 TEST_F(ProgramManagerExports, ADestroyFromAnotherThreadEndsAConnectWaitingForTheService) {
-  const int32_t handle = exports.Create();
-  auto connecting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  auto connecting = std::async(std::launch::async, [&] { return exports.ProgramManagerClient_Connect(handle); });
   ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
   // Meanwhile the table changes many times over, while another thread looks clients up.
   std::atomic<bool> churning{true};
   auto lookingUp = std::async(std::launch::async, [&] {
     size_t lookups = 0;
-    for (; churning; ++lookups) EXPECT_FALSE(exports.IsConnected(handle));
+    for (; churning; ++lookups) EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(handle));
     return lookups;
   });
   for (int i = 0; i < 200; ++i) {
-    const int32_t other = exports.Create();
-    EXPECT_FALSE(exports.IsConnected(other));
-    exports.Destroy(other);
+    const int32_t other = exports.ProgramManagerClient_Create();
+    EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(other));
+    exports.ProgramManagerClient_Destroy(other);
   }
   churning = false;
   EXPECT_GT(lookingUp.get(), 0u);
   const auto destroyed = Clock::now();
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
   const bool ended = connecting.wait_for(5s) == std::future_status::ready;
   if (!ended) ASSERT_TRUE(service.start());  // lets the call end, so the test can
   ASSERT_TRUE(ended) << "the connect goes on after its client was destroyed";
   EXPECT_FALSE(connecting.get());
   EXPECT_LT(millisecondsSince(destroyed), 1000);
   EXPECT_EQ(countLines("ERR [ProgramManagerClient_Connect] Failed to connect to program manager."), 1u);
-  EXPECT_FALSE(exports.IsConnected(handle));
+  EXPECT_FALSE(exports.ProgramManagerClient_IsConnected(handle));
 }
 
 // Scripts call Connect and RestartActiveClient on one client from several threads: while one
@@ -290,39 +271,39 @@ TEST_F(ProgramManagerExports, ADestroyFromAnotherThreadEndsAConnectWaitingForThe
 TEST_F(ProgramManagerExports, CallsOnOneClientFromSeveralThreadsTakeTurns) {
   service.setHandshakeMode(ZerinSim::HandshakeMode::Late, 300ms);
   ASSERT_TRUE(service.start());
-  const int32_t handle = exports.Create();
+  const int32_t handle = exports.ProgramManagerClient_Create();
   std::future<bool> second;
   std::future<void> restart;
   std::thread others([&] {
     // Once the first call waits for the answer.
     if (!service.waitUntil([&] { return service.client(1).handshakes == 1; }, 5s)) return;
-    second = std::async(std::launch::async, [&] { return exports.Connect(handle); });
-    restart = std::async(std::launch::async, [&] { exports.RestartActiveClient(handle); });
+    second = std::async(std::launch::async, [&] { return exports.ProgramManagerClient_Connect(handle); });
+    restart = std::async(std::launch::async, [&] { exports.ProgramManagerClient_RestartActiveClient(handle); });
   });
-  EXPECT_TRUE(exports.Connect(handle));
+  EXPECT_TRUE(exports.ProgramManagerClient_Connect(handle));
   others.join();
   ASSERT_TRUE(second.valid() && restart.valid()) << "the service saw no handshake";
   EXPECT_TRUE(second.get());
   restart.get();
-  EXPECT_TRUE(exports.IsConnected(handle));
+  EXPECT_TRUE(exports.ProgramManagerClient_IsConnected(handle));
   EXPECT_EQ(service.lastClientId(), 1u) << "a second connection was made";
   EXPECT_EQ(service.client(1).handshakes, 1u);
   ASSERT_TRUE(service.waitUntil([&] { return service.client(1).restartRequests == 1; }, 5s));
   EXPECT_EQ(countLines("ERR"), 0u);
   EXPECT_EQ(countLines("WAR"), 0u);
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
 }
 
 // A call waiting for its turn behind a Connect that waits for the service ends with it when
 // the client is destroyed.
 TEST_F(ProgramManagerExports, ADestroyEndsTheCallsWaitingForTheirTurn) {
-  const int32_t handle = exports.Create();
-  auto connecting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
+  const int32_t handle = exports.ProgramManagerClient_Create();
+  auto connecting = std::async(std::launch::async, [&] { return exports.ProgramManagerClient_Connect(handle); });
   ASSERT_TRUE(waitForLines(kConnectErrorPrefix, 1));
-  auto waiting = std::async(std::launch::async, [&] { return exports.Connect(handle); });
-  auto restarting = std::async(std::launch::async, [&] { exports.RestartActiveClient(handle); });
+  auto waiting = std::async(std::launch::async, [&] { return exports.ProgramManagerClient_Connect(handle); });
+  auto restarting = std::async(std::launch::async, [&] { exports.ProgramManagerClient_RestartActiveClient(handle); });
   const auto destroyed = Clock::now();
-  exports.Destroy(handle);
+  exports.ProgramManagerClient_Destroy(handle);
   const bool ended = connecting.wait_for(5s) == std::future_status::ready &&
                      waiting.wait_for(5s) == std::future_status::ready &&
                      restarting.wait_for(5s) == std::future_status::ready;
@@ -341,14 +322,14 @@ TEST_F(ProgramManagerExports, ADestroyEndsTheCallsWaitingForTheirTurn) {
 // unloaded they look leaked, so the leak check is off there.)
 TEST_F(ProgramManagerExports, DISABLED_UnloadWithConnectedClients) {
   ASSERT_TRUE(service.start());
-  exports.SetHandler(&recordDelivery);
+  exports.SetProgramManagerUnityMessageHandler(&recordDelivery);
   // Connected from a thread that ends before the unload: nothing of the library stays with it.
   std::thread([&] {
     for (int i = 0; i < 2; ++i) {
-      const int32_t handle = exports.Create();
-      EXPECT_TRUE(exports.Connect(handle));
+      const int32_t handle = exports.ProgramManagerClient_Create();
+      EXPECT_TRUE(exports.ProgramManagerClient_Connect(handle));
     }
-    exports.Create();  // a client never connected
+    exports.ProgramManagerClient_Create();  // a client never connected
   }).join();
   ASSERT_EQ(service.connectedCount(), 2u);
 
@@ -366,12 +347,12 @@ TEST_F(ProgramManagerExports, DISABLED_UnloadWithConnectedClients) {
 
 TEST_F(ProgramManagerExports, DISABLED_UnloadWithoutConnections) {
   ASSERT_TRUE(service.start());
-  exports.SetHandler(&recordDelivery);
+  exports.SetProgramManagerUnityMessageHandler(&recordDelivery);
   std::thread([&] {
-    const int32_t handle = exports.Create();
-    EXPECT_TRUE(exports.Connect(handle));
-    exports.Destroy(handle);
-    exports.Create();
+    const int32_t handle = exports.ProgramManagerClient_Create();
+    EXPECT_TRUE(exports.ProgramManagerClient_Connect(handle));
+    exports.ProgramManagerClient_Destroy(handle);
+    exports.ProgramManagerClient_Create();
   }).join();
   host.unload();
 #if defined(_WIN32)
@@ -387,9 +368,8 @@ TEST_F(ProgramManagerExports, DISABLED_UnloadWithoutConnections) {
 void unloadWhileAConnectWaits(bool callPluginLoad) {
   ZerinSim::EngineHost host;
   ASSERT_TRUE(callPluginLoad ? host.load() : host.openLibrary()) << host.error();
-  const auto create = host.function<int32_t (*)()>("ProgramManagerClient_Create");
-  const auto connect = host.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
-  ASSERT_TRUE(create && connect);
+  const auto create = host.exports().ProgramManagerClient_Create;
+  const auto connect = host.exports().ProgramManagerClient_Connect;
   const int32_t handle = create();
   // Detached: a call that never ends must not hold up the end of this process too.
   auto result = std::make_shared<std::promise<bool>>();

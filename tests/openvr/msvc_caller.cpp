@@ -4,8 +4,8 @@
 // and checks each answer, element by element, against what the simulated runtime recorded or
 // answers when asked directly. Each failed check is printed; the exit code is their number.
 #include "msvc_freestanding.h"
-#include "openvr/tracker_link.h"
 #include "openvr/zerinsim_openvr.h"
+#include "zerin/tracker_link.h"
 
 #if !defined(_MSC_VER)
 #error "this caller stands for a program built with MSVC"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "capture.h"
-#include "openvr/tracker_link.h"
 #include "openvr/zerinsim_openvr.h"
+#include "zerin/tracker_link.h"
 
 namespace ZerinOpenVRTest {
 

@@ -8,7 +8,6 @@
 #include <tuple>
 #include <vector>
 
-#include "plugin/callback_queue.h"
 #include "plugin_fixture.h"
 #include "zerin_lib.h"
 
@@ -21,30 +20,28 @@ class CallbackQueue : public ZerinTest::PluginTest {
   void SetUp() override {
     PluginTest::SetUp();
     loadPlugin();
-    ASSERT_TRUE(ZerinTest::bindExport(*host, "CallbackQueue_Entry", entry) &&
-                ZerinTest::bindExport(*host, "CallbackQueue_Open", open) &&
-                ZerinTest::bindExport(*host, "CallbackQueue_Next", next) &&
-                ZerinTest::bindExport(*host, "CallbackQueue_Close", close));
-    logLine = reinterpret_cast<void (*)(const char*)>(entry(1));
-    message = reinterpret_cast<decltype(message)>(entry(2));
-    frame = reinterpret_cast<void (*)(const void*, void*)>(entry(3));
-    loggerLine = reinterpret_cast<void (*)(int32_t, const char*, const char*)>(entry(4));
+    logLine = reinterpret_cast<ZerinBridgeDebugLogCallback>(entry(1));
+    message = reinterpret_cast<ZerinBridgeProgramManagerMessageHandler>(entry(2));
+    frame = reinterpret_cast<ZerinBridgeStreamFrameCallback>(entry(3));
+    loggerLine = reinterpret_cast<ZerinLogLineCallback>(entry(4));
     open();
   }
   void TearDown() override {
-    if (close) close();
+    if (plugin.CallbackQueue_Close) plugin.CallbackQueue_Close();
     PluginTest::TearDown();
   }
 
-  void* (*entry)(int32_t) = nullptr;
-  void (*open)() = nullptr;
-  int32_t (*next)(QueuedCallback*, int32_t) = nullptr;
-  void (*close)() = nullptr;
-  void (*logLine)(const char*) = nullptr;
-  void (*message)(int32_t, const char*, int32_t, const uint8_t*, int32_t) = nullptr;
-  void (*frame)(const void*, void*) = nullptr;
-  void (*loggerLine)(int32_t, const char*, const char*) = nullptr;
-  QueuedCallback got{};
+  void* entry(int32_t kind) const { return plugin.CallbackQueue_Entry(kind); }
+  void open() const { plugin.CallbackQueue_Open(); }
+  int32_t next(ZerinBridgeQueuedCallback* into, int32_t timeoutMs) const {
+    return plugin.CallbackQueue_Next(into, timeoutMs);
+  }
+  void close() const { plugin.CallbackQueue_Close(); }
+  ZerinBridgeDebugLogCallback logLine = nullptr;
+  ZerinBridgeProgramManagerMessageHandler message = nullptr;
+  ZerinBridgeStreamFrameCallback frame = nullptr;
+  ZerinLogLineCallback loggerLine = nullptr;
+  ZerinBridgeQueuedCallback got{};
 };
 
 std::vector<uint8_t> bytesAt(const void* data, size_t size) {
@@ -126,7 +123,7 @@ TEST_F(CallbackQueue, CloseLeavesTheConsumerWhatItHoldsAndWakesItWhenItWaits) {
   EXPECT_STREQ(got.text, "held");
   open();
   auto waiting = std::async(std::launch::async, [this] {
-    QueuedCallback later{};
+    ZerinBridgeQueuedCallback later{};
     return next(&later, -1);
   });
   EXPECT_EQ(waiting.wait_for(100ms), std::future_status::timeout) << "nothing queued: the consumer waits";

@@ -31,7 +31,7 @@ class EndSessionQueues : public ::testing::Test {
   static void fillQueues() {
     {
       std::lock_guard<std::mutex> lock(Zerin::swapchainRequestLock);
-      Zerin::createQueue.push_back({new Zerin::SwapchainSlot{nullptr}, Zerin::SwapchainConfig{}});
+      Zerin::createQueue.push_back({new Zerin::SwapchainSlot{nullptr}, ZerinSwapChainConfig{}});
       Zerin::destroyQueue.push_back(new Zerin::SwapchainSlot{nullptr});
       Zerin::destroyQueue.push_back(nullptr);
     }

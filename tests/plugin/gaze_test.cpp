@@ -21,8 +21,10 @@ Record patterned(uint8_t seed) {
   return record;
 }
 
-template <class Record>
-bool sameBytes(const Record& a, const Record& b) {
+// The plug-in's record and the runtime's are declared apart, with one layout.
+template <class A, class B>
+bool sameBytes(const A& a, const B& b) {
+  static_assert(sizeof a == sizeof b, "");
   return std::memcmp(&a, &b, sizeof a) == 0;
 }
 
@@ -37,41 +39,41 @@ using Gaze = ZerinTest::DevicesTest;
 TEST_F(Gaze, OldestSampleWithoutASessionIsFalseAndNeverAsksTheRuntime) {
   plugin.EndSession();
   clearLogs();
-  ZerinGazeSample out = patterned<ZerinGazeSample>(3);
-  const ZerinGazeSample before = out;
-  EXPECT_FALSE(devices.GetOldestGazeIfAvailable(&out));
+  ZerinBridgeGazeSample out = patterned<ZerinBridgeGazeSample>(3);
+  const ZerinBridgeGazeSample before = out;
+  EXPECT_FALSE(plugin.GetOldestGazeIfAvailable(&out));
   EXPECT_TRUE(sameBytes(out, before));
   EXPECT_TRUE(calls().empty());
 }
 
 TEST_F(Gaze, OldestSampleIsFalseWithNoneBufferedAndTrueWithTheRecordOfOne) {
   zerinsim_SetGazeRate(0);
-  ASSERT_TRUE(devices.InitGaze());
-  ZerinGazeSample out{};
-  EXPECT_FALSE(devices.GetOldestGazeIfAvailable(&out));
+  ASSERT_TRUE(plugin.InitGaze());
+  ZerinBridgeGazeSample out{};
+  EXPECT_FALSE(plugin.GetOldestGazeIfAvailable(&out));
 
   const ZerinGazeSample queued = patterned<ZerinGazeSample>(11);
   ASSERT_EQ(zerinsim_QueueGazeSample(&queued), 1);
-  EXPECT_TRUE(devices.GetOldestGazeIfAvailable(&out));
+  EXPECT_TRUE(plugin.GetOldestGazeIfAvailable(&out));
   EXPECT_TRUE(sameBytes(out, queued)) << "all 216 bytes, written straight into the caller's record";
-  EXPECT_FALSE(devices.GetOldestGazeIfAvailable(&out));
+  EXPECT_FALSE(plugin.GetOldestGazeIfAvailable(&out));
   EXPECT_EQ(withBuffersNamed(callsTo("zerin_GetGazeArray")),
             (Lines{"zerin_GetGazeArray(session#1, buffer, 1) -> 0", "zerin_GetGazeArray(session#1, buffer, 1) -> 1",
                    "zerin_GetGazeArray(session#1, buffer, 1) -> 0"}));
-  EXPECT_FALSE(devices.GetOldestGazeIfAvailable(nullptr)) << "no record to write into";
+  EXPECT_FALSE(plugin.GetOldestGazeIfAvailable(nullptr)) << "no record to write into";
 }
 
 TEST_F(Gaze, OldestSamplesComeOutInTheTrackersOrder) {
   zerinsim_SetGazeRate(500.0);
-  ASSERT_TRUE(devices.InitGaze());
+  ASSERT_TRUE(plugin.InitGaze());
   ZerinSession session = static_cast<ZerinSession>(plugin.GetSession());
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
   while (zerinsim_BufferedGazeCount(session) < 3 && std::chrono::steady_clock::now() < deadline)
     std::this_thread::yield();
-  ZerinGazeSample first{}, second{}, third{};
-  ASSERT_TRUE(devices.GetOldestGazeIfAvailable(&first));
-  ASSERT_TRUE(devices.GetOldestGazeIfAvailable(&second));
-  ASSERT_TRUE(devices.GetOldestGazeIfAvailable(&third));
+  ZerinBridgeGazeSample first{}, second{}, third{};
+  ASSERT_TRUE(plugin.GetOldestGazeIfAvailable(&first));
+  ASSERT_TRUE(plugin.GetOldestGazeIfAvailable(&second));
+  ASSERT_TRUE(plugin.GetOldestGazeIfAvailable(&third));
   EXPECT_EQ(first.frameIndex, 1);
   EXPECT_EQ(second.frameIndex, 2);
   EXPECT_EQ(third.frameIndex, 3);
@@ -79,51 +81,51 @@ TEST_F(Gaze, OldestSamplesComeOutInTheTrackersOrder) {
 }
 
 TEST_F(Gaze, GetGazeReturnsTheRuntimesBytesEvenWithAnErrorPendingAndTakesTheError) {
-  ASSERT_TRUE(devices.InitGaze());
+  ASSERT_TRUE(plugin.InitGaze());
   const ZerinGazeSample pinned = patterned<ZerinGazeSample>(29);
   zerinsim_PinGaze(&pinned);
   zerinsim_RaiseError(ZERIN_ERROR_DEVICE_LOST);
   clearLogs();
-  const ZerinGazeSample got = devices.GetGaze();
+  const ZerinBridgeGazeSample got = plugin.GetGaze();
   EXPECT_TRUE(sameBytes(got, pinned));
   EXPECT_EQ(calls(), (Lines{"zerin_GetGaze(session#1)", "zerin_GetError(session#1) -> -7"}));
   EXPECT_EQ(plugin.GetError(), 0) << "the error was taken off the runtime";
 }
 
 TEST_F(Gaze, GetGazeBeforeInitGazeHandsOutTheRuntimesEmptyRecord) {
-  const ZerinGazeSample got = devices.GetGaze();
+  const ZerinBridgeGazeSample got = plugin.GetGaze();
   EXPECT_TRUE(sameBytes(got, ZerinGazeSample{}));
   EXPECT_EQ(calls(), (Lines{"zerin_GetGaze(session#1)", "zerin_GetError(session#1) -> -9"}));
 }
 
 TEST_F(Gaze, InitGazeReportsTheRuntimesErrorAndHandsOnANullSession) {
-  EXPECT_TRUE(devices.InitGaze());
+  EXPECT_TRUE(plugin.InitGaze());
   EXPECT_EQ(calls(), (Lines{"zerin_GazeInit(session#1)", "zerin_GetError(session#1) -> 0"}));
   zerinsim_FailNextCall("zerin_GazeInit", ZERIN_ERROR_DEVICE_LOST);
-  EXPECT_FALSE(devices.InitGaze());
+  EXPECT_FALSE(plugin.InitGaze());
 
   plugin.EndSession();
   clearLogs();
-  EXPECT_FALSE(devices.InitGaze());
+  EXPECT_FALSE(plugin.InitGaze());
   EXPECT_EQ(calls(), (Lines{"zerin_GazeInit(null)", "zerin_GetError(null) -> -3"}));
 }
 
 TEST_F(Gaze, RawGazePassesAll232BytesThrough) {
-  ASSERT_TRUE(devices.InitGaze());
+  ASSERT_TRUE(plugin.InitGaze());
   const ZerinRawGazeSample pinned = patterned<ZerinRawGazeSample>(5);
   zerinsim_PinRawGaze(&pinned);
-  EXPECT_TRUE(sameBytes(devices.GetRawGazeData(), pinned));
+  EXPECT_TRUE(sameBytes(plugin.GetRawGazeData(), pinned));
   zerinsim_PinRawGaze(nullptr);
-  const ZerinRawGazeSample tracked = devices.GetRawGazeData();
+  const ZerinBridgeRawGazeSample tracked = plugin.GetRawGazeData();
   EXPECT_NEAR(tracked.interPupillaryDistanceMm, 64.0, 1e-9) << "the tracker's own record";
   EXPECT_EQ(callsTo("zerin_GetRawGazeData"), (Lines{"zerin_GetRawGazeData(session#1)", "zerin_GetRawGazeData(session#1)"}));
 }
 
 TEST_F(Gaze, CalibrationRequestsReachTheRuntimeWithTheirParameters) {
-  devices.RequestGazeCalibration();
+  plugin.RequestGazeCalibration();
   const ZerinGazeCalibrationParameter parameters[3] = {{4, 1.5}, {8, 2.5}, {16, -0.25}};
-  devices.RequestGazeCalibrationWithParameters(parameters, 3);
-  devices.RequestGazeCalibrationWithParameters(nullptr, 0);
+  plugin.RequestGazeCalibrationWithParameters(parameters, 3);
+  plugin.RequestGazeCalibrationWithParameters(nullptr, 0);
   EXPECT_EQ(withBuffersNamed(calls()),
             (Lines{"zerin_RequestGazeCalibration(session#1)",
                    "zerin_RequestGazeCalibrationWithParameters(session#1, buffer, 3)",

@@ -50,21 +50,21 @@ using MixedReality = ZerinTest::DevicesTest;
 /* ---- Availability ------------------------------------------------------------------------- */
 
 TEST_F(MixedReality, IsAvailableSyncsThePropertiesAndReadsTheFlag) {
-  EXPECT_TRUE(devices.MRIsAvailable());
+  EXPECT_TRUE(plugin.MRIsAvailable());
   EXPECT_EQ(calls(), (Lines{"zerin_SyncProperties(session#1)", "zerin_HasProperty(session#1, 53248) -> 1",
                             "zerin_GetPropertyBool(session#1, 53248) -> 1"}));
   zerinsim_SetDeviceProperty(ZERIN_PROPERTY_MR_AVAILABLE, 0);
-  EXPECT_FALSE(devices.MRIsAvailable()) << "the sync brings the device's new value";
+  EXPECT_FALSE(plugin.MRIsAvailable()) << "the sync brings the device's new value";
 
   zerinsim_RemoveDeviceProperty(ZERIN_PROPERTY_MR_AVAILABLE);
   zerinsim_ClearCalls();
-  EXPECT_FALSE(devices.MRIsAvailable());
+  EXPECT_FALSE(plugin.MRIsAvailable());
   EXPECT_EQ(calls(), (Lines{"zerin_SyncProperties(session#1)", "zerin_HasProperty(session#1, 53248) -> 0"}));
   EXPECT_EQ(plugin.GetError(), 0);
 
   plugin.EndSession();
   clearLogs();
-  EXPECT_FALSE(devices.MRIsAvailable());
+  EXPECT_FALSE(plugin.MRIsAvailable());
   EXPECT_TRUE(calls().empty());
 }
 
@@ -72,45 +72,45 @@ TEST_F(MixedReality, IsAvailableSyncsThePropertiesAndReadsTheFlag) {
 
 TEST_F(MixedReality, KindsOtherThanOneAndTwoAreNeverOfferedAndNeverAsked) {
   for (int64_t kind : std::vector<int64_t>{3, 0, -1, 4, int64_t{1} << 40}) {
-    EXPECT_FALSE(devices.MRSupportsDataStream(kind)) << kind;
-    EXPECT_FALSE(devices.MRStartDataStream(kind, [](const void*, void*) {}, nullptr)) << kind;
+    EXPECT_FALSE(plugin.MRSupportsDataStream(kind)) << kind;
+    EXPECT_FALSE(plugin.MRStartDataStream(kind, [](const void*, void*) {}, nullptr)) << kind;
   }
   EXPECT_TRUE(calls().empty());
 }
 
 TEST_F(MixedReality, TheDefaultDevicesOfferBothKindsOnTheirCpuStreams) {
-  EXPECT_TRUE(devices.MRSupportsDataStream(1));
+  EXPECT_TRUE(plugin.MRSupportsDataStream(1));
   EXPECT_EQ(withPointersNamed(calls()),
             (Lines{"zerin_GetDataStreamConfigCount(session#1) -> 3", "zerin_GetDataStreamConfigs(session#1, pointer, 3) -> 3"}));
-  EXPECT_TRUE(devices.MRSupportsDataStream(2));
+  EXPECT_TRUE(plugin.MRSupportsDataStream(2));
   EXPECT_EQ(callsTo("zerin_GetDataStreamConfigCount").size(), 2u) << "the list is fetched anew every time";
 }
 
 TEST_F(MixedReality, KindTwoNeedsTheFirstChannelAndKindOneBoth) {
   const int64_t depth = ZERIN_STREAM_TYPE_DEPTH_CAMERA, stereo = ZERIN_STREAM_TYPE_STEREO_CAMERA;
   offer({config(1, 0x2, depth), config(2, 0xFE, depth)});
-  EXPECT_FALSE(devices.MRSupportsDataStream(2)) << "bit 0 clear";
+  EXPECT_FALSE(plugin.MRSupportsDataStream(2)) << "bit 0 clear";
   offer({config(1, 0x2, depth), config(2, 0x1, depth)});
-  EXPECT_TRUE(devices.MRSupportsDataStream(2));
+  EXPECT_TRUE(plugin.MRSupportsDataStream(2));
 
   offer({config(1, 0x1, stereo), config(2, 0x2, stereo), config(3, 0x3, stereo, 2), config(4, 0x3, depth)});
-  EXPECT_FALSE(devices.MRSupportsDataStream(1)) << "one channel, the other, a GPU buffer, the wrong type";
-  EXPECT_TRUE(devices.MRSupportsDataStream(2)) << "a depth stream with both bits serves kind 2";
+  EXPECT_FALSE(plugin.MRSupportsDataStream(1)) << "one channel, the other, a GPU buffer, the wrong type";
+  EXPECT_TRUE(plugin.MRSupportsDataStream(2)) << "a depth stream with both bits serves kind 2";
   offer({config(1, 0x7, stereo)});
-  EXPECT_TRUE(devices.MRSupportsDataStream(1)) << "further bits do not matter";
-  EXPECT_FALSE(devices.MRSupportsDataStream(2));
+  EXPECT_TRUE(plugin.MRSupportsDataStream(1)) << "further bits do not matter";
+  EXPECT_FALSE(plugin.MRSupportsDataStream(2));
   offer({});
-  EXPECT_FALSE(devices.MRSupportsDataStream(1));
+  EXPECT_FALSE(plugin.MRSupportsDataStream(1));
   EXPECT_EQ(callsTo("zerin_GetDataStreamConfigs").size(), 6u) << "an empty list is not fetched";
 }
 
 TEST_F(MixedReality, TheFirstMatchingConfigurationInTheRuntimesOrderWins) {
   const int64_t stereo = ZERIN_STREAM_TYPE_STEREO_CAMERA;
   offer({config(30, 0x3, stereo, 2), config(31, 0x3, stereo), config(32, 0x3, stereo)});
-  ASSERT_TRUE(devices.MRStartDataStream(1, [](const void*, void*) {}, nullptr));
+  ASSERT_TRUE(plugin.MRStartDataStream(1, [](const void*, void*) {}, nullptr));
   EXPECT_EQ(withPointersNamed(callsTo("zerin_StartDataStream")),
             (Lines{"zerin_StartDataStream(session#1, 31, " + kAllChannels + ", pointer, null)"}));
-  devices.MRStopDataStream(1);
+  plugin.MRStopDataStream(1);
   EXPECT_EQ(callsTo("zerin_StopDataStream"), (Lines{"zerin_StopDataStream(session#1, 31)"}));
 }
 
@@ -120,50 +120,50 @@ void ignoreFrame(const void*, void*) {}
 
 TEST_F(MixedReality, ASecondStartOfAKindIsRefusedWithoutTheRuntimeAndStopThenStartWorks) {
   int userData = 0;
-  ASSERT_TRUE(devices.MRStartDataStream(1, &ignoreFrame, &userData));
+  ASSERT_TRUE(plugin.MRStartDataStream(1, &ignoreFrame, &userData));
   zerinsim_ClearCalls();
-  EXPECT_FALSE(devices.MRStartDataStream(1, &ignoreFrame, &userData));
+  EXPECT_FALSE(plugin.MRStartDataStream(1, &ignoreFrame, &userData));
   EXPECT_TRUE(calls().empty());
 
-  devices.MRStopDataStream(1);
+  plugin.MRStopDataStream(1);
   EXPECT_EQ(calls(), (Lines{"zerin_StopDataStream(session#1, 257)"}));
   EXPECT_EQ(zerinsim_ActiveStreamCount(), 0);
-  EXPECT_TRUE(devices.MRStartDataStream(1, &ignoreFrame, &userData));
+  EXPECT_TRUE(plugin.MRStartDataStream(1, &ignoreFrame, &userData));
   EXPECT_EQ(zerinsim_ActiveStreamCount(), 1);
-  EXPECT_TRUE(devices.MRStartDataStream(2, &ignoreFrame, &userData)) << "kinds are independent";
+  EXPECT_TRUE(plugin.MRStartDataStream(2, &ignoreFrame, &userData)) << "kinds are independent";
   EXPECT_EQ(zerinsim_ActiveStreamCount(), 2);
 }
 
 TEST_F(MixedReality, StoppingAKindNeverStartedOrWithoutASessionDoesNothing) {
-  devices.MRStopDataStream(1);
-  devices.MRStopDataStream(3);
+  plugin.MRStopDataStream(1);
+  plugin.MRStopDataStream(3);
   EXPECT_TRUE(calls().empty());
-  ASSERT_TRUE(devices.MRStartDataStream(2, &ignoreFrame, nullptr));
+  ASSERT_TRUE(plugin.MRStartDataStream(2, &ignoreFrame, nullptr));
   plugin.EndSession();
   clearLogs();
-  devices.MRStopDataStream(2);
-  EXPECT_FALSE(devices.MRStartDataStream(2, &ignoreFrame, nullptr));
-  EXPECT_FALSE(devices.MRSupportsDataStream(2));
+  plugin.MRStopDataStream(2);
+  EXPECT_FALSE(plugin.MRStartDataStream(2, &ignoreFrame, nullptr));
+  EXPECT_FALSE(plugin.MRSupportsDataStream(2));
   EXPECT_TRUE(calls().empty());
 }
 
 TEST_F(MixedReality, AStartWithoutACallbackIsRefusedBeforeTheRuntime) {
-  EXPECT_FALSE(devices.MRStartDataStream(1, nullptr, nullptr));
+  EXPECT_FALSE(plugin.MRStartDataStream(1, nullptr, nullptr));
   EXPECT_TRUE(calls().empty());
-  EXPECT_TRUE(devices.MRStartDataStream(1, &ignoreFrame, nullptr)) << "nothing was registered";
+  EXPECT_TRUE(plugin.MRStartDataStream(1, &ignoreFrame, nullptr)) << "nothing was registered";
 }
 
 TEST_F(MixedReality, AStartTheRuntimeRefusesIsFalseAndStaysRegisteredUntilStopped) {
   zerinsim_FailNextCall("zerin_StartDataStream", ZERIN_ERROR_DEVICE_LOST);
-  EXPECT_FALSE(devices.MRStartDataStream(2, &ignoreFrame, nullptr));
+  EXPECT_FALSE(plugin.MRStartDataStream(2, &ignoreFrame, nullptr));
   EXPECT_EQ(zerinsim_ActiveStreamCount(), 0);
   zerinsim_ClearCalls();
-  EXPECT_FALSE(devices.MRStartDataStream(2, &ignoreFrame, nullptr)) << "the kind counts as started";
+  EXPECT_FALSE(plugin.MRStartDataStream(2, &ignoreFrame, nullptr)) << "the kind counts as started";
   EXPECT_TRUE(calls().empty());
-  devices.MRStopDataStream(2);
+  plugin.MRStopDataStream(2);
   EXPECT_EQ(callsTo("zerin_StopDataStream"), (Lines{"zerin_StopDataStream(session#1, 513)"}));
   EXPECT_EQ(plugin.GetError(), ZERIN_ERROR_NOT_FOUND) << "the runtime never started it";
-  EXPECT_TRUE(devices.MRStartDataStream(2, &ignoreFrame, nullptr));
+  EXPECT_TRUE(plugin.MRStartDataStream(2, &ignoreFrame, nullptr));
 }
 
 /* ---- Frames ------------------------------------------------------------------------------- */
@@ -207,7 +207,7 @@ struct Received {
 // callbacks write, it keeps them alive until no callback can run, also when an assertion ends
 // the test early.
 struct EndsSession {
-  const ZerinTest::PluginExports& plugin;
+  const ZerinSim::BridgeExports& plugin;
   ~EndsSession() {
     if (!plugin.IsSessionNull()) plugin.EndSession();
   }
@@ -220,12 +220,12 @@ TEST_F(MixedReality, FramesReachTheRightCallbackWithTheScriptsUserDataOnTheDeliv
   zerinsim_SetStreamFrameInterval(500);
   Received stereo("stereo"), depth("depth");
   const EndsSession ends{plugin};
-  ASSERT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo));
-  ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &depth));
+  ASSERT_TRUE(plugin.MRStartDataStream(1, &stereoCallback, &stereo));
+  ASSERT_TRUE(plugin.MRStartDataStream(2, &depthCallback, &depth));
   ASSERT_TRUE(stereo.waitForFrames(6));
   ASSERT_TRUE(depth.waitForFrames(3));
-  devices.MRStopDataStream(1);
-  devices.MRStopDataStream(2);
+  plugin.MRStopDataStream(1);
+  plugin.MRStopDataStream(2);
 
   for (Received* received : {&stereo, &depth}) {
     std::lock_guard<std::mutex> lock(received->mutex);
@@ -249,8 +249,8 @@ TEST_F(MixedReality, EndSessionStopsEveryStreamBeforeShuttingTheSessionDown) {
   zerinsim_SetStreamFrameInterval(0);
   Received stereo("stereo"), depth("depth"), later("depth");
   const EndsSession ends{plugin};
-  ASSERT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo));
-  ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &depth));
+  ASSERT_TRUE(plugin.MRStartDataStream(1, &stereoCallback, &stereo));
+  ASSERT_TRUE(plugin.MRStartDataStream(2, &depthCallback, &depth));
   ASSERT_TRUE(stereo.waitForFrames(2));
   ASSERT_TRUE(depth.waitForFrames(2));
   zerinsim_ClearCalls();
@@ -270,11 +270,11 @@ TEST_F(MixedReality, EndSessionStopsEveryStreamBeforeShuttingTheSessionDown) {
 
   // A new session's stream runs while the old callbacks stay silent.
   ASSERT_TRUE(plugin.InitSession());
-  ASSERT_TRUE(devices.MRStartDataStream(2, &depthCallback, &later));
+  ASSERT_TRUE(plugin.MRStartDataStream(2, &depthCallback, &later));
   ASSERT_TRUE(later.waitForFrames(50));
   EXPECT_EQ(stereo.frameCount(), stereoAtEnd);
   EXPECT_EQ(depth.frameCount(), depthAtEnd);
-  EXPECT_TRUE(devices.MRStartDataStream(1, &stereoCallback, &stereo)) << "EndSession emptied the registry";
+  EXPECT_TRUE(plugin.MRStartDataStream(1, &stereoCallback, &stereo)) << "EndSession emptied the registry";
 }
 
 /* ---- Starting and stopping while frames arrive -------------------------------------------- */
@@ -313,23 +313,23 @@ TEST_F(MixedReality, StartingAndStoppingThousandsOfTimesWhileFramesArriveMissesN
   Steady steady;
   std::vector<std::unique_ptr<Generation>> generations;  // kept, so that a late frame is counted
   const EndsSession ends{plugin};
-  ASSERT_TRUE(devices.MRStartDataStream(2, &countSteadyFrame, &steady));
+  ASSERT_TRUE(plugin.MRStartDataStream(2, &countSteadyFrame, &steady));
   int missedStops = 0, cyclesWithFrames = 0;
   for (int cycle = 0; cycle < kCycles; ++cycle) {
     generations.push_back(std::make_unique<Generation>());
     Generation& generation = *generations.back();
-    ASSERT_TRUE(devices.MRStartDataStream(1, &countGenerationFrame, &generation)) << "cycle " << cycle;
+    ASSERT_TRUE(plugin.MRStartDataStream(1, &countGenerationFrame, &generation)) << "cycle " << cycle;
     // Now and then let the stream run until it has delivered, so that stops also meet frames.
     if (cycle % 50 == 0) {
       const auto deadline = std::chrono::steady_clock::now() + kPatience;
       while (generation.frames.load() == 0 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
     }
-    devices.MRStopDataStream(1);
+    plugin.MRStopDataStream(1);
     generation.stopped = true;
     if (zerinsim_ActiveStreamCount() != 1) ++missedStops;
     if (generation.frames.load() > 0) ++cyclesWithFrames;
   }
-  devices.MRStopDataStream(2);
+  plugin.MRStopDataStream(2);
   EXPECT_EQ(zerinsim_ActiveStreamCount(), 0);
 
   int late = 0, wrong = 0;
@@ -365,12 +365,12 @@ TEST_F(MixedReality, AStopTheRuntimeFailsStillWaitsForTheFrameInTheCallbackAndEn
   zerinsim_SetStreamFrameInterval(500);
   Sleepy sleepy;
   const EndsSession ends{plugin};
-  ASSERT_TRUE(devices.MRStartDataStream(1, &sleepInFirstFrame, &sleepy));
+  ASSERT_TRUE(plugin.MRStartDataStream(1, &sleepInFirstFrame, &sleepy));
   const auto deadline = std::chrono::steady_clock::now() + kPatience;
   while (!sleepy.inFirstFrame && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
   ASSERT_TRUE(sleepy.inFirstFrame);
   zerinsim_FailNextCall("zerin_StopDataStream", ZERIN_ERROR_INVALID_STATE);
-  devices.MRStopDataStream(1);
+  plugin.MRStopDataStream(1);
   EXPECT_TRUE(sleepy.firstFrameDone) << "returned while the callback still ran";
   const int framesAtStop = sleepy.frames;
   // The runtime goes on delivering: the plug-in must hand the callback none of it.
@@ -386,7 +386,7 @@ TEST_F(MixedReality, OcclusionMeshWithoutASessionIsNullAndLeavesTheOutputsAlone)
   clearLogs();
   int32_t count = -5;
   void* data = &count;
-  EXPECT_EQ(devices.CreateOcclusionMesh(0, &count, &data), nullptr);
+  EXPECT_EQ(plugin.CreateOcclusionMesh(0, &count, &data), nullptr);
   EXPECT_EQ(count, -5);
   EXPECT_EQ(data, &count);
   EXPECT_TRUE(calls().empty());
@@ -395,7 +395,7 @@ TEST_F(MixedReality, OcclusionMeshWithoutASessionIsNullAndLeavesTheOutputsAlone)
 TEST_F(MixedReality, OcclusionMeshHandsOutTheRuntimesMeshAndItsVertices) {
   int32_t count = -5;
   void* data = nullptr;
-  ZerinOcclusionMesh* mesh = devices.CreateOcclusionMesh(1, &count, &data);
+  ZerinOcclusionMesh* mesh = plugin.CreateOcclusionMesh(1, &count, &data);
   ASSERT_NE(mesh, nullptr);
   EXPECT_EQ(mesh, zerinsim_FindObject("occlusionMesh#1"));
   EXPECT_EQ(count, mesh->vertexCount);
@@ -404,12 +404,12 @@ TEST_F(MixedReality, OcclusionMeshHandsOutTheRuntimesMeshAndItsVertices) {
   EXPECT_EQ(data, zerinsim_FindObject("occlusionMesh#1.vertices"));
   EXPECT_EQ(mesh->viewIndex, 1);
 
-  ZerinOcclusionMesh* bare = devices.CreateOcclusionMesh(3, nullptr, nullptr);
+  ZerinOcclusionMesh* bare = plugin.CreateOcclusionMesh(3, nullptr, nullptr);
   ASSERT_NE(bare, nullptr) << "no outputs wanted, still a mesh";
   EXPECT_EQ(bare->viewIndex, 3);
-  devices.FreeOcclusionMesh(mesh);
-  devices.FreeOcclusionMesh(bare);
-  devices.FreeOcclusionMesh(nullptr);
+  plugin.FreeOcclusionMesh(mesh);
+  plugin.FreeOcclusionMesh(bare);
+  plugin.FreeOcclusionMesh(nullptr);
   EXPECT_EQ(calls(), (Lines{"zerin_CreateOcclusionMesh(session#1, 1, 1) -> occlusionMesh#1",
                             "zerin_CreateOcclusionMesh(session#1, 3, 1) -> occlusionMesh#2",
                             "zerin_FreeOcclusionMesh(occlusionMesh#1)", "zerin_FreeOcclusionMesh(occlusionMesh#2)"}));
@@ -419,7 +419,7 @@ TEST_F(MixedReality, OcclusionMeshHandsOutTheRuntimesMeshAndItsVertices) {
 TEST_F(MixedReality, AnOcclusionMeshTheRuntimeRefusesIsNullAndLeavesTheOutputsAlone) {
   int32_t count = -5;
   void* data = &count;
-  EXPECT_EQ(devices.CreateOcclusionMesh(9, &count, &data), nullptr);
+  EXPECT_EQ(plugin.CreateOcclusionMesh(9, &count, &data), nullptr);
   EXPECT_EQ(count, -5);
   EXPECT_EQ(data, &count);
   EXPECT_EQ(calls(), (Lines{"zerin_CreateOcclusionMesh(session#1, 9, 1) -> null"}));

@@ -12,31 +12,6 @@ void (*observer)(const std::string&) = nullptr;
 
 }  // namespace
 
-bool PluginExports::bind(const ZerinSim::EngineHost& host) {
-  bool ok = true;
-  ok &= bindExport(host, "SetDebugLog", SetDebugLog);
-  ok &= bindExport(host, "InitSession", InitSession);
-  ok &= bindExport(host, "InitSessionWithLayerId", InitSessionWithLayerId);
-  ok &= bindExport(host, "EndSession", EndSession);
-  ok &= bindExport(host, "IsSessionNull", IsSessionNull);
-  ok &= bindExport(host, "GetSession", GetSession);
-  ok &= bindExport(host, "IsZerinSystemInstalled", IsZerinSystemInstalled);
-  ok &= bindExport(host, "GetError", GetError);
-  ok &= bindExport(host, "GetErrorMessage", GetErrorMessage);
-  ok &= bindExport(host, "GetSessionStartError", GetSessionStartError);
-  ok &= bindExport(host, "GetRuntimeVersion", GetRuntimeVersion);
-  ok &= bindExport(host, "GetPluginVersion", GetPluginVersion);
-  ok &= bindExport(host, "SetSessionVisible", SetSessionVisible);
-  ok &= bindExport(host, "SetSessionTransparent", SetSessionTransparent);
-  ok &= bindExport(host, "SendHeartBeat", SendHeartBeat);
-  ok &= bindExport(host, "ResetPose", ResetPose);
-  ok &= bindExport(host, "SetConfig", SetConfig);
-  ok &= bindExport(host, "GetConfig", GetConfig);
-  ok &= bindExport(host, "GetRenderTextureFormat", GetRenderTextureFormat);
-  ok &= bindExport(host, "GetEulerAngles", GetEulerAngles);
-  return ok;
-}
-
 std::vector<std::string> callbackMessages() {
   std::lock_guard<std::mutex> lock(messagesMutex);
   return messages;
@@ -100,7 +75,7 @@ void PluginTest::TearDown() {
 
 void PluginTest::loadPlugin() {
   ASSERT_TRUE(host->openLibrary()) << host->error();
-  ASSERT_TRUE(plugin.bind(*host));
+  plugin = host->exports();
   plugin.SetDebugLog(&recordCallbackMessage);
   ASSERT_TRUE(host->callPluginLoad()) << host->error();
   clearLogs();

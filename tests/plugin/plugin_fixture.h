@@ -9,47 +9,9 @@
 
 #include "capture.h"
 #include "engine_host.h"
-#include "plugin/session.h"  // RenderTextureDesc, the record GetRenderTextureFormat returns
 #include "zerin_sim_control.h"
 
 namespace ZerinTest {
-
-// Resolves one export of the loaded plug-in into `target`; a missing export fails the test.
-template <class Function>
-bool bindExport(const ZerinSim::EngineHost& host, const char* name, Function& target) {
-  target = host.function<Function>(name);
-  EXPECT_NE(target, nullptr) << name << " is not exported";
-  return target != nullptr;
-}
-
-using Zerin::RenderTextureDesc;
-
-// The plug-in's exports, looked up by name as the scripts bind them.
-struct PluginExports {
-  void (*SetDebugLog)(void (*)(const char*));
-  bool (*InitSession)();
-  bool (*InitSessionWithLayerId)(int64_t);
-  void (*EndSession)();
-  bool (*IsSessionNull)();
-  void* (*GetSession)();
-  bool (*IsZerinSystemInstalled)();
-  int64_t (*GetError)();
-  const char* (*GetErrorMessage)(int32_t);
-  int64_t (*GetSessionStartError)();
-  const char* (*GetRuntimeVersion)();
-  const char* (*GetPluginVersion)();
-  void (*SetSessionVisible)(bool);
-  void (*SetSessionTransparent)(bool);
-  void (*SendHeartBeat)(int64_t);
-  void (*ResetPose)(bool, int32_t);
-  void (*SetConfig)(const char*, const char*);
-  char* (*GetConfig)(const char*);
-  RenderTextureDesc (*GetRenderTextureFormat)(int32_t);
-  void (*GetEulerAngles)(double, double, double, double, double*);
-
-  // False (with a test failure) when one is missing.
-  bool bind(const ZerinSim::EngineHost& host);
-};
 
 // Messages the script log callback received, in order.
 std::vector<std::string> callbackMessages();
@@ -78,7 +40,8 @@ class PluginTest : public ::testing::Test {
   void clearLogs();
 
   std::unique_ptr<ZerinSim::EngineHost> host;
-  PluginExports plugin{};
+  // The loaded plug-in's exports, as the scripts bind them.
+  ZerinSim::BridgeExports plugin{};
 };
 
 }  // namespace ZerinTest

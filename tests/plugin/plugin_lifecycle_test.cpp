@@ -19,7 +19,7 @@ class PluginLifecycle : public ZerinTest::PluginTest {
   // Loads with every sink captured from the first line on.
   void loadCapturing(std::string& stderrText) {
     ASSERT_TRUE(host->openLibrary()) << host->error();
-    ASSERT_TRUE(plugin.bind(*host));
+    plugin = host->exports();
     plugin.SetDebugLog(&ZerinTest::recordCallbackMessage);
     ZerinTest::clearCaptures();
     ZerinTest::StderrCapture capture;

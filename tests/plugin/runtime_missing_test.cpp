@@ -27,8 +27,6 @@ const std::string kReason =
     "file or directory";
 #endif
 
-using Flag = bool (*)();
-
 TEST(RuntimeMissing, CallsGetTheirNoSessionAnswersAndEachStartOneLineSayingWhy) {
   std::mutex linesLock;  // guards lines: the plug-in logs on the render thread too
   std::vector<std::string> lines;
@@ -46,24 +44,24 @@ TEST(RuntimeMissing, CallsGetTheirNoSessionAnswersAndEachStartOneLineSayingWhy) 
   };
   takeLines();
 
-  EXPECT_FALSE(host.function<Flag>("IsZerinSystemInstalled")());
-  EXPECT_FALSE(host.function<Flag>("InitSession")());
+  EXPECT_FALSE(host.exports().IsZerinSystemInstalled());
+  EXPECT_FALSE(host.exports().InitSession());
   EXPECT_EQ(takeLines(), std::vector<std::string>{kReason});
-  EXPECT_FALSE(host.function<bool (*)(int64_t)>("InitSessionWithLayerId")(7));
+  EXPECT_FALSE(host.exports().InitSessionWithLayerId(7));
   EXPECT_EQ(takeLines(), std::vector<std::string>{kReason});
-  EXPECT_TRUE(host.function<Flag>("IsSessionNull")());
-  EXPECT_EQ(host.function<int64_t (*)()>("GetError")(), 1);
-  EXPECT_EQ(host.function<int64_t (*)()>("GetSessionStartError")(), 0);
-  EXPECT_EQ(host.function<const char* (*)()>("GetRuntimeVersion")(), nullptr);
-  EXPECT_STREQ(host.function<const char* (*)(int32_t)>("GetErrorMessage")(-5), kReason.c_str());
-  EXPECT_EQ(host.function<char* (*)(const char*)>("GetConfig")("key"), nullptr);
+  EXPECT_TRUE(host.exports().IsSessionNull());
+  EXPECT_EQ(host.exports().GetError(), 1);
+  EXPECT_EQ(host.exports().GetSessionStartError(), 0);
+  EXPECT_EQ(host.exports().GetRuntimeVersion(), nullptr);
+  EXPECT_STREQ(host.exports().GetErrorMessage(-5), kReason.c_str());
+  EXPECT_EQ(host.exports().GetConfig("key"), nullptr);
   int64_t type = -1;
-  EXPECT_FALSE(host.function<bool (*)(int64_t*)>("PollEvent")(&type));
-  EXPECT_FALSE(host.function<Flag>("InitGaze")()) << "a refused call leaves an error";
-  EXPECT_FALSE(host.function<Flag>("MRIsAvailable")());
+  EXPECT_FALSE(host.exports().PollEvent(&type));
+  EXPECT_FALSE(host.exports().InitGaze()) << "a refused call leaves an error";
+  EXPECT_FALSE(host.exports().MRIsAvailable());
   for (const int32_t event : {13, 20, 10, 11, 14}) host.renderThread().issuePluginEvent(event);
-  host.function<void (*)()>("SyncRenderThread")();
-  host.function<void (*)()>("EndSession")();
+  host.exports().SyncRenderThread();
+  host.exports().EndSession();
   EXPECT_EQ(takeLines(), (std::vector<std::string>{"Shutdown session", "EndSession done."}));
   host.unload();
 }

@@ -56,20 +56,14 @@ void onProgramManagerMessage(int32_t, const char*, int32_t, const uint8_t*, int3
 TEST(Quitting, DISABLED_Engine) {
   ZerinSim::EngineHost host;
   ASSERT_TRUE(host.load()) << host.error();
-  const auto setDebugLog = host.function<void (*)(void (*)(const char*))>("SetDebugLog");
-  const auto initSession = host.function<bool (*)()>("InitSession");
-  const auto startStream = host.function<bool (*)(int64_t, void (*)(const void*, void*), void*)>("MRStartDataStream");
-  const auto setHandler = host.function<void (*)(void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t))>(
-      "SetProgramManagerUnityMessageHandler");
-  const auto create = host.function<int32_t (*)()>("ProgramManagerClient_Create");
-  const auto connect = host.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
-  const auto syncRenderThread = host.function<void (*)()>("SyncRenderThread");
-  ASSERT_TRUE(setDebugLog && initSession && startStream && setHandler && create && connect && syncRenderThread);
+  const ZerinSim::BridgeExports& plugin = host.exports();
+  const auto create = plugin.ProgramManagerClient_Create;
+  const auto connect = plugin.ProgramManagerClient_Connect;
 
-  setDebugLog(&onDebugLog);
-  setHandler(&onProgramManagerMessage);
-  ASSERT_TRUE(initSession());
-  ASSERT_TRUE(startStream(1, &onFrame, nullptr));
+  plugin.SetDebugLog(&onDebugLog);
+  plugin.SetProgramManagerUnityMessageHandler(&onProgramManagerMessage);
+  ASSERT_TRUE(plugin.InitSession());
+  ASSERT_TRUE(plugin.MRStartDataStream(1, &onFrame, nullptr));
   {
     std::unique_lock<std::mutex> lock(framesMutex);
     ASSERT_TRUE(framesChanged.wait_for(lock, 10s, [] { return frames > 0; }));
@@ -83,7 +77,7 @@ TEST(Quitting, DISABLED_Engine) {
   // frame sync that no render event will bring.
   const int32_t waiting = create();
   std::thread([connect, waiting] { connect(waiting); }).detach();
-  std::thread(syncRenderThread).detach();
+  std::thread(plugin.SyncRenderThread).detach();
 
   ASSERT_TRUE(static_cast<bool>(std::getline(std::cin, command)));
   if (command == "exit-on-thread") std::thread([] { std::exit(kExitOnThreadCode); }).join();

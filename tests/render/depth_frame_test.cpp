@@ -15,7 +15,6 @@ namespace {
 
 namespace Gfx = ZerinSim::Gfx;
 using Lines = std::vector<std::string>;
-using Zerin::SubmissionViewport;
 
 constexpr uint32_t kEngineWidth = 64, kEngineHeight = 48;
 constexpr uint32_t kImageWidth = 160, kImageHeight = 40;
@@ -91,7 +90,7 @@ class DepthFrame : public RenderTest {
 
   ZerinSimSubmittedFrame submitOne(const SubmissionLayer& submitted) {
     zerinsim_ClearSubmittedFrames();
-    render.QueueSubmission(1, &submitted);
+    plugin.QueueSubmission(1, &submitted);
     run({20, 10, 11});
     const auto all = frames();
     EXPECT_EQ(all.size(), 1u);
@@ -380,14 +379,14 @@ TEST_F(DepthFrame, UnloadingThePlugInReleasesTheDepthCopyObjects) {
                           Gfx::referenceCount(pipeline.rasterState.get())};
 
   // The script ends its session, then the engine unloads the plug-in.
-  for (SwapchainSlot* slot : madeSlots) render.QueueDestroySwapchain(slot);
+  for (SwapchainSlot* slot : madeSlots) plugin.QueueDestroySwapchain(slot);
   madeSlots.clear();
   run({11, 13});
   plugin.EndSession();
   clearLogs();
   const size_t objectsBefore = deviceObjects();
   host->unload();
-  plugin = PluginExports{};
+  plugin = ZerinSim::BridgeExports{};
   EXPECT_EQ(callbackMessages(), (Lines{"GraphicsEvent received: 1", kGoodbye}));
   EXPECT_EQ(Gfx::referenceCount(pipeline.vs.get()), counts[0] - 1);
   EXPECT_EQ(Gfx::referenceCount(pipeline.ps.get()), counts[1] - 1);

@@ -17,7 +17,7 @@ using Lines = std::vector<std::string>;
 
 // Bytes that tell every cell of every matrix apart, NaN patterns included: they must pass
 // through untouched.
-void fillMatrix(ZerinMatrix& matrix, unsigned seed) {
+void fillMatrix(ZerinBridgeMatrix& matrix, unsigned seed) {
   auto* bytes = reinterpret_cast<uint8_t*>(&matrix);
   for (size_t i = 0; i < sizeof matrix; ++i) bytes[i] = static_cast<uint8_t>(i * 29 + seed * 113 + 0xF0);
 }
@@ -38,7 +38,7 @@ class FrameSubmit : public RenderTest {
   // One submitted frame after events 20, 10 and 11; fails the test when there is none.
   ZerinSimSubmittedFrame submitOne(int32_t count, const SubmissionLayer* layers) {
     zerinsim_ClearSubmittedFrames();
-    render.QueueSubmission(count, layers);
+    plugin.QueueSubmission(count, layers);
     run({20, 10, 11});
     const auto submitted = frames();
     EXPECT_EQ(submitted.size(), 1u);
@@ -59,7 +59,7 @@ TEST_F(FrameSubmit, TheRecordedLayersEqualWhatTheScriptQueuedByteForByte) {
       if (layers[l].views[v].colourSlot == b) layers[l].views[v].colourViewport.arrayIndex = 1;
     }
   const SubmissionLayer queued[2] = {layers[0], layers[1]};
-  render.QueueSubmission(2, layers);
+  plugin.QueueSubmission(2, layers);
   std::memset(layers, 0, sizeof layers);  // the queue holds its own copy
 
   run({20, 10, 11});
@@ -136,12 +136,12 @@ TEST_F(FrameSubmit, ZeroLayersEndAnEmptyFrameWithFourLayerPointersAndNegativeCou
 TEST_F(FrameSubmit, AnEntryNamingASlotThatStillReadsZeroIsDroppedWholeWithNothingAcquired) {
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   const SwapchainConfig config = colourConfig(16, 16);
-  SwapchainSlot* pending = render.QueueCreateD3D11Swapchain(&config);
+  SwapchainSlot* pending = plugin.QueueCreateD3D11Swapchain(&config);
   SubmissionLayer layers[2] = {colourLayer({a, a, a, a}, nullptr, 4, 4, 1),
                                colourLayer({a, a, a, pending}, nullptr, 4, 4, 2)};
-  render.QueueSubmission(2, layers);
+  plugin.QueueSubmission(2, layers);
   SubmissionLayer next = colourLayer({a, a, a, a}, nullptr, 4, 4, 3);
-  render.QueueSubmission(1, &next);
+  plugin.QueueSubmission(1, &next);
   zerinsim_ClearCalls();
   run({20, 10, 11});
   EXPECT_TRUE(frames().empty());
@@ -155,7 +155,7 @@ TEST_F(FrameSubmit, AnEntryNamingASlotThatStillReadsZeroIsDroppedWholeWithNothin
   const auto submitted = frames();
   ASSERT_EQ(submitted.size(), 1u);
   EXPECT_EQ(submitted[0].layers[0].sortOrder, 3);
-  render.QueueDestroySwapchain(pending);
+  plugin.QueueDestroySwapchain(pending);
 }
 
 TEST_F(FrameSubmit, ViewsNamingOneSwapChainAcquireAndReleaseItOncePerViewInViewOrder) {
@@ -275,7 +275,7 @@ TEST_F(FrameSubmit, TheEnginesDepthIsDrawnIntoTheDepthImageFromItsOrigin) {
 TEST_F(FrameSubmit, TheFrameValueIsReadFromTheSubmitInfoAtEverySubmission) {
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   SubmissionLayer layer = colourLayer({a, a, a, a}, nullptr, 4, 4);
-  render.QueueSubmission(1, &layer);
+  plugin.QueueSubmission(1, &layer);
   run({20, 10});
   auto* info = static_cast<ZerinSubmitInfo*>(zerinsim_FindObject("submitInfo#1"));
   ASSERT_NE(info, nullptr);
@@ -292,8 +292,8 @@ TEST_F(FrameSubmit, TwoEvents10InARowSubmitTheOldestEntryBeforeBeginningTheNextF
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   SubmissionLayer older = colourLayer({a, a, a, a}, nullptr, 4, 4, 1);
   SubmissionLayer newer = colourLayer({a, a, a, a}, nullptr, 4, 4, 2);
-  render.QueueSubmission(1, &older);
-  render.QueueSubmission(1, &newer);
+  plugin.QueueSubmission(1, &older);
+  plugin.QueueSubmission(1, &newer);
   run({20, 10});
   zerinsim_ClearCalls();
   run({20, 10});
@@ -327,7 +327,7 @@ TEST_F(FrameSubmit, AnEvent11WithAnEmptyQueueTouchesNothingAndStillEndsTheBegunS
 #endif
   // No frame is begun now: an event 10 only begins one, it submits nothing.
   SubmissionLayer layer = colourLayer({a, a, a, a}, nullptr, 4, 4);
-  render.QueueSubmission(1, &layer);
+  plugin.QueueSubmission(1, &layer);
   run({10});
   EXPECT_TRUE(frames().empty());
   run({11});
@@ -337,8 +337,8 @@ TEST_F(FrameSubmit, AnEvent11WithAnEmptyQueueTouchesNothingAndStillEndsTheBegunS
 TEST_F(FrameSubmit, TwoEntriesBeforeOneEvent11AreSubmittedOneAFrame) {
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   SubmissionLayer layers[2] = {colourLayer({a, a, a, a}, nullptr, 4, 4, 1), colourLayer({a, a, a, a}, nullptr, 4, 4, 2)};
-  render.QueueSubmission(1, &layers[0]);
-  render.QueueSubmission(1, &layers[1]);
+  plugin.QueueSubmission(1, &layers[0]);
+  plugin.QueueSubmission(1, &layers[1]);
   run({20, 10, 11});
   ASSERT_EQ(frames().size(), 1u);
   run({20, 10, 11});

@@ -38,7 +38,7 @@ TEST_F(RenderConcurrency, FramePoseDataNeverMixesViewsOfOneFrameWithPosesOfAnoth
   std::thread script([&] {
     FramePoseData data{};
     while (!done.load()) {
-      render.GetFramePoseData(&data);
+      plugin.GetFramePoseData(&data);
       // Before the first sync the record holds what the runtime made it with.
       if (data.views[0].pose.m[3] == 0.0) continue;
       const int64_t frame = frameOf(data);
@@ -61,9 +61,9 @@ TEST_F(RenderConcurrency, FramePoseDataNeverMixesViewsOfOneFrameWithPosesOfAnoth
   EXPECT_EQ(backwards, 0);
   EXPECT_GT(distinct, 1) << "the reads saw frames change";
   FramePoseData data{};
-  render.GetFramePoseData(&data);
+  plugin.GetFramePoseData(&data);
   EXPECT_EQ(frameOf(data), kFrames);
-  for (int i = 0; i < kFrames; ++i) render.SyncRenderThread();  // one signal each, all counted
+  for (int i = 0; i < kFrames; ++i) plugin.SyncRenderThread();  // one signal each, all counted
 }
 
 TEST_F(RenderConcurrency, EachSyncRenderThreadReturnsWithItsOwnFramePublished) {
@@ -72,8 +72,8 @@ TEST_F(RenderConcurrency, EachSyncRenderThreadReturnsWithItsOwnFramePublished) {
   FramePoseData data{};
   for (int64_t frame = 1; frame <= 200; ++frame) {
     host->renderThread().issuePluginEvent(20);
-    render.SyncRenderThread();
-    render.GetFramePoseData(&data);
+    plugin.SyncRenderThread();
+    plugin.GetFramePoseData(&data);
     ASSERT_EQ(frameOf(data), frame);
   }
 }
@@ -98,23 +98,23 @@ TEST_F(RenderConcurrency, EndSessionWhileTheRenderThreadKeepsIssuingEvents) {
   for (int round = 0; round < 40; ++round) {
     plugin.InitSession();  // may report an error the render thread left; the session is open
     ASSERT_FALSE(plugin.IsSessionNull());
-    SwapchainSlot* a = render.QueueCreateD3D11Swapchain(&config);
-    SwapchainSlot* b = render.QueueCreateD3D11Swapchain(&config);
+    SwapchainSlot* a = plugin.QueueCreateD3D11Swapchain(&config);
+    SwapchainSlot* b = plugin.QueueCreateD3D11Swapchain(&config);
     host->renderThread().issuePluginEvent(13);
     for (int frame = 0; frame < round % 4; ++frame) {
       SubmissionLayer layer = colourLayer({a, b, a, b}, texture.get(), 4, 4, frame);
-      render.QueueSubmission(1, &layer);
+      plugin.QueueSubmission(1, &layer);
       host->renderThread().issuePluginEvent(11);
-      render.SyncRenderThread();
+      plugin.SyncRenderThread();
       ++syncs;
-      render.GetFramePoseData(&data);
+      plugin.GetFramePoseData(&data);
     }
     // A slot may go only once no queued submission names it any more: the submissions' events
     // must have run before the destroy is queued, or an event 13 already waiting would free the
     // slot under them.
     host->renderThread().waitUntilIdle();
-    render.QueueDestroySwapchain(a);
-    render.QueueDestroySwapchain(b);
+    plugin.QueueDestroySwapchain(a);
+    plugin.QueueDestroySwapchain(b);
     host->renderThread().issuePluginEvent(13);
     // Sometimes at once, sometimes once a few events have run.
     if (round % 3 == 0) host->renderThread().waitUntilIdle();
@@ -151,7 +151,7 @@ TEST_F(RenderConcurrency, EndSessionDuringTheFrameSyncWaitLeavesTheRecordToTheRe
   host->renderThread().issuePluginEvent(20);
   ASSERT_EQ(zerinsim_AwaitFrameSyncWaiters(1, kWaitLimitMs), 1);
   plugin.EndSession();
-  render.SyncRenderThread();  // the script waiting for that sync is released
+  plugin.SyncRenderThread();  // the script waiting for that sync is released
   host->renderThread().waitUntilIdle();
 
   EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
@@ -188,7 +188,7 @@ TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNor
 
   ASSERT_TRUE(plugin.InitSession());
   zerinsim_HoldFrameSyncs(0);
-  render.SyncRenderThread();
+  plugin.SyncRenderThread();
   host->renderThread().waitUntilIdle();
   EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
   EXPECT_EQ(zerinsim_FindObject("frameInfo#1"), nullptr) << "freed once the wait returned";
@@ -196,14 +196,14 @@ TEST_F(RenderConcurrency, AWaitThatOutlivesItsSessionHoldsUpNeitherEndSessionNor
   EXPECT_NE(zerinsim_FindObject("frameInfo#6"), nullptr);
   EXPECT_EQ(zerinsim_LiveObjectCount("frameInfo"), 2);
   FramePoseData data{};
-  render.GetFramePoseData(&data);
+  plugin.GetFramePoseData(&data);
   EXPECT_EQ(frameOf(data), 0) << "the old wait published into the open session";
 
   // The open session's frames come as usual.
   zerinsim_SetFrameRate(0);
   host->renderThread().issuePluginEvent(20);
-  render.SyncRenderThread();
-  render.GetFramePoseData(&data);
+  plugin.SyncRenderThread();
+  plugin.GetFramePoseData(&data);
   EXPECT_EQ(frameOf(data), 1);
   EXPECT_EQ(zerinsim_WritesToFreedRecords(), 0);
 }
@@ -232,7 +232,7 @@ TEST_F(RenderConcurrency, RenderEventsDuringInitSessionSeeNoSessionBeforeItIsRea
     }
     EXPECT_EQ(ZerinSim::callsTo("zerin_GetError").size(), 5u + 3u) << "an entry check per event, InitSession's three";
     for (const auto& message : callbackMessages()) EXPECT_NE(message.rfind("Error:", 0), 0u) << message;
-    render.SyncRenderThread();  // the event 20 without a session
+    plugin.SyncRenderThread();  // the event 20 without a session
     plugin.EndSession();
   }
 }
@@ -259,7 +259,7 @@ TEST_F(RenderConcurrency, InitSessionAndTheRenderThreadEachReadOnlyTheirOwnError
   zerinsim_SetCallHook("zerin_CreateFrameInfo", &releaseTheWait, host.get());
   clearLogs();
   EXPECT_TRUE(plugin.InitSession());
-  render.SyncRenderThread();  // released by the returning wait
+  plugin.SyncRenderThread();  // released by the returning wait
   std::vector<std::string> lines = started;
   lines.push_back("InitSession done");
   EXPECT_EQ(callbackMessages(), lines);
@@ -277,7 +277,7 @@ TEST_F(RenderConcurrency, InitSessionAndTheRenderThreadEachReadOnlyTheirOwnError
   lines = started;
   lines.push_back("Got an error: Out of memory");
   EXPECT_EQ(callbackMessages(), lines);
-  render.SyncRenderThread();  // the event 20 without a session
+  plugin.SyncRenderThread();  // the event 20 without a session
   plugin.EndSession();
 }
 

@@ -2,19 +2,8 @@
 
 namespace ZerinTest {
 
-bool RenderExports::bind(const ZerinSim::EngineHost& host) {
-  bool ok = true;
-  ok &= bindExport(host, "GetRenderEventFunc", GetRenderEventFunc);
-  ok &= bindExport(host, "QueueCreateD3D11Swapchain", QueueCreateD3D11Swapchain);
-  ok &= bindExport(host, "QueueDestroySwapchain", QueueDestroySwapchain);
-  ok &= bindExport(host, "QueueSubmission", QueueSubmission);
-  ok &= bindExport(host, "GetFramePoseData", GetFramePoseData);
-  ok &= bindExport(host, "SyncRenderThread", SyncRenderThread);
-  return ok;
-}
-
 SwapchainConfig colourConfig(uint32_t width, uint32_t height, uint32_t arraySize) {
-  return SwapchainConfig{width, height, DXGI_FORMAT_R8G8B8A8_UNORM, arraySize, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
+  return SwapchainConfig{width, height, DXGI_FORMAT_R8G8B8A8_UNORM, arraySize, 1, ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
 }
 
 std::string firstArgument(const std::string& line) {
@@ -49,7 +38,6 @@ void RenderTest::SetUp() {
     ASSERT_NE(host->device(), nullptr) << host->error();
   }
   ASSERT_NO_FATAL_FAILURE(loadPlugin());
-  ASSERT_TRUE(render.bind(*host));
   ASSERT_TRUE(host->startRendering()) << host->error();
 }
 
@@ -57,7 +45,7 @@ void RenderTest::TearDown() {
   if (host && plugin.IsSessionNull && !plugin.IsSessionNull()) {
     // The script gives its swap chains back, and no frame stays begun for a later test of the
     // same process.
-    for (SwapchainSlot* slot : madeSlots) render.QueueDestroySwapchain(slot);
+    for (SwapchainSlot* slot : madeSlots) plugin.QueueDestroySwapchain(slot);
     run({11, 13});
     plugin.EndSession();
   }
@@ -76,7 +64,7 @@ void RenderTest::openSession() {
 }
 
 SwapchainSlot* RenderTest::makeSwapchain(const SwapchainConfig& config) {
-  SwapchainSlot* slot = render.QueueCreateD3D11Swapchain(&config);
+  SwapchainSlot* slot = plugin.QueueCreateD3D11Swapchain(&config);
   EXPECT_NE(slot, nullptr);
   if (!slot) return nullptr;
   run({13});

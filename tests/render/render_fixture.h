@@ -1,7 +1,6 @@
 #pragma once
 // The plug-in loaded by the engine host with a graphics device and a running render thread; the
-// test's own thread is the scripting thread. Gives the render queue's exports and helpers that
-// build what a script queues.
+// test's own thread is the scripting thread. Gives helpers that build what a script queues.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
@@ -11,27 +10,17 @@
 #include "gfx_device.h"
 #include "gfx_textures.h"
 #include "plugin_fixture.h"
-#include "render/render_state.h"
+#include "zerin/engine_bridge.h"
 
 namespace ZerinTest {
 
-using Zerin::FramePoseData;
-using Zerin::SubmissionLayer;
-using Zerin::SubmissionView;
-using Zerin::SwapchainConfig;
-using Zerin::SwapchainSlot;
+using FramePoseData = ZerinBridgeFramePoseData;
+using SubmissionLayer = ZerinBridgeSubmissionLayer;
+using SubmissionView = ZerinBridgeSubmissionView;
+using SubmissionViewport = ZerinBridgeSubmissionViewport;
+using SwapchainConfig = ZerinBridgeSwapchainConfig;
+using SwapchainSlot = ZerinBridgeSwapchainSlot;
 using ZerinSim::Gfx::Ref;
-
-struct RenderExports {
-  UnityRenderingEvent (*GetRenderEventFunc)();
-  SwapchainSlot* (*QueueCreateD3D11Swapchain)(const SwapchainConfig*);
-  void (*QueueDestroySwapchain)(SwapchainSlot*);
-  void (*QueueSubmission)(int32_t, const SubmissionLayer*);
-  void (*GetFramePoseData)(FramePoseData*);
-  void (*SyncRenderThread)();
-
-  bool bind(const ZerinSim::EngineHost& host);
-};
 
 SwapchainConfig colourConfig(uint32_t width, uint32_t height, uint32_t arraySize = 1);
 
@@ -66,7 +55,6 @@ class RenderTest : public PluginTest {
   ID3D11DeviceContext* context() const;
   std::vector<ZerinSimSubmittedFrame> frames() const { return ZerinSim::submittedFrames(); }
 
-  RenderExports render{};
   std::vector<SwapchainSlot*> madeSlots;
 };
 

@@ -15,23 +15,23 @@ using std::chrono::milliseconds;
 using std::chrono::seconds;
 
 // SyncRenderThread on a thread of its own, so that a test can tell a wait from a return.
-std::future<void> syncAsync(const RenderExports& render) {
-  return std::async(std::launch::async, render.SyncRenderThread);
+std::future<void> syncAsync(const ZerinSim::BridgeExports& plugin) {
+  return std::async(std::launch::async, plugin.SyncRenderThread);
 }
 
 using RenderQueue = RenderTest;
 
 TEST_F(RenderQueue, GetRenderEventFuncHandsOutOneCallback) {
-  EXPECT_NE(render.GetRenderEventFunc(), nullptr);
-  EXPECT_EQ(render.GetRenderEventFunc(), render.GetRenderEventFunc());
+  EXPECT_NE(plugin.GetRenderEventFunc(), nullptr);
+  EXPECT_EQ(plugin.GetRenderEventFunc(), plugin.GetRenderEventFunc());
 }
 
 TEST_F(RenderQueue, ASlotReadsZeroUntilAnEvent13HasRun) {
   const SwapchainConfig config = colourConfig(16, 16);
-  EXPECT_EQ(render.QueueCreateD3D11Swapchain(&config), nullptr) << "no session, no slot";
+  EXPECT_EQ(plugin.QueueCreateD3D11Swapchain(&config), nullptr) << "no session, no slot";
   openSession();
   SwapchainConfig reused = config;
-  SwapchainSlot* slot = render.QueueCreateD3D11Swapchain(&reused);
+  SwapchainSlot* slot = plugin.QueueCreateD3D11Swapchain(&reused);
   ASSERT_NE(slot, nullptr);
   reused.width = 999;  // the request holds its own copy
   run({20, 10, 11, 14, 12});
@@ -49,7 +49,7 @@ TEST_F(RenderQueue, ASlotReadsZeroUntilAnEvent13HasRun) {
   EXPECT_EQ(created[0].rfind("zerin_D3D11CreateSwapChain(session#1, 0x", 0), 0u) << created[0];
   EXPECT_NE(created[0].find(") -> swapChain#1"), std::string::npos) << created[0];
 
-  render.QueueDestroySwapchain(slot);
+  plugin.QueueDestroySwapchain(slot);
   run({13});
   EXPECT_EQ(zerinsim_LiveObjectCount("swapChain"), 0);
 }
@@ -57,8 +57,8 @@ TEST_F(RenderQueue, ASlotReadsZeroUntilAnEvent13HasRun) {
 TEST_F(RenderQueue, ACreateAndADestroyBeforeOneEvent13MakeTheSwapChainThenFreeItWithItsSlot) {
   openSession();
   const SwapchainConfig config = colourConfig(8, 8);
-  SwapchainSlot* slot = render.QueueCreateD3D11Swapchain(&config);
-  render.QueueDestroySwapchain(slot);
+  SwapchainSlot* slot = plugin.QueueCreateD3D11Swapchain(&config);
+  plugin.QueueDestroySwapchain(slot);
   run({13});
   // The slot is gone now (the sanitizers catch a leak or a second free).
   EXPECT_EQ(calledFunctions(), (Lines{"zerin_GetError", "zerin_D3D11CreateSwapChain", "zerin_FreeSwapChain",
@@ -68,9 +68,9 @@ TEST_F(RenderQueue, ACreateAndADestroyBeforeOneEvent13MakeTheSwapChainThenFreeIt
 }
 
 TEST_F(RenderQueue, ANullDestroyIsAcceptedAndSkipped) {
-  render.QueueDestroySwapchain(nullptr);  // even without a session
+  plugin.QueueDestroySwapchain(nullptr);  // even without a session
   openSession();
-  render.QueueDestroySwapchain(nullptr);
+  plugin.QueueDestroySwapchain(nullptr);
   run({13});
   EXPECT_EQ(calledFunctions(), (Lines{"zerin_GetError", "zerin_GetError"}));
 }
@@ -79,11 +79,11 @@ TEST_F(RenderQueue, AFailedCreationLeavesTheSlotAtZeroAndIsReportedByTheExitChec
   openSession();
   zerinsim_FailNextCall("zerin_D3D11CreateSwapChain", ZERIN_ERROR_OUT_OF_MEMORY);
   const SwapchainConfig config = colourConfig(8, 8);
-  SwapchainSlot* slot = render.QueueCreateD3D11Swapchain(&config);
+  SwapchainSlot* slot = plugin.QueueCreateD3D11Swapchain(&config);
   run({13});
   EXPECT_EQ(slot->handle, nullptr);
   EXPECT_EQ(callbackMessages(), (Lines{"Error: (-6) Out of memory"}));
-  render.QueueDestroySwapchain(slot);
+  plugin.QueueDestroySwapchain(slot);
   run({13});
   EXPECT_TRUE(ZerinSim::callsTo("zerin_FreeSwapChain").empty()) << "only the slot is freed";
 }
@@ -91,11 +91,11 @@ TEST_F(RenderQueue, AFailedCreationLeavesTheSlotAtZeroAndIsReportedByTheExitChec
 TEST_F(RenderQueue, EndSessionDropsPendingRequests) {
   openSession();
   const SwapchainConfig config = colourConfig(8, 8);
-  SwapchainSlot* made = render.QueueCreateD3D11Swapchain(&config);
+  SwapchainSlot* made = plugin.QueueCreateD3D11Swapchain(&config);
   run({13});
   ASSERT_NE(made->handle, nullptr);
-  SwapchainSlot* dropped = render.QueueCreateD3D11Swapchain(&config);
-  render.QueueDestroySwapchain(made);  // dropped, and its slot freed with the request
+  SwapchainSlot* dropped = plugin.QueueCreateD3D11Swapchain(&config);
+  plugin.QueueDestroySwapchain(made);  // dropped, and its slot freed with the request
   plugin.EndSession();
   EXPECT_EQ(zerinsim_LiveObjectCount("swapChain"), 0) << "the swap chain ended with the session";
   openSession();
@@ -104,14 +104,14 @@ TEST_F(RenderQueue, EndSessionDropsPendingRequests) {
   EXPECT_TRUE(ZerinSim::callsTo("zerin_D3D11CreateSwapChain").empty());
   EXPECT_TRUE(ZerinSim::callsTo("zerin_FreeSwapChain").empty());
   // The script still owns the slot of its dropped create and gives it back.
-  render.QueueDestroySwapchain(dropped);
+  plugin.QueueDestroySwapchain(dropped);
   run({13});
   EXPECT_TRUE(ZerinSim::callsTo("zerin_FreeSwapChain").empty());
 }
 
 TEST_F(RenderQueue, AnEvent20WithoutASessionReleasesOneSyncRenderThread) {
-  auto first = syncAsync(render);
-  auto second = syncAsync(render);
+  auto first = syncAsync(plugin);
+  auto second = syncAsync(plugin);
   run({20});
   // One of the two returns; the other keeps waiting for a signal of its own.
   const auto deadline = std::chrono::steady_clock::now() + seconds(10);
@@ -133,11 +133,11 @@ TEST_F(RenderQueue, TwoEvents20ReleaseTheNextTwoSyncsAtOnce) {
   openSession();
   run({20, 20});
   auto both = std::async(std::launch::async, [this] {
-    render.SyncRenderThread();
-    render.SyncRenderThread();
+    plugin.SyncRenderThread();
+    plugin.SyncRenderThread();
   });
   EXPECT_EQ(both.wait_for(seconds(10)), std::future_status::ready) << "the signals were counted";
-  auto third = syncAsync(render);
+  auto third = syncAsync(plugin);
   EXPECT_EQ(third.wait_for(milliseconds(100)), std::future_status::timeout) << "two signals, two returns";
   run({20});
   EXPECT_EQ(third.wait_for(seconds(10)), std::future_status::ready);
@@ -146,9 +146,9 @@ TEST_F(RenderQueue, TwoEvents20ReleaseTheNextTwoSyncsAtOnce) {
 TEST_F(RenderQueue, AFrameSyncPublishesTheFramesViewsAndPosesAndMovesEvents) {
   FramePoseData data{};
   data.poses[0].m[0] = 42;
-  render.GetFramePoseData(&data);
+  plugin.GetFramePoseData(&data);
   EXPECT_EQ(data.poses[0].m[0], 42) << "no session: nothing is read or written";
-  render.GetFramePoseData(nullptr);
+  plugin.GetFramePoseData(nullptr);
 
   openSession();
   ZerinEvent event{ZERIN_EVENT_FOREGROUND, 7, {}};
@@ -162,8 +162,8 @@ TEST_F(RenderQueue, AFrameSyncPublishesTheFramesViewsAndPosesAndMovesEvents) {
                           "zerin_FrameGetPose(session#1, 3)"}));
   EXPECT_EQ(zerinsim_PendingEventCount(), 0);
 
-  render.SyncRenderThread();
-  render.GetFramePoseData(&data);
+  plugin.SyncRenderThread();
+  plugin.GetFramePoseData(&data);
   const auto* shared = static_cast<ZerinFrameInfo*>(zerinsim_FindObject("frameInfo#2"));
   ASSERT_NE(shared, nullptr);
   EXPECT_EQ(shared->frameIndex, 1);
@@ -214,12 +214,12 @@ TEST_F(RenderQueue, WithoutASessionEventsReturnBeforeTheExitCheck) {
 
 TEST_F(RenderQueue, SubmissionsAndSlotsNeedASessionAndBadInputQueuesNothing) {
   SubmissionLayer layer{};
-  render.QueueSubmission(1, &layer);
+  plugin.QueueSubmission(1, &layer);
   openSession();
   run({10, 11});
   EXPECT_TRUE(frames().empty()) << "queued without a session";
-  EXPECT_EQ(render.QueueCreateD3D11Swapchain(nullptr), nullptr);
-  render.QueueSubmission(2, nullptr);
+  EXPECT_EQ(plugin.QueueCreateD3D11Swapchain(nullptr), nullptr);
+  plugin.QueueSubmission(2, nullptr);
   run({10, 11});
   EXPECT_TRUE(frames().empty());
   EXPECT_EQ(callbackMessages(), (Lines{"QueueCreateD3D11Swapchain: no configuration given.",
@@ -235,12 +235,12 @@ TEST_F(RenderQueue, ASessionWhoseFrameRecordsWereNotMadeStillRunsEveryEventSafel
   ASSERT_FALSE(plugin.IsSessionNull());
   SwapchainSlot* a = makeSwapchain(colourConfig(16, 16));
   SubmissionLayer layer = colourLayer({a, a, a, a}, nullptr, 4, 4);
-  render.QueueSubmission(1, &layer);
+  plugin.QueueSubmission(1, &layer);
   FramePoseData data{};
   data.views[0].pose.m[0] = 42;
   run({20, 10, 11, 14});
-  render.SyncRenderThread();
-  render.GetFramePoseData(&data);
+  plugin.SyncRenderThread();
+  plugin.GetFramePoseData(&data);
   EXPECT_EQ(data.views[0].pose.m[0], 42) << "no shared record to read";
   const auto submitted = frames();
   ASSERT_EQ(submitted.size(), 1u) << "the frame still reaches the runtime";
@@ -259,14 +259,14 @@ class WithoutD3D11 : public RenderTest {
 TEST_F(WithoutD3D11, EveryEventReportsTheMissingHandleAndAFrameSyncStillReleasesTheScript) {
   openSession();
   const SwapchainConfig config = colourConfig(8, 8);
-  SwapchainSlot* slot = render.QueueCreateD3D11Swapchain(&config);
-  auto waiting = syncAsync(render);
+  SwapchainSlot* slot = plugin.QueueCreateD3D11Swapchain(&config);
+  auto waiting = syncAsync(plugin);
   run({10, 11, 13, 14, 20, 12});
   EXPECT_EQ(callbackMessages(), Lines(6, "Missing Unity D3D11 handle."));
   EXPECT_EQ(calledFunctions(), Lines(6, "zerin_GetError")) << "only the entry checks";
   EXPECT_EQ(waiting.wait_for(seconds(10)), std::future_status::ready);
   EXPECT_EQ(slot->handle, nullptr);
-  render.QueueDestroySwapchain(slot);
+  plugin.QueueDestroySwapchain(slot);
   plugin.EndSession();  // drops the request and frees the slot
 }
 

@@ -21,6 +21,7 @@
 #include <thread>
 #include <vector>
 
+#include "bridge_exports.h"
 #include "client_test_support.h"
 #include "dynamic_library.h"
 #include "log_lines.h"
@@ -37,17 +38,6 @@ namespace {
 
 using namespace std::chrono_literals;
 using Clock = std::chrono::steady_clock;
-
-using MessageCallback = void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t);
-
-struct Exports {
-  int32_t (*create)() = nullptr;
-  void (*destroy)(int32_t) = nullptr;
-  bool (*isConnected)(int32_t) = nullptr;
-  bool (*connect)(int32_t) = nullptr;
-  void (*restartActiveClient)(int32_t) = nullptr;
-  void (*setHandler)(MessageCallback) = nullptr;
-};
 
 // What the callback saw of one service life.
 struct Life {
@@ -183,20 +173,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "cannot load the plug-in: %s\n", plugin.error().c_str());
     return 2;
   }
-  Exports exports;
-  exports.create = reinterpret_cast<int32_t (*)()>(plugin.symbol("ProgramManagerClient_Create"));
-  exports.destroy = reinterpret_cast<void (*)(int32_t)>(plugin.symbol("ProgramManagerClient_Destroy"));
-  exports.isConnected = reinterpret_cast<bool (*)(int32_t)>(plugin.symbol("ProgramManagerClient_IsConnected"));
-  exports.connect = reinterpret_cast<bool (*)(int32_t)>(plugin.symbol("ProgramManagerClient_Connect"));
-  exports.restartActiveClient =
-      reinterpret_cast<void (*)(int32_t)>(plugin.symbol("ProgramManagerClient_RestartActiveClient"));
-  exports.setHandler = reinterpret_cast<void (*)(MessageCallback)>(plugin.symbol("SetProgramManagerUnityMessageHandler"));
-  if (!exports.create || !exports.destroy || !exports.isConnected || !exports.connect ||
-      !exports.restartActiveClient || !exports.setHandler) {
-    std::fprintf(stderr, "the plug-in lacks a program manager export\n");
+  ZerinSim::BridgeExports exports;
+  std::string missing;
+  if (!exports.resolve(plugin, missing)) {
+    std::fprintf(stderr, "the plug-in lacks %s\n", missing.c_str());
     return 2;
   }
-  exports.setHandler(&onMessage);
+  exports.SetProgramManagerUnityMessageHandler(&onMessage);
   // Life 0 warms up what is made once per process; the cycles are lives 1 to `cycles`.
   lives.resize(cycles + 1);
 
@@ -210,11 +193,11 @@ int main(int argc, char** argv) {
   for (uint32_t life = 0; life <= cycles; ++life) {
     if (life == 1) {
       // The warm-up client goes, then the count starts, with nothing of the client left.
-      exports.destroy(handle);
+      exports.ProgramManagerClient_Destroy(handle);
       before = measure();
-      handle = exports.create();
+      handle = exports.ProgramManagerClient_Create();
     }
-    if (life == 0) handle = exports.create();
+    if (life == 0) handle = exports.ProgramManagerClient_Create();
 
     if (!service.start(serviceProgram(), {"--quiet", "--stream", std::to_string(life)})) {
       std::fprintf(stderr, "cannot start %s\n", serviceProgram().c_str());
@@ -227,7 +210,7 @@ int main(int argc, char** argv) {
       return lostInOrder;
     }();
     bool lifeFailed = false;
-    if (!exports.connect(handle)) {
+    if (!exports.ProgramManagerClient_Connect(handle)) {
       ++reconnectFailures;
       lifeFailed = true;
       std::fprintf(stderr, "life %u: Connect failed after %lld ms\n", life,
@@ -238,7 +221,7 @@ int main(int argc, char** argv) {
                                           : std::chrono::milliseconds(20 + random() % 150);
       const auto end = Clock::now() + runFor;
       const uint32_t restartRequests = random() % 3;
-      for (uint32_t i = 0; i < restartRequests; ++i) exports.restartActiveClient(handle);
+      for (uint32_t i = 0; i < restartRequests; ++i) exports.ProgramManagerClient_RestartActiveClient(handle);
       std::this_thread::sleep_until(end);
     }
     // The counts of this life, then the kill, while the service goes on streaming.
@@ -268,7 +251,7 @@ int main(int argc, char** argv) {
       }
     }
     if (writing && life >= 1) ++killedMidFrame;
-    if (!pollUntil([&] { return !exports.isConnected(handle); }, 5000ms)) ++lossesUnnoticed;
+    if (!pollUntil([&] { return !exports.ProgramManagerClient_IsConnected(handle); }, 5000ms)) ++lossesUnnoticed;
     std::unique_lock<std::mutex> lock(deliveredMutex);
     lives[life].lastReported = reported;
     // What was reported must arrive: the client's dispatcher goes on after the loss.
@@ -287,8 +270,8 @@ int main(int argc, char** argv) {
     for (const std::string& line : takeProblemLines())
       if (lifeFailed) std::fprintf(stderr, "life %u: %s\n", life, line.c_str());
   }
-  exports.destroy(handle);
-  exports.setHandler(nullptr);
+  exports.ProgramManagerClient_Destroy(handle);
+  exports.SetProgramManagerUnityMessageHandler(nullptr);
   const double seconds = std::chrono::duration<double>(Clock::now() - started).count();
 
   // A few kilobytes and handles come and go with the system's own bookkeeping (under Wine 2 to

@@ -16,7 +16,7 @@
 
 #include "engine_host.h"
 #include "gfx_textures.h"
-#include "render/render_state.h"
+#include "zerin/engine_bridge.h"
 #include "zerin_sim_control.h"
 #include "zerin_sim_devices.h"
 #if !defined(_WIN32)
@@ -26,44 +26,16 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-using Zerin::SubmissionLayer;
-using Zerin::SwapchainConfig;
-using Zerin::SwapchainSlot;
+using SubmissionLayer = ZerinBridgeSubmissionLayer;
+using SwapchainConfig = ZerinBridgeSwapchainConfig;
+using SwapchainSlot = ZerinBridgeSwapchainSlot;
 
-constexpr int32_t kFrameSync = 20, kFrameStart = 10, kFrameSubmit = 11, kSwapchainRequests = 13, kEventPoll = 14;
+constexpr int32_t kFrameSync = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SYNC, kFrameStart = ZERIN_BRIDGE_RENDER_EVENT_FRAME_START,
+                  kFrameSubmit = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SUBMIT,
+                  kSwapchainRequests = ZERIN_BRIDGE_RENDER_EVENT_SWAPCHAIN_REQUESTS,
+                  kEventPoll = ZERIN_BRIDGE_RENDER_EVENT_EVENT_POLL;
 constexpr int64_t kCameraStream = 1;
 constexpr uint32_t kSize = 16;
-
-struct Exports {
-  void (*SetDebugLog)(void (*)(const char*));
-  bool (*InitSession)();
-  void (*EndSession)();
-  bool (*IsSessionNull)();
-  SwapchainSlot* (*QueueCreateD3D11Swapchain)(const SwapchainConfig*);
-  void (*QueueDestroySwapchain)(SwapchainSlot*);
-  void (*QueueSubmission)(int32_t, const SubmissionLayer*);
-  void (*SyncRenderThread)();
-  bool (*MRStartDataStream)(int64_t, void (*)(const void*, void*), void*);
-
-  bool resolve(const ZerinSim::EngineHost& host) {
-    bool complete = true;
-    const auto find = [&](auto& function, const char* name) {
-      function = host.function<std::remove_reference_t<decltype(function)>>(name);
-      if (!function) std::fprintf(stderr, "the plug-in lacks %s\n", name);
-      complete = complete && function;
-    };
-    find(SetDebugLog, "SetDebugLog");
-    find(InitSession, "InitSession");
-    find(EndSession, "EndSession");
-    find(IsSessionNull, "IsSessionNull");
-    find(QueueCreateD3D11Swapchain, "QueueCreateD3D11Swapchain");
-    find(QueueDestroySwapchain, "QueueDestroySwapchain");
-    find(QueueSubmission, "QueueSubmission");
-    find(SyncRenderThread, "SyncRenderThread");
-    find(MRStartDataStream, "MRStartDataStream");
-    return complete;
-  }
-};
 
 int32_t liveRuntimeObjects() {
   int32_t count = 0;
@@ -148,11 +120,11 @@ int main(int argc, char** argv) {
   const int32_t objectsBefore = liveRuntimeObjects();
 
   ZerinSim::EngineHost host({true, true, true});
-  Exports api{};
-  if (!host.device() || !host.openLibrary() || !api.resolve(host)) {
+  if (!host.device() || !host.openLibrary()) {
     std::fprintf(stderr, "the plug-in could not be loaded: %s\n", host.error().c_str());
     return 1;
   }
+  const ZerinSim::BridgeExports& api = host.exports();
   api.SetDebugLog(&countErrors);
   if (!host.callPluginLoad() || !host.startRendering()) {
     std::fprintf(stderr, "the engine host could not start: %s\n", host.error().c_str());
@@ -175,8 +147,9 @@ int main(int argc, char** argv) {
   const size_t deviceObjectsBefore = ZerinSim::Gfx::liveObjects(device);
 #endif
 
-  const SwapchainConfig colourConfig{kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
-  const SwapchainConfig depthConfig{kSize, kSize, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH};
+  const SwapchainConfig colourConfig{kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
+                                     ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
+  const SwapchainConfig depthConfig{kSize, kSize, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_BRIDGE_SWAPCHAIN_USAGE_DEPTH};
   std::atomic<int64_t> streamFrames{0};
   int64_t framesSubmitted = 0, scriptSyncs = 0, eventSets = 0, failedStarts = 0, unopened = 0, streamsRefused = 0;
   const auto start = Clock::now();

@@ -4,16 +4,13 @@
 #include "ipc/client/client.h"
 #include "ipc/message_handler.h"
 #include "ipc/program_manager_messages.h"
+#include "zerin/engine_bridge.h"
 
 namespace Zerin {
 
-// The engine's callback for every message a program manager client receives: the client's
-// handle, the name (NUL-terminated, its length given), and the undecoded payload (null and 0
-// when empty). The pointers are valid during the call only. It runs on the receiving client's
-// dispatcher thread.
-using ProgramManagerMessageHandler = void (*)(int32_t clientHandle, const char* messageName,
-                                              int32_t messageNameLength, const uint8_t* messageData,
-                                              int32_t messageDataSize);
+// The engine's callback for every message a program manager client receives, on the receiving
+// client's dispatcher thread.
+using ProgramManagerMessageHandler = ZerinBridgeProgramManagerMessageHandler;
 
 // The one engine callback of this library instance, shared by all clients; null switches
 // forwarding off. Once it returns, the callback it replaced is not running on any dispatcher

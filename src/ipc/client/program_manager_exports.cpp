@@ -15,8 +15,8 @@
 
 #include "ipc/client/program_manager_client.h"
 #include "logging/logger.h"
-#include "platform/export.h"
 #include "platform/module_hold.h"
+#include "zerin/engine_bridge.h"
 
 namespace {
 
@@ -141,7 +141,7 @@ void endProgramManagerCalls() { table.endCalls(); }
 
 }  // namespace Zerin
 
-ZERIN_C_EXPORT int32_t ProgramManagerClient_Create() {
+extern "C" int32_t ProgramManagerClient_Create() {
   return guarded<int32_t>("ProgramManagerClient_Create", -1, [] {
     int32_t handle = 0;
     {
@@ -161,7 +161,7 @@ ZERIN_C_EXPORT int32_t ProgramManagerClient_Create() {
   });
 }
 
-ZERIN_C_EXPORT void ProgramManagerClient_Destroy(int32_t handle) {
+extern "C" void ProgramManagerClient_Destroy(int32_t handle) {
   guarded<bool>("ProgramManagerClient_Destroy", false, [handle] {
     logMessage("ProgramManagerClient_Destroy", LogLevel::Info, "Destroy ProgramManagerClient");
     std::shared_ptr<ProgramManagerClient> client;
@@ -185,14 +185,14 @@ ZERIN_C_EXPORT void ProgramManagerClient_Destroy(int32_t handle) {
   });
 }
 
-ZERIN_C_EXPORT bool ProgramManagerClient_IsConnected(int32_t handle) {
+extern "C" bool ProgramManagerClient_IsConnected(int32_t handle) {
   return guarded<bool>("ProgramManagerClient_IsConnected", false, [handle] {
     const Borrowed client(handle);
     return client && client->isConnected();
   });
 }
 
-ZERIN_C_EXPORT bool ProgramManagerClient_Connect(int32_t handle) {
+extern "C" bool ProgramManagerClient_Connect(int32_t handle) {
   return guarded<bool>("ProgramManagerClient_Connect", false, [handle] {
     const Borrowed client(handle);
     if (!client) return false;
@@ -204,7 +204,7 @@ ZERIN_C_EXPORT bool ProgramManagerClient_Connect(int32_t handle) {
   });
 }
 
-ZERIN_C_EXPORT void ProgramManagerClient_RestartActiveClient(int32_t handle) {
+extern "C" void ProgramManagerClient_RestartActiveClient(int32_t handle) {
   constexpr const char* kTag = "ProgramManagerClient_RestartActiveClient";
   guarded<bool>(kTag, false, [handle] {
     const Borrowed client(handle);
@@ -221,6 +221,6 @@ ZERIN_C_EXPORT void ProgramManagerClient_RestartActiveClient(int32_t handle) {
   });
 }
 
-ZERIN_C_EXPORT void SetProgramManagerUnityMessageHandler(ProgramManagerMessageHandler callback) {
+extern "C" void SetProgramManagerUnityMessageHandler(ProgramManagerMessageHandler callback) {
   Zerin::setEngineMessageHandler(callback);
 }
