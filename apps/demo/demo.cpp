@@ -270,9 +270,9 @@ Summary runDemo(const Options& options) {
   const int layers = options.layers;
   std::vector<ZerinBridgeSwapchainSlot*> colourSlots, depthSlots;
   const ZerinBridgeSwapchainConfig colourConfig{kImageSize, kImageSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
-                                            ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
+                                                 ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
   const ZerinBridgeSwapchainConfig depthConfig{kImageSize, kImageSize, DXGI_FORMAT_R32_TYPELESS, 1, 1,
-                                           ZERIN_BRIDGE_SWAPCHAIN_USAGE_DEPTH};
+                                                ZERIN_BRIDGE_SWAPCHAIN_USAGE_DEPTH};
   for (int i = 0; i < layers * kViews; ++i) {
     colourSlots.push_back(api.QueueCreateD3D11Swapchain(&colourConfig));
     depthSlots.push_back(api.QueueCreateD3D11Swapchain(&depthConfig));

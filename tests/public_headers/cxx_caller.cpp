@@ -1,0 +1,2 @@
+// The same caller, compiled as C++.
+#include "c_caller.c"
