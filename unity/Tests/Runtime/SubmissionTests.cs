@@ -139,6 +139,28 @@ namespace Zerin.Tests
             }
         }
 
+        [Test]
+        public void ASwapchainIsMadeByTheRenderThreadAndDestroyedOnce()
+        {
+            var config = new SwapchainConfig { Width = ImageSize, Height = ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
+                                               Usage = SwapchainUsage.Color };
+            Session session = OpenSession();
+            int before = SimRuntime.zerinsim_LiveObjectCount("swapChain");
+            Swapchain swapchain = session.CreateSwapchain(config);
+            Assert.IsFalse(swapchain.IsMade, "queued, not made yet");
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            Assert.IsTrue(swapchain.IsMade);
+            Assert.AreEqual(before + 1, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+            swapchain.Dispose();
+            swapchain.Dispose();  // a second destroy request would free the slot twice
+            Assert.AreEqual(IntPtr.Zero, swapchain.Slot);
+            Assert.IsFalse(swapchain.IsMade);
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            Assert.AreEqual(before, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+            session.Dispose();
+            Assert.IsNull(session.CreateSwapchain(config), "nothing is queued for a session that ended");
+        }
+
         // What the render thread would drop, told once per cause and queued never; the rest queued.
         [TestCase("", SubmissionProblems.None, null)]
         [TestCase("no session", SubmissionProblems.NoSession | SubmissionProblems.EmptyView, "no session is open")]
