@@ -111,3 +111,20 @@ function(zerin_exports_from_header header macro list_out names_out)
   file(CONFIGURE OUTPUT ${names_out} CONTENT
        "/* Generated from ${header_name}: every function it declares, in its order. */\nZERIN_BRIDGE_EXPORT(${entries})\n")
 endfunction()
+
+# zerin_record_sizes_from_header(HEADER PREFIX OUT): the record sizes a public header pins with
+# "<MACRO>(sizeof(<PREFIX>Name) == size);" lines, written as "Name size", one a line, for the
+# bindings of another language to be checked against.
+function(zerin_record_sizes_from_header header prefix out)
+  set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+  file(STRINGS ${header} lines REGEX "\\(sizeof\\(${prefix}[A-Za-z0-9_]+\\) == [0-9]+\\);$")
+  set(text "")
+  foreach(line IN LISTS lines)
+    string(REGEX REPLACE ".*\\(sizeof\\(${prefix}([A-Za-z0-9_]+)\\) == ([0-9]+)\\);$" "\\1 \\2" entry "${line}")
+    string(APPEND text "${entry}\n")
+  endforeach()
+  if(NOT text)
+    message(FATAL_ERROR "${header}: no record size pinned for ${prefix}")
+  endif()
+  file(CONFIGURE OUTPUT ${out} CONTENT "${text}")
+endfunction()

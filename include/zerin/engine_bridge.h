@@ -138,13 +138,13 @@ typedef struct ZerinBridgeSwapchainConfig {
 } ZerinBridgeSwapchainConfig;
 
 /* Pixels of one view in a swap-chain image, and the image array slice. */
-typedef struct ZerinBridgeSubmissionViewport {
+typedef struct ZerinBridgeImageViewport {
   int32_t x;
   int32_t y;
   int32_t width;
   int32_t height;
   int32_t arrayIndex;
-} ZerinBridgeSubmissionViewport;
+} ZerinBridgeImageViewport;
 
 /* One view of one submitted layer. Slots are what QueueCreateD3D11Swapchain returned; textures
  * are the engine's Direct3D 11 resources. */
@@ -152,11 +152,11 @@ typedef struct ZerinBridgeSubmissionView {
   ZerinBridgeMatrix matrix0; /* the view's pose */
   ZerinBridgeMatrix matrix1; /* the view's projection */
   ZerinBridgeSwapchainSlot* colourSlot;
-  ZerinBridgeSubmissionViewport colourViewport;
+  ZerinBridgeImageViewport colourViewport;
   struct ID3D11Resource* colourTexture;
   int32_t hasDepth; /* non-zero: the view also submits depth */
   ZerinBridgeSwapchainSlot* depthSlot;
-  ZerinBridgeSubmissionViewport depthViewport;
+  ZerinBridgeImageViewport depthViewport;
   struct ID3D11Resource* depthTexture;
   int64_t depthParams[4];      /* passed on unchanged; the runtime reads four doubles: near,
                                   far, min and max depth */
@@ -457,7 +457,7 @@ ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeFramePoseData, poses[2]) == 1344);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeSwapchainSlot) == 8);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeSwapchainConfig) == 24);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSwapchainConfig, usage) == 20);
-ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeSubmissionViewport) == 20);
+ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeImageViewport) == 20);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeSubmissionView) == 400);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSubmissionView, matrix1) == 128);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSubmissionView, colourSlot) == 256);
@@ -475,6 +475,7 @@ ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSubmissionLayer, layerParam1) == 4);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSubmissionLayer, views) == 8);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeSubmissionLayer, views[3]) == 1208);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeRenderTextureDesc) == 12);
+ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeVector3d) == 24);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeGazeEye) == 72);
 ZERIN_BRIDGE_LAYOUT(sizeof(ZerinBridgeGazeSample) == 216);
 ZERIN_BRIDGE_LAYOUT(offsetof(ZerinBridgeGazeSample, left) == 64);

@@ -65,7 +65,7 @@ bool popOldest(std::unique_ptr<SubmissionEntry>& current) {
 
 // Written in place: a record built aside and then copied whole makes the copy wait for the
 // stores of its fields.
-void setViewport(ZerinSwapchainViewport& out, const SwapchainSlot* slot, const SubmissionViewport& viewport) {
+void setViewport(ZerinSwapchainViewport& out, const SwapchainSlot* slot, const ImageViewport& viewport) {
   out.swapChain = slot->handle;
   out.x = viewport.x;
   out.y = viewport.y;

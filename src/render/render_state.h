@@ -27,7 +27,7 @@ namespace Zerin {
 // The records the scripts hand in and read back are the public interface's.
 using SwapchainSlot = ZerinBridgeSwapchainSlot;
 using SwapchainConfig = ZerinBridgeSwapchainConfig;
-using SubmissionViewport = ZerinBridgeSubmissionViewport;
+using ImageViewport = ZerinBridgeImageViewport;
 using SubmissionView = ZerinBridgeSubmissionView;
 using SubmissionLayer = ZerinBridgeSubmissionLayer;
 using FramePoseData = ZerinBridgeFramePoseData;

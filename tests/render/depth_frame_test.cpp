@@ -76,7 +76,7 @@ class DepthFrame : public RenderTest {
 
   // Four views: each copies the engine's colour; views with depth name the depth swap chain and
   // the engine's depth texture.
-  SubmissionLayer layer(std::initializer_list<int> depthViews, SubmissionViewport viewport) const {
+  SubmissionLayer layer(std::initializer_list<int> depthViews, ImageViewport viewport) const {
     SubmissionLayer out = colourLayer({colour, colour, colour, colour}, engineColour.get(), 8, 8);
     for (int v : depthViews) {
       SubmissionView& view = out.views[v];
@@ -241,7 +241,7 @@ TEST_F(DepthFrame, DepthExtensionsCarryTheScriptsValuesAndOnlyViewsWithDepthHave
     ASSERT_EQ(view.hasDepth, 1);
     EXPECT_EQ(view.depth.type, 1);
     EXPECT_EQ(std::memcmp(&view.depth.nearZ, submitted.views[v].depthParams, 32), 0);
-    const SubmissionViewport& viewport = submitted.views[v].depthViewport;
+    const ImageViewport& viewport = submitted.views[v].depthViewport;
     const ZerinSwapchainViewport expected{handle(depth), viewport.x, viewport.y, viewport.width, viewport.height,
                                           viewport.arrayIndex, 0};
     EXPECT_EQ(std::memcmp(&view.depth.depth, &expected, sizeof expected), 0);

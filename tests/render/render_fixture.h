@@ -17,7 +17,7 @@ namespace ZerinTest {
 using FramePoseData = ZerinBridgeFramePoseData;
 using SubmissionLayer = ZerinBridgeSubmissionLayer;
 using SubmissionView = ZerinBridgeSubmissionView;
-using SubmissionViewport = ZerinBridgeSubmissionViewport;
+using ImageViewport = ZerinBridgeImageViewport;
 using SwapchainConfig = ZerinBridgeSwapchainConfig;
 using SwapchainSlot = ZerinBridgeSwapchainSlot;
 using ZerinSim::Gfx::Ref;

@@ -3,6 +3,7 @@
 //
 //   zerin-csharp-tests.exe [--category NAME] [--twice]
 //   zerin-csharp-tests.exe --entry-points     (each import: library, tab, entry point)
+//   zerin-csharp-tests.exe --records          (each record of namespace Zerin: name, tab, native size)
 //
 // --twice runs the whole set twice in this process and then compares what the second run left
 // with what the first left: the runtime's live objects, the engine's textures, the handlers the
@@ -40,6 +41,11 @@ static class TestRunner
         if (args.Contains("--entry-points"))
         {
             PrintEntryPoints();
+            return 0;
+        }
+        if (args.Contains("--records"))
+        {
+            PrintRecords();
             return 0;
         }
         int categoryAt = Array.IndexOf(args, "--category");
@@ -199,6 +205,13 @@ static class TestRunner
             foreach (MethodInfo method in library.GetMethods(BindingFlags.Public | BindingFlags.Static))
                 foreach (DllImportAttribute import in method.GetCustomAttributes(typeof(DllImportAttribute), false))
                     Console.WriteLine(library.GetField("Library").GetValue(null) + "\t" + import.EntryPoint);
+    }
+
+    static void PrintRecords()
+    {
+        foreach (Type record in typeof(Native).Assembly.GetTypes())
+            if (record.IsPublic && record.IsValueType && !record.IsEnum && record.Namespace == "Zerin")
+                Console.WriteLine(record.Name + "\t" + Marshal.SizeOf(record));
     }
 
     // What a run leaves behind.
