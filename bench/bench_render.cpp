@@ -32,7 +32,8 @@ std::string runName(const FrameShape& shape) {
 
 bool watch(benchmark::State& state, FrameBench& bench) {
   std::string error;
-  if (ZerinTest::watchAllocations(bench.host().symbol("QueueSubmission"), error)) return true;
+  const auto inPlugin = reinterpret_cast<const void*>(bench.host().exports().QueueSubmission);
+  if (ZerinTest::watchAllocations(inPlugin, error)) return true;
   state.SkipWithError(("allocations cannot be counted: " + error).c_str());
   return false;
 }

@@ -54,7 +54,8 @@ Row failed(const std::string& name, const std::string& why) {
 }
 
 bool watch(ZerinBench::FrameBench& bench, std::string& error) {
-  return ZerinTest::watchAllocations(bench.host().symbol("QueueSubmission"), error);
+  const auto inPlugin = reinterpret_cast<const void*>(bench.host().exports().QueueSubmission);
+  return ZerinTest::watchAllocations(inPlugin, error);
 }
 
 void measureFrames(std::vector<Row>& times, std::vector<Row>& allocations) {

@@ -43,7 +43,6 @@ class EngineHost {
   void unload();
 
   bool libraryOpen() const { return library.isOpen(); }
-  void* symbol(const char* name) const { return library.symbol(name); }
   // The loaded plug-in's exports; all null while no library is open.
   const BridgeExports& exports() const { return bridge; }
 

@@ -26,7 +26,8 @@ class SteadyFrameAllocations : public ::testing::Test {
     bench = std::make_unique<ZerinBench::FrameBench>(ZerinBench::FrameShape{2, true, 64});
     ASSERT_TRUE(bench->open()) << bench->error();
     std::string error;
-    ASSERT_TRUE(ZerinTest::watchAllocations(bench->host().symbol("QueueSubmission"), error)) << error;
+    const auto inPlugin = reinterpret_cast<const void*>(bench->host().exports().QueueSubmission);
+    ASSERT_TRUE(ZerinTest::watchAllocations(inPlugin, error)) << error;
   }
   void TearDown() override {
     bench.reset();
