@@ -13,9 +13,9 @@
 
 namespace {
 
-using DebugLogCallback = void (*)(const char*);
-using MessageHandler = void (*)(int32_t, const char*, int32_t, const uint8_t*, int32_t);
-using FrameCallback = void (*)(const void*, void*);
+using DebugLogCallback = ZerinBridgeDebugLogCallback;
+using MessageHandler = ZerinBridgeProgramManagerMessageHandler;
+using FrameCallback = ZerinBridgeStreamFrameCallback;
 
 // A setter's callback and the domain that set it. Each new callback takes the other of two
 // slots, each with its own trampoline, so that the plug-in sees a replacement as one and keeps
@@ -35,9 +35,9 @@ Slot<DebugLogCallback> debugLogs[2];
 Slot<MessageHandler> messageHandlers[2];
 Slot<FrameCallback> frameCallbacks[3];  // by stream kind (1, 2): one stream per kind at a time
 
-void (*setDebugLog)(DebugLogCallback) = nullptr;
-void (*setMessageHandler)(MessageHandler) = nullptr;
-bool (*startDataStream)(int64_t, FrameCallback, void*) = nullptr;
+decltype(ZerinSim::BridgeExports::SetDebugLog) setDebugLog = nullptr;
+decltype(ZerinSim::BridgeExports::SetProgramManagerUnityMessageHandler) setMessageHandler = nullptr;
+decltype(ZerinSim::BridgeExports::MRStartDataStream) startDataStream = nullptr;
 
 // Guards domains and the slots set last: the bindings may set callbacks from any of their
 // threads. Never held across the plug-in's setter, which waits for calls under way (and a call
@@ -102,9 +102,9 @@ EDITORHOST_API bool editorhost_MRStartDataStream(int64_t kind, FrameCallback cal
 }
 
 bool installCallbackGuards(const ZerinSim::EngineHost& engine) {
-  setDebugLog = engine.function<decltype(setDebugLog)>("SetDebugLog");
-  setMessageHandler = engine.function<decltype(setMessageHandler)>("SetProgramManagerUnityMessageHandler");
-  startDataStream = engine.function<decltype(startDataStream)>("MRStartDataStream");
+  setDebugLog = engine.exports().SetDebugLog;
+  setMessageHandler = engine.exports().SetProgramManagerUnityMessageHandler;
+  startDataStream = engine.exports().MRStartDataStream;
   if (!setDebugLog || !setMessageHandler || !startDataStream) return false;
   for (const char* setter : {"SetDebugLog", "SetProgramManagerUnityMessageHandler", "MRStartDataStream"})
     mono_dllmap_insert(nullptr, "ZerinEngineBridge", setter, "__Internal", (std::string("editorhost_") + setter).c_str());

@@ -149,11 +149,7 @@ class Editor {
     mono_config_parse(nullptr);
     root = mono_jit_init_version("ZerinEditor", "v4.0.30319");
     if (!engine.load() || !engine.startRendering()) startError = "the engine did not start: " + engine.error();
-    endSession = engine.function<void (*)()>("EndSession");
-    connectClient = engine.function<bool (*)(int32_t)>("ProgramManagerClient_Connect");
-    destroyClient = engine.function<void (*)(int32_t)>("ProgramManagerClient_Destroy");
-    if (!endSession || !connectClient || !destroyClient || !installCallbackGuards(engine))
-      startError = "the plug-in lacks its exports";
+    if (startError.empty() && !installCallbackGuards(engine)) startError = "the plug-in lacks its exports";
     // A long run reads neither the calls nor the frames back.
     zerinsim_SetCallLogging(0);
     zerinsim_SetKeptFrameCount(1);
@@ -333,16 +329,16 @@ class Editor {
   void checkLeftovers(const DomainCalls& calls, std::vector<std::string>& problems) {
     if (zerinsim_LiveObjectCount("session") != 0) {
       problems.push_back("the session was left open");
-      endSession();
+      engine.exports().EndSession();
       counts.sessionsClosed += calls.sessionsOpened - 1;
     } else {
       counts.sessionsClosed += calls.sessionsOpened;
     }
     for (int32_t client : calls.clients) {
       // Only a client that still exists connects (the service is there again by now).
-      if (!connectClient(client)) continue;
+      if (!engine.exports().ProgramManagerClient_Connect(client)) continue;
       problems.push_back("client " + std::to_string(client) + " was left alive");
-      destroyClient(client);
+      engine.exports().ProgramManagerClient_Destroy(client);
     }
     if (calls.sessionsRefused != 0) problems.push_back("a session was refused");
   }
@@ -352,9 +348,6 @@ class Editor {
   MonoDomain* root = nullptr;
   ZerinSim::EngineHost engine{ZerinSim::EngineOptions{true, true, true}};
   std::string startError;
-  void (*endSession)() = nullptr;
-  bool (*connectClient)(int32_t) = nullptr;
-  void (*destroyClient)(int32_t) = nullptr;
   int domains = 0;
   Totals counts;
 };
