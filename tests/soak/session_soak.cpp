@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "engine_host.h"
 #include "gfx_textures.h"
 #include "render/render_state.h"
@@ -128,14 +129,9 @@ SubmissionLayer layerFor(SwapchainSlot* colour, SwapchainSlot* depth, ID3D11Reso
 
 int main(int argc, char** argv) {
   int cycles = 1000;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc) {
-      cycles = std::atoi(argv[++i]);
-    } else {
-      std::fprintf(stderr, "usage: %s [--cycles N]\n", argv[0]);
-      return 2;
-    }
-  }
+  ZerinCommandLine::App app("Opens and ends sessions over and over while the engine renders.", "zerin_session_soak");
+  app.add_option("--cycles", cycles, "sessions to open and end (default 1000)")->type_name("N");
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
   if (cycles < 1) {
     std::fprintf(stderr, "--cycles must be at least 1\n");
     return 2;
