@@ -239,7 +239,9 @@ int main(int argc, char** argv) {
   ok = ok && deviceObjectsAfter + 2 == deviceObjectsBefore;  // the two engine textures went
   deviceText = " device-objects=" + std::to_string(deviceObjectsBefore) + "/" + std::to_string(deviceObjectsAfter);
 #endif
-  // On a line of its own: the plug-in's log lines on standard error end without one.
+  // On a line of its own: the plug-in's log lines on standard error end without one. "session soak:"
+  // and "result=" are the soak's own text (scripts/soak-session and its test match them): must not
+  // be corrected.
   std::printf(
       "\nsession soak: cycles=%d seconds=%.1f failed-starts=%lld unopened=%lld streams-refused=%lld "
       "render-errors=%lld frames-submitted=%lld script-syncs=%lld event-sets=%lld stream-frames=%lld "
