@@ -11,7 +11,8 @@ namespace ZerinCommandLine {
 
 class App : public CLI::App {
  public:
-  App(std::string description, std::string name, std::string footer = "") : CLI::App(std::move(description), std::move(name)) {
+  App(std::string description, std::string name, std::string footer = "")
+      : CLI::App(std::move(description), std::move(name)) {
     // Each option may be given again, the last one counts, as scripts that append to a
     // default command line expect.
     option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);

@@ -496,7 +496,8 @@ void DemoRun::readBackOnRenderThread(int64_t frame, int64_t poseFrame) {
   ID3D11RenderTargetView* boundTarget = nullptr;
   ID3D11DepthStencilView* boundDepth = nullptr;
   context->OMGetRenderTargets(1, &boundTarget, &boundDepth);
-  summary.engineTargetsRestored = boundTarget == views[0].colourTarget.get() && boundDepth == views[0].depthTarget.get();
+  summary.engineTargetsRestored =
+      boundTarget == views[0].colourTarget.get() && boundDepth == views[0].depthTarget.get();
   if (boundTarget) boundTarget->Release();
   if (boundDepth) boundDepth->Release();
 }
@@ -658,6 +659,8 @@ void printSummary(const Options& options, const Summary& s) {
                 "                   percentile marked (open it in a web browser)\n");
   }
   if (s.failures.empty()) {
+    // "Result: OK" and "Result: FAILED" are the demo's own text (its end-to-end test matches
+    // them): must not be corrected.
     std::printf("Result: OK (%d layer%s, %.0f Hz)\n", options.layers, options.layers == 1 ? "" : "s", options.frameRate);
   } else {
     std::printf("Result: FAILED\n");

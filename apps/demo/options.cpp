@@ -42,9 +42,10 @@ std::unique_ptr<ZerinCommandLine::App> commandLine(Options& options) {
       "zerin_demo", "Exit status 0 only when everything the run expected happened.");
   addNumber(*app, "--seconds", 0.2, 600, false, "--seconds takes 0.2 to 600",
             "how long the application renders (default 3, 0.2 to 600)", [&](double n) { options.seconds = n; });
-  addNumber(*app, "--fps", 1, 1000, false, "--fps takes 1 to 1000", "the runtime's frame rate in Hz (default 90, 1 to 1000)",
-            [&](double n) { options.frameRate = n; });
-  addNumber(*app, "--layers", 1, 4, true, "--layers takes 1, 2, 3 or 4", "layers per frame, four views each (default 2, 1 to 4)",
+  addNumber(*app, "--fps", 1, 1000, false, "--fps takes 1 to 1000",
+            "the runtime's frame rate in Hz (default 90, 1 to 1000)", [&](double n) { options.frameRate = n; });
+  addNumber(*app, "--layers", 1, 4, true, "--layers takes 1, 2, 3 or 4",
+            "layers per frame, four views each (default 2, 1 to 4)",
             [&](double n) { options.layers = static_cast<int>(n); });
   addNumber(*app, "--frame", 1, 1e9, true, "--frame takes a frame number from 1",
             "the submitted frame to picture, from 1 (default: the middle one)",

@@ -69,12 +69,14 @@ void runStream(ZerinSim::ProgramManagerService& service, uint32_t life, const st
       return stop || client != 0;
     }, 200ms);
     if (client == 0) continue;
+    // The service's own text (the IPC soak reads it back): must not be corrected.
     say("writing " + std::to_string(life) + " " + std::to_string(sequence));
     auto written = std::make_shared<std::atomic<bool>>(false);
     if (!service.push(client, "StreamMessage", streamPayload(life, sequence), [written] { *written = true; })) continue;
     // A client that goes away mid-frame never gets it whole: the sequence number is kept.
     service.waitUntil([&] { return *written || stop || !service.client(client).connected; }, 5s);
     if (!*written) continue;
+    // The service's own text (the IPC soak reads it back): must not be corrected.
     say("sent " + std::to_string(life) + " " + std::to_string(sequence));
     ++sequence;
   }
@@ -88,16 +90,19 @@ int main(int argc, char** argv) {
   uint32_t instances = 255;
   bool quiet = false;
   uint32_t life = 0;
-  ZerinCommandLine::App app("Serves the program manager's pipe and prints what its clients do, until its standard\n"
-                            "input ends or says \"quit\" (commands: clients, push ID NAME [HEX], quit).",
-                            "ZerinProgramManagerService");
+  ZerinCommandLine::App app(
+      "Serves the program manager's pipe and prints what its clients do, until its standard\n"
+      "input ends or says \"quit\" (commands: clients, push ID NAME [HEX], quit).",
+      "ZerinProgramManagerService");
   app.add_option("--pipe", pipe, "the pipe to serve (default " + pipe + ")")->type_name("\\\\.\\pipe\\NAME");
-  app.add_option("--handshake-value", handshakeValue, "the value its handshake responses carry (default 0)")->type_name("N");
+  app.add_option("--handshake-value", handshakeValue, "the value its handshake responses carry (default 0)")
+      ->type_name("N");
   app.add_option("--instances", instances, "clients served at once; the next ones find the pipe busy (default 255)")
       ->type_name("N");
   app.add_flag("--quiet", quiet, "print nothing of what the clients do");
   const CLI::Option* stream =
-      app.add_option("--stream", life, "send the newest client stream messages of life LIFE without pause")->type_name("LIFE");
+      app.add_option("--stream", life, "send the newest client stream messages of life LIFE without pause")
+          ->type_name("LIFE");
   if (const auto status = app.parseOrExit(argc, argv)) return *status;
 
   std::mutex outputMutex;  // guards standard output: events come from the service's threads

@@ -58,7 +58,8 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"MiddleOf3", {"--seconds", "1", "--fps", "3"}, true, 2, ""},
                       ParseCase{"First", {"--frame", "1"}, true, 1, ""},
                       ParseCase{"Last", {"--seconds", "1", "--frame", "90"}, true, 90, ""},
-                      ParseCase{"BeyondTheRun", {"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
+                      ParseCase{
+                          "BeyondTheRun", {"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
                       ParseCase{"Zero", {"--frame", "0"}, false, 0, "--frame takes"},
                       ParseCase{"Fraction", {"--frame", "2.5"}, false, 0, "--frame takes"},
                       ParseCase{"NoValue", {"--frame"}, false, 0, "needs a value"},
@@ -83,8 +84,9 @@ TEST(DemoOptionsOutput, NamesTheDirectory) {
 // The help lists every option with the kind of value it takes, and each is one the parser takes.
 TEST(DemoOptionsHelp, ListsWhatTheParserTakes) {
   const std::string usage = usageText();
-  const std::vector<std::vector<const char*>> listed = {{"--seconds", "N", "2"}, {"--fps", "N", "60"}, {"--layers", "N", "1"},
-                                                        {"--frame", "N", "1"},   {"--output", "DIR", "x"}, {"--verbose"}};
+  const std::vector<std::vector<const char*>> listed = {{"--seconds", "N", "2"},  {"--fps", "N", "60"},
+                                                        {"--layers", "N", "1"},   {"--frame", "N", "1"},
+                                                        {"--output", "DIR", "x"}, {"--verbose"}};
   for (const auto& option : listed) {
     const std::string shown = option.size() > 1 ? std::string(option[0]) + " " + option[1] : option[0];
     EXPECT_NE(usage.find(shown), std::string::npos) << shown << " missing from:\n" << usage;
@@ -93,7 +95,8 @@ TEST(DemoOptionsHelp, ListsWhatTheParserTakes) {
     Options options;
     bool help = true;
     std::string error;
-    EXPECT_TRUE(parseOptions(static_cast<int>(argv.size()), argv.data(), options, help, error)) << option[0] << ": " << error;
+    EXPECT_TRUE(parseOptions(static_cast<int>(argv.size()), argv.data(), options, help, error))
+        << option[0] << ": " << error;
     EXPECT_FALSE(help);
   }
   char* argv[] = {const_cast<char*>("zerin_demo"), const_cast<char*>("--seconds"), const_cast<char*>("1"),

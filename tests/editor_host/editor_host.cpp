@@ -234,6 +234,7 @@ class Editor {
     if (left != 0) problems.push_back("the session was left open at the quit");
     engine.unload();
     for (const std::string& problem : problems) std::printf("quit-child: %s\n", problem.c_str());
+    // The child's own text (its parent reads it back below): must not be corrected.
     std::printf("quit-child: sessions opened %d, closed %d, unload %lld ms\n", counts.sessionsOpened,
                 counts.sessionsOpened - left,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(counts.longestUnload).count()));
@@ -451,11 +452,11 @@ void declare(CLI::App& app, Options& options) {
   app.add_option("--case", options.only, "play this case only")->type_name("NAME")->check(CLI::IsMember(names));
   app.add_option("--assemblies", options.files.folder, "the folder of the engine's assemblies")->type_name("DIR");
   app.add_option("--scripts", options.files.scripts, "the assembly of the play modes' scripts")->type_name("FILE");
-  app.add_option("--standard-error", options.standardError, "where the plug-in's log goes (default " +
-                                                                 options.standardError + ")")
+  app.add_option("--standard-error", options.standardError,
+                 "where the plug-in's log goes (default " + options.standardError + ")")
       ->type_name("FILE");
-  app.add_option("--phase-limit", options.phaseLimitSeconds, "seconds a phase may take before the stacks are printed "
-                                                             "(default 20)")
+  app.add_option("--phase-limit", options.phaseLimitSeconds,
+                 "seconds a phase may take before the stacks are printed (default 20)")
       ->type_name("S");
   // The child editor of a "quit" case, started by this program itself.
   app.add_flag("--quit-child", options.quitChild)->group("");
@@ -475,8 +476,9 @@ void reportLateCallsAtExit() {
 
 int main(int argc, char** argv) {
   Options options;
-  ZerinCommandLine::App app("Plays the engine's editor: each play mode's scripts in a child domain that is unloaded after it.",
-                            "zerin_editor_host");
+  ZerinCommandLine::App app(
+      "Plays the engine's editor: each play mode's scripts in a child domain that is unloaded after it.",
+      "zerin_editor_host");
   declare(app, options);
   if (const auto status = app.parseOrExit(argc, argv)) return *status;
   // Before the plug-in loads: its static destructors run before this, at the end of the process.
@@ -579,6 +581,7 @@ int main(int argc, char** argv) {
     (check.passed ? passed : failed) += 1;
     if (!check.passed) std::printf("FAILED %s\n", check.what);
   }
+  // The program's own text (its CTest test and the parent of a quit case match it): must not be corrected.
   std::printf("editor host: %d passed, %d failed\n", passed, failed);
   std::fflush(stdout);
   // The domains are gone; the editor's own end (the service, the engine) follows.

@@ -163,17 +163,18 @@ bool pollUntil(Condition condition, std::chrono::milliseconds limit) {
 int main(int argc, char** argv) {
   uint32_t cycles = 30;
   uint32_t seed = 1;
-  ZerinCommandLine::App app("Kills and restarts the program manager service under the plug-in's client, cycle after cycle.",
-                            "zerin_ipc_soak");
-  app.add_option("--cycles", cycles, "lives of the service (default 30)")->type_name("N");
-  app.add_option("--seed", seed, "seed of the lives' lengths and restart requests (default 1)")->type_name("S");
-  if (const auto status = app.parseOrExit(argc, argv)) return *status;
   // The plug-in's log lines would bury the result line.
 #if defined(_WIN32)
   _putenv_s("ZERIN_LOGGER_STDOUT_DISABLED", "1");
 #else
   setenv("ZERIN_LOGGER_STDOUT_DISABLED", "1", 1);
 #endif
+  ZerinCommandLine::App app(
+      "Kills and restarts the program manager service under the plug-in's client, cycle after cycle.",
+      "zerin_ipc_soak");
+  app.add_option("--cycles", cycles, "lives of the service (default 30)")->type_name("N");
+  app.add_option("--seed", seed, "seed of the lives' lengths and restart requests (default 1)")->type_name("S");
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
 
   ZerinSim::DynamicLibrary plugin;
   if (!plugin.open(ZerinSim::sharedLibraryBesideProgram("ZerinEngineBridge"))) {
