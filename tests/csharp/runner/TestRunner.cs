@@ -197,7 +197,7 @@ static class TestRunner
 
     static void PrintEntryPoints()
     {
-        foreach (Type library in new[] { typeof(EngineBridge), typeof(TrackerLink) })
+        foreach (Type library in new[] { typeof(Native), typeof(Native.TrackerLink) })
             foreach (MethodInfo method in library.GetMethods(BindingFlags.Public | BindingFlags.Static))
                 foreach (DllImportAttribute import in method.GetCustomAttributes(typeof(DllImportAttribute), false))
                     Console.WriteLine(library.GetField("Library").GetValue(null) + "\t" + import.EntryPoint);
