@@ -93,6 +93,7 @@ namespace Zerin
 
         static Session Logged(Session opened, SessionOpenFailure why)
         {
+            // The bindings' own text (tests match it): must not be corrected.
             if (why != null) openReports.Report(why.Message, "Session not opened: " + why.Message);
             return opened;
         }

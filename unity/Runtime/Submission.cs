@@ -45,6 +45,8 @@ namespace Zerin
             SubmissionProblems problems = Check(layers, count, out emptyAt, out notMadeAt);
             foreach (SubmissionProblems cause in causes)
             {
+                // "Submission not queued: " is the bindings' own text (tests match it): must not be
+                // corrected.
                 if ((problems & cause) == 0)
                     reports.Gone(cause.ToString());
                 else

@@ -76,6 +76,8 @@ static class TestRunner
                 Console.WriteLine("FAIL leak check: " + string.Join("; ", leaks.ToArray()));
             }
         }
+        // "run twice in" and the "mono: N passed, M failed" line after it are the runner's own text
+        // (scripts/test-all counts the tests from them): must not be corrected.
         Console.WriteLine("({0} tests{1} in {2:F1} s)", tests.Count, twice ? ", run twice" : "",
                           (DateTime.UtcNow - started).TotalSeconds);
         Console.WriteLine("mono: {0} passed, {1} failed{2}", passed, failed, skipped > 0 ? ", " + skipped + " skipped" : "");
