@@ -81,24 +81,34 @@ function(zerin_version_resource target description)
 endfunction()
 
 # zerin_exports_from_header(HEADER MACRO LIST_OUT NAMES_OUT): the functions a public header
-# declares, each on a line of its own that starts with MACRO and names the function after
+# declares, each in a declaration that starts a line with MACRO and names the function after
 # ZERIN_CALL. Writes them, in the header's order, as an export list (one name a line) and as
 # NAMES_OUT, a list of ZERIN_BRIDGE_EXPORT(name) entries for hosts that bind them by name. A
-# line that starts with MACRO in another form, or a name declared twice, stops the configure
-# step: the header is the one place the exports are written down.
+# declaration that starts with MACRO in another form, or a name declared twice, stops the
+# configure step: the header is the one place the exports are written down.
 function(zerin_exports_from_header header macro list_out names_out)
   set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
-  file(STRINGS ${header} lines REGEX "^${macro}[ \t]")
+  file(STRINGS ${header} lines)
   get_filename_component(header_name ${header} NAME)
   set(names "")
+  set(declaration "")
   foreach(line IN LISTS lines)
-    if(NOT line MATCHES "^${macro}[ \t].*[ \t]ZERIN_CALL[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]*\\(")
-      message(FATAL_ERROR "${header_name}: not a prototype of the form '${macro} <result> ZERIN_CALL <name>(...)': ${line}")
+    if(declaration STREQUAL "" AND NOT line MATCHES "^${macro}[ \t]")
+      continue()
+    endif()
+    # A declaration may go on over several lines, up to its semicolon.
+    string(APPEND declaration " ${line}")
+    if(NOT line MATCHES ";")
+      continue()
+    endif()
+    if(NOT declaration MATCHES "^ ${macro}[ \t].*[ \t]ZERIN_CALL[ \t]+([A-Za-z_][A-Za-z0-9_]*)[ \t]*\\(")
+      message(FATAL_ERROR "${header_name}: not a prototype of the form '${macro} <result> ZERIN_CALL <name>(...)':${declaration}")
     endif()
     if(CMAKE_MATCH_1 IN_LIST names)
       message(FATAL_ERROR "${header_name}: ${CMAKE_MATCH_1} is declared twice")
     endif()
     list(APPEND names ${CMAKE_MATCH_1})
+    set(declaration "")
   endforeach()
   if(NOT names)
     message(FATAL_ERROR "${header_name}: no function declared with ${macro}")

@@ -4,7 +4,7 @@
  * by name (platform invoke), and its render thread calls the function GetRenderEventFunc hands
  * out. A native caller may include this header and link the library, or look the functions up
  * by name. The build derives the library's export list from the prototypes below, so each
- * function is declared here once, on a line of its own that starts with ZERIN_BRIDGE_API.
+ * function is declared here once, in a declaration that starts a line with ZERIN_BRIDGE_API.
  *
  * Conventions
  * - Plain C: C99 or later, or C++. Records are little-endian with natural x64 alignment and
@@ -81,11 +81,9 @@ typedef void(ZERIN_CALL* ZerinBridgeStreamFrameCallback)(const void* frame, void
 /* Every message a program manager client receives, on that client's message-handler thread:
  * the name (NUL-terminated, its length given) and the undecoded payload (null and 0 when
  * empty), both valid during the call only. */
-typedef void(ZERIN_CALL* ZerinBridgeProgramManagerMessageHandler)(int32_t clientHandle,
-                                                                        const char* messageName,
-                                                                        int32_t messageNameLength,
-                                                                        const uint8_t* messageData,
-                                                                        int32_t messageDataSize);
+typedef void(ZERIN_CALL* ZerinBridgeProgramManagerMessageHandler)(int32_t clientHandle, const char* messageName,
+                                                                  int32_t messageNameLength, const uint8_t* messageData,
+                                                                  int32_t messageDataSize);
 
 /* ---- Records ----------------------------------------------------------------------------- */
 
@@ -351,8 +349,8 @@ ZERIN_BRIDGE_API void ZERIN_CALL GetEulerAngles(double x, double y, double z, do
 ZERIN_BRIDGE_API ZerinBridgeRenderEventFunc ZERIN_CALL GetRenderEventFunc(void);
 /* A slot naming the swap chain from now on (filled by the next render event 13), or null
  * without a session. The plug-in owns it: QueueDestroySwapchain gives it back. */
-ZERIN_BRIDGE_API ZerinBridgeSwapchainSlot* ZERIN_CALL QueueCreateD3D11Swapchain(
-    const ZerinBridgeSwapchainConfig* config);
+ZERIN_BRIDGE_API ZerinBridgeSwapchainSlot* ZERIN_CALL
+QueueCreateD3D11Swapchain(const ZerinBridgeSwapchainConfig* config);
 /* The slot is freed by the next render event 13; it must not be used after that. */
 ZERIN_BRIDGE_API void ZERIN_CALL QueueDestroySwapchain(ZerinBridgeSwapchainSlot* slot);
 /* Copies the first layerCount layers, at most four; a negative count counts as 0. */
@@ -403,14 +401,13 @@ ZERIN_BRIDGE_API bool ZERIN_CALL MRSupportsDataStream(int64_t kind);
 /* At most one stream per kind (ZERIN_BRIDGE_STREAM_*); the callback runs on the runtime's
  * delivery thread until MRStopDataStream or EndSession. */
 ZERIN_BRIDGE_API bool ZERIN_CALL MRStartDataStream(int64_t kind, ZerinBridgeStreamFrameCallback callback,
-                                                          void* userData);
+                                                   void* userData);
 /* Returns after the stream's last callback has returned. */
 ZERIN_BRIDGE_API void ZERIN_CALL MRStopDataStream(int64_t kind);
 /* The runtime's mesh of one view, or null: the caller frees it with FreeOcclusionMesh. Its
  * ZerinBridgeOcclusionVertex triangle list (*outVertexData) lives as long as the mesh. */
-ZERIN_BRIDGE_API struct ZerinOcclusionMesh* ZERIN_CALL CreateOcclusionMesh(int32_t viewIndex,
-                                                                                 int32_t* outVertexCount,
-                                                                                 void** outVertexData);
+ZERIN_BRIDGE_API struct ZerinOcclusionMesh* ZERIN_CALL CreateOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount,
+                                                                           void** outVertexData);
 ZERIN_BRIDGE_API void ZERIN_CALL FreeOcclusionMesh(struct ZerinOcclusionMesh* mesh);
 
 /* The callback queue: the plug-in's callbacks copied into a queue that one consumer thread of

@@ -5,8 +5,8 @@ namespace ZerinSim {
 bool BridgeExports::resolve(const DynamicLibrary& library, std::string& missing) {
   BridgeExports found;
   missing.clear();
-#define ZERIN_BRIDGE_EXPORT(name)                                                   \
-  found.name = reinterpret_cast<decltype(found.name)>(library.symbol(#name));       \
+#define ZERIN_BRIDGE_EXPORT(name)                                             \
+  found.name = reinterpret_cast<decltype(found.name)>(library.symbol(#name)); \
   if (!found.name && missing.empty()) missing = #name;
 #include "zerin/engine_bridge_exports.inc"
 #undef ZERIN_BRIDGE_EXPORT

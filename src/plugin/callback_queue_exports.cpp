@@ -1,7 +1,7 @@
 // The callback queue for the scripts: the entries they install in place of managed callbacks,
 // and the calls of their one consumer thread.
 #include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
-#include "logging/logger.h"  // LogLineCallback
+#include "logging/logger.h"                     // LogLineCallback
 #include "plugin/callback_queue.h"
 #include "plugin/plugin_log.h"       // DebugLogCallback
 #include "plugin/stream_registry.h"  // StreamFrameCallback

@@ -23,7 +23,7 @@ extern "C" bool GetOldestGazeIfAvailable(ZerinBridgeGazeSample* out) {
   const ZerinSession current = session.load();
   if (!current || !out) return false;
   // The runtime writes the caller's record itself; the plug-in never reads it.
-  static_assert(Zerin::kSameBytes<ZerinBridgeGazeSample, ZerinGazeSample>, "");
+  static_assert(Zerin::sameLayout<ZerinBridgeGazeSample, ZerinGazeSample>(), "");
   return Zerin::zerin_GetGazeArray(current, reinterpret_cast<ZerinGazeSample*>(out), 1) > 0;
 }
 

@@ -36,8 +36,7 @@ extern "C" void MRStopDataStream(int64_t kind) {
   });
 }
 
-extern "C" ZerinOcclusionMesh* CreateOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount,
-                                                       void** outVertexData) {
+extern "C" ZerinOcclusionMesh* CreateOcclusionMesh(int32_t viewIndex, int32_t* outVertexCount, void** outVertexData) {
   return Zerin::createOcclusionMesh(viewIndex, outVertexCount, outVertexData);
 }
 

@@ -13,36 +13,38 @@
 namespace Zerin {
 
 template <class A, class B>
-constexpr bool kSameBytes = sizeof(A) == sizeof(B) && alignof(A) == alignof(B) &&
-                            std::is_trivially_copyable_v<A> && std::is_trivially_copyable_v<B>;
+constexpr bool sameLayout() {
+  return std::is_trivially_copyable_v<A> && std::is_trivially_copyable_v<B> && sizeof(A) == sizeof(B) &&
+         alignof(A) == alignof(B);
+}
 
-static_assert(kSameBytes<ZerinBridgeMatrix, ZerinMatrix>, "");
-static_assert(kSameBytes<ZerinBridgeFrameView, ZerinFrameView>, "");
+static_assert(sameLayout<ZerinBridgeMatrix, ZerinMatrix>(), "");
+static_assert(sameLayout<ZerinBridgeFrameView, ZerinFrameView>(), "");
 static_assert(offsetof(ZerinBridgeFrameView, projection) == offsetof(ZerinFrameView, projection) &&
                   offsetof(ZerinBridgeFrameView, viewport) == offsetof(ZerinFrameView, viewport),
               "");
-static_assert(kSameBytes<ZerinBridgeSwapchainConfig, ZerinSwapChainConfig>, "");
+static_assert(sameLayout<ZerinBridgeSwapchainConfig, ZerinSwapChainConfig>(), "");
 static_assert(offsetof(ZerinBridgeSwapchainConfig, format) == offsetof(ZerinSwapChainConfig, format) &&
                   offsetof(ZerinBridgeSwapchainConfig, usage) == offsetof(ZerinSwapChainConfig, usage),
               "");
-static_assert(kSameBytes<ZerinBridgeGazeSample, ZerinGazeSample>, "");
+static_assert(sameLayout<ZerinBridgeGazeSample, ZerinGazeSample>(), "");
 static_assert(offsetof(ZerinBridgeGazeSample, left) == offsetof(ZerinGazeSample, left) &&
                   offsetof(ZerinBridgeGazeSample, right) == offsetof(ZerinGazeSample, right) &&
                   offsetof(ZerinBridgeGazeSample, confidence) == offsetof(ZerinGazeSample, confidence),
               "");
-static_assert(kSameBytes<ZerinBridgeRawGazeSample, ZerinRawGazeSample>, "");
+static_assert(sameLayout<ZerinBridgeRawGazeSample, ZerinRawGazeSample>(), "");
 static_assert(offsetof(ZerinBridgeRawGazeSample, right) == offsetof(ZerinRawGazeSample, right) &&
                   offsetof(ZerinBridgeRawGazeSample, flags) == offsetof(ZerinRawGazeSample, flags),
               "");
-static_assert(kSameBytes<ZerinBridgeGazeCalibrationParameter, ZerinGazeCalibrationParameter>, "");
-static_assert(kSameBytes<ZerinBridgeStreamFrame, ZerinStreamFrame>, "");
+static_assert(sameLayout<ZerinBridgeGazeCalibrationParameter, ZerinGazeCalibrationParameter>(), "");
+static_assert(sameLayout<ZerinBridgeStreamFrame, ZerinStreamFrame>(), "");
 static_assert(offsetof(ZerinBridgeStreamFrame, data) == offsetof(ZerinStreamFrame, data), "");
-static_assert(kSameBytes<ZerinBridgeOcclusionVertex, ZerinOcclusionVertex>, "");
+static_assert(sameLayout<ZerinBridgeOcclusionVertex, ZerinOcclusionVertex>(), "");
 
 // `from` as the record of the other header.
 template <class To, class From>
 To recordAs(const From& from) {
-  static_assert(kSameBytes<To, From>, "only records checked above pass as each other");
+  static_assert(sameLayout<To, From>(), "only records checked above pass as each other");
   To to;
   std::memcpy(&to, &from, sizeof to);
   return to;

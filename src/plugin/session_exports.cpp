@@ -53,15 +53,11 @@ extern "C" void ResetPose(bool includeHeight, int32_t originKind) {
   Zerin::zerin_ResetPose(session.load(), includeHeight ? 1 : 0, static_cast<int64_t>(originKind));
 }
 
-extern "C" void SetConfig(const char* key, const char* value) {
-  Zerin::zerin_SetConfig(session.load(), key, value);
-}
+extern "C" void SetConfig(const char* key, const char* value) { Zerin::zerin_SetConfig(session.load(), key, value); }
 
 extern "C" char* GetConfig(const char* key) { return Zerin::getConfig(key); }
 
-extern "C" Zerin::RenderTextureDesc GetRenderTextureFormat(int32_t kind) {
-  return Zerin::renderTextureFormat(kind);
-}
+extern "C" Zerin::RenderTextureDesc GetRenderTextureFormat(int32_t kind) { return Zerin::renderTextureFormat(kind); }
 
 extern "C" void GetEulerAngles(double x, double y, double z, double w, double* out) {
   Zerin::getEulerAngles(x, y, z, w, out);

@@ -68,9 +68,7 @@ bool waitForDeliveries(const std::string& name, size_t count) {
 
 class ProgramManagerExports : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(host.openLibrary()) << host.error();
-  }
+  void SetUp() override { ASSERT_TRUE(host.openLibrary()) << host.error(); }
 
   ZerinSim::EngineHost host;
   // The plug-in's exports, as the scripts bind them.

@@ -36,10 +36,14 @@ class Events : public ZerinTest::DevicesTest {
 
   // Every getter, 32-bit ones first.
   std::vector<int64_t> getters() {
-    return {plugin.GetEventForeground(),      plugin.GetEventHeadsetStandbyStatus(),
-            plugin.GetEventVisibility(),      plugin.GetEventButton(),
-            plugin.GetEventDataStreamStart(), plugin.GetEventDataStreamStop(),
-            plugin.GetEventMRCameraPropertyChange(), plugin.GetEventMRDeviceStatus()};
+    return {plugin.GetEventForeground(),
+            plugin.GetEventHeadsetStandbyStatus(),
+            plugin.GetEventVisibility(),
+            plugin.GetEventButton(),
+            plugin.GetEventDataStreamStart(),
+            plugin.GetEventDataStreamStop(),
+            plugin.GetEventMRCameraPropertyChange(),
+            plugin.GetEventMRDeviceStatus()};
   }
   static std::vector<int64_t> allZero() { return std::vector<int64_t>(8, 0); }
 };
@@ -128,7 +132,8 @@ TEST_F(Events, WithoutASessionPollReportsNoneKeepsTheQueueAndTheGettersReadZero)
 TEST_F(Events, TheRuntimesOwnEventsReachTheGetters) {
   plugin.SetSessionVisible(false);
   zerinsim_SetButton(5, 1);
-  ASSERT_TRUE(plugin.MRStartDataStream(2, [](const void*, void*) {}, nullptr));
+  ASSERT_TRUE(plugin.MRStartDataStream(
+      2, [](const void*, void*) {}, nullptr));
   plugin.MRStopDataStream(2);
   zerinsim_SetCameraProperty(0x31, 7);
   zerinsim_SetDeviceStatus(2, 3);

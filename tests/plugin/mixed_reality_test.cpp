@@ -73,7 +73,9 @@ TEST_F(MixedReality, IsAvailableSyncsThePropertiesAndReadsTheFlag) {
 TEST_F(MixedReality, KindsOtherThanOneAndTwoAreNeverOfferedAndNeverAsked) {
   for (int64_t kind : std::vector<int64_t>{3, 0, -1, 4, int64_t{1} << 40}) {
     EXPECT_FALSE(plugin.MRSupportsDataStream(kind)) << kind;
-    EXPECT_FALSE(plugin.MRStartDataStream(kind, [](const void*, void*) {}, nullptr)) << kind;
+    EXPECT_FALSE(plugin.MRStartDataStream(
+        kind, [](const void*, void*) {}, nullptr))
+        << kind;
   }
   EXPECT_TRUE(calls().empty());
 }
@@ -107,7 +109,8 @@ TEST_F(MixedReality, KindTwoNeedsTheFirstChannelAndKindOneBoth) {
 TEST_F(MixedReality, TheFirstMatchingConfigurationInTheRuntimesOrderWins) {
   const int64_t stereo = ZERIN_STREAM_TYPE_STEREO_CAMERA;
   offer({config(30, 0x3, stereo, 2), config(31, 0x3, stereo), config(32, 0x3, stereo)});
-  ASSERT_TRUE(plugin.MRStartDataStream(1, [](const void*, void*) {}, nullptr));
+  ASSERT_TRUE(plugin.MRStartDataStream(
+      1, [](const void*, void*) {}, nullptr));
   EXPECT_EQ(withPointersNamed(callsTo("zerin_StartDataStream")),
             (Lines{"zerin_StartDataStream(session#1, 31, " + kAllChannels + ", pointer, null)"}));
   plugin.MRStopDataStream(1);

@@ -31,7 +31,8 @@ using SubmissionLayer = ZerinBridgeSubmissionLayer;
 using SwapchainConfig = ZerinBridgeSwapchainConfig;
 using SwapchainSlot = ZerinBridgeSwapchainSlot;
 
-constexpr int32_t kFrameSync = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SYNC, kFrameStart = ZERIN_BRIDGE_RENDER_EVENT_FRAME_START,
+constexpr int32_t kFrameSync = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SYNC,
+                  kFrameStart = ZERIN_BRIDGE_RENDER_EVENT_FRAME_START,
                   kFrameSubmit = ZERIN_BRIDGE_RENDER_EVENT_FRAME_SUBMIT,
                   kSwapchainRequests = ZERIN_BRIDGE_RENDER_EVENT_SWAPCHAIN_REQUESTS,
                   kEventPoll = ZERIN_BRIDGE_RENDER_EVENT_EVENT_POLL;
@@ -143,8 +144,8 @@ int main(int argc, char** argv) {
   const size_t deviceObjectsBefore = ZerinSim::Gfx::liveObjects(device);
 #endif
 
-  const SwapchainConfig colourConfig{kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM, 1, 1,
-                                     ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
+  const SwapchainConfig colourConfig{kSize, kSize, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                     1,     1,     ZERIN_BRIDGE_SWAPCHAIN_USAGE_COLOUR};
   const SwapchainConfig depthConfig{kSize, kSize, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_BRIDGE_SWAPCHAIN_USAGE_DEPTH};
   std::atomic<int64_t> streamFrames{0};
   int64_t framesSubmitted = 0, scriptSyncs = 0, eventSets = 0, failedStarts = 0, unopened = 0, streamsRefused = 0;
