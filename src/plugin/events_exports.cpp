@@ -1,9 +1,9 @@
 // Runtime events and buttons, for the scripts on their own thread.
 #include <exception>
 
+#include "core/plugin_log.h"
 #include "platform/export.h"
 #include "plugin/events.h"
-#include "plugin/plugin_log.h"
 #include "plugin/session.h"
 
 ZERIN_C_EXPORT bool PollEvent(int64_t* outType) {

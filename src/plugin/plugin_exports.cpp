@@ -1,9 +1,9 @@
 // Entry points the engine calls, and the scripts' log callbacks.
+#include "core/plugin_log.h"
 #include "ipc/client/program_manager_exports.h"
 #include "logging/logger.h"
 #include "platform/export.h"
 #include "plugin/plugin_lifecycle.h"
-#include "plugin/plugin_log.h"
 
 ZERIN_C_EXPORT void UnityPluginLoad(IUnityInterfaces* interfaces) { Zerin::unityPluginLoad(interfaces); }
 

@@ -1,8 +1,8 @@
 // The session exports the scripts call on their own thread.
 #include <exception>
 
+#include "core/plugin_log.h"
 #include "platform/export.h"
-#include "plugin/plugin_log.h"
 #include "plugin/session.h"
 
 using Zerin::session;

@@ -2,8 +2,8 @@
 // scripts call on their own thread.
 #include <exception>
 
+#include "core/plugin_log.h"
 #include "platform/export.h"
-#include "plugin/plugin_log.h"
 #include "render/render_events.h"
 #include "render/render_requests.h"
 #include "unity_interfaces.h"

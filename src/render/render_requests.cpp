@@ -4,8 +4,8 @@
 #include <cstring>
 #include <memory>
 
-#include "plugin/plugin_log.h"
-#include "plugin/session.h"
+#include "core/plugin_log.h"
+#include "core/session_handle.h"
 
 namespace Zerin {
 
