@@ -8,12 +8,18 @@ function(zerin_library_output target)
   endif()
 endfunction()
 
-# zerin_add_test(NAME SOURCES files... [LIBS libs...] [LABELS labels...] [LOCKS resources...])
+# zerin_add_test(NAME SOURCES files... [LIBS libs...] [HEADERS_OF libs...] [LABELS labels...]
+#                [LOCKS resources...])
 # One GoogleTest program; every test case becomes a CTest test (run through Wine on Windows).
+# HEADERS_OF: libraries whose declarations it reads (records, constants) without linking them,
+# as a program that loads the built plug-in does.
 function(zerin_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;HEADERS_OF;LABELS;LOCKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zerin_test_support GTest::gmock GTest::gtest_main)
+  foreach(library IN LISTS ARG_HEADERS_OF)
+    target_include_directories(${name} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+  endforeach()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -78,4 +84,33 @@ function(zerin_version_resource target description)
   set(rc ${CMAKE_CURRENT_BINARY_DIR}/${target}.version.rc)
   configure_file(${PROJECT_SOURCE_DIR}/cmake/version.rc.in ${rc} @ONLY)
   target_sources(${target} PRIVATE ${rc})
+endfunction()
+
+# zerin_publish_headers(target [HEADERS files...]): the target's users, and the target itself,
+# include its headers as "folder/file.h", folder being where they lie below src/, sim/ or
+# interfaces/ (src/ipc/client/client.h is "ipc/client/client.h"), and see no other header of the
+# tree through it. Its include folder is one of its own in the build tree, holding a link to each
+# header: the headers directly in the target's source folder, or those named.
+function(zerin_publish_headers target)
+  cmake_parse_arguments(ARG "" "" "HEADERS" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "^[^/]+/(.+)$" "\\1" folder "${folder}")
+  if(ARG_HEADERS)
+    list(TRANSFORM ARG_HEADERS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE headers)
+  else()
+    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${root})
+  file(MAKE_DIRECTORY ${root}/${folder})
+  foreach(header IN LISTS headers)
+    get_filename_component(name ${header} NAME)
+    file(CREATE_LINK ${header} ${root}/${folder}/${name} SYMBOLIC)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
 endfunction()
