@@ -1,4 +1,4 @@
-#include "ipc/pipe_server.h"
+#include "ipc/server/pipe_server.h"
 
 #include "platform/system_error.h"
 
