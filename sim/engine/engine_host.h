@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "dynamic_library.h"
 #include "gfx_device.h"
+#include "platform/shared_library.h"
 #include "render_thread.h"
 #include "unity_graphics.h"
 #include "unity_graphics_d3d11.h"
@@ -78,7 +78,7 @@ class EngineHost {
   static ID3D11Device* getDevice();
 
   EngineOptions options;
-  DynamicLibrary library;
+  Zerin::platform::SharedLibrary library;
   Gfx::Device graphicsDevice;
   RenderThread render;
   std::string lastError;
