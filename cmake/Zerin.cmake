@@ -114,3 +114,50 @@ function(zerin_publish_headers target)
     target_include_directories(${target} PUBLIC ${root})
   endif()
 endfunction()
+
+# zerin_link_stub(target LIBRARY name DECLARED_IN headers... MATCHING regex): what code links for
+# a library that the system's loader finds at run time by its name, made from our declarations
+# of its functions (each line of the headers that matches `regex` declares the function its
+# first group names). On Windows an import library of name.dll. Elsewhere a shared library that
+# serves the link alone: its soname is libname.so, which the linked code then needs, but its file
+# is named otherwise, so that the loader never takes it for the library.
+function(zerin_link_stub target)
+  cmake_parse_arguments(ARG "" "LIBRARY;MATCHING" "DECLARED_IN" ${ARGN})
+  set(functions "")
+  foreach(header IN LISTS ARG_DECLARED_IN)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    file(STRINGS ${header} lines REGEX "${ARG_MATCHING}")
+    foreach(line IN LISTS lines)
+      string(REGEX MATCH "${ARG_MATCHING}" unused "${line}")
+      list(APPEND functions ${CMAKE_MATCH_1})
+    endforeach()
+  endforeach()
+  if(NOT functions)
+    message(FATAL_ERROR "${target}: no function of ${ARG_LIBRARY} declared in ${ARG_DECLARED_IN}")
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/link-stub)
+  if(WIN32)
+    find_program(ZERIN_LLVM_DLLTOOL llvm-dlltool REQUIRED)
+    list(JOIN functions "\n    " exports)
+    set(def ${dir}/${ARG_LIBRARY}.def)
+    set(import ${dir}/lib${ARG_LIBRARY}.dll.a)
+    file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY ${ARG_LIBRARY}.dll\nEXPORTS\n    ${exports}\n")
+    add_custom_command(OUTPUT ${import}
+      COMMAND ${ZERIN_LLVM_DLLTOOL} -m i386:x86-64 -d ${def} -l ${import}
+      DEPENDS ${def} COMMENT "Import library of ${ARG_LIBRARY}.dll from its declarations" VERBATIM)
+    add_custom_target(${target}_import DEPENDS ${import})
+    add_library(${target} INTERFACE)
+    add_dependencies(${target} ${target}_import)
+    target_link_libraries(${target} INTERFACE ${import})
+  else()
+    list(TRANSFORM functions REPLACE "^(.+)$" "void \\1(void) {}" OUTPUT_VARIABLE definitions)
+    list(JOIN definitions "\n" definitions)
+    set(source ${dir}/${ARG_LIBRARY}_link_stub.c)
+    file(CONFIGURE OUTPUT ${source}
+         CONTENT "// For the link only: lib${ARG_LIBRARY}.so is found at run time.\n${definitions}\n")
+    add_library(${target} SHARED ${source})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_LIBRARY}_link_stub NO_SONAME ON
+      C_VISIBILITY_PRESET default LIBRARY_OUTPUT_DIRECTORY ${dir})
+    target_link_options(${target} PRIVATE LINKER:-soname,lib${ARG_LIBRARY}.so)
+  endif()
+endfunction()
