@@ -19,6 +19,6 @@ struct Options {
 // Parses the command line; false with `error` set (or `help` true) when the program should
 // not run.
 bool parseOptions(int argc, char** argv, Options& options, bool& help, std::string& error);
-const char* usageText();
+std::string usageText();  // generated from the options parseOptions takes
 
 }  // namespace ZerinDemo

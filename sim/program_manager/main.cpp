@@ -1,8 +1,7 @@
 // The program manager service as a program, for the demo: serves the program manager's pipe
 // and prints what its clients do, until its standard input ends or says "quit".
 //
-//   ZerinProgramManagerService [--pipe \\.\pipe\NAME] [--handshake-value N] [--instances N] [--quiet]
-//                              [--stream LIFE]
+//   ZerinProgramManagerService --help     lists the options
 //
 // With --instances, at most N clients are served at once; the next ones find the pipe busy.
 //
@@ -24,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "command_line.h"
 #include "program_manager_service.h"
 
 namespace {
@@ -69,22 +69,17 @@ void runStream(ZerinSim::ProgramManagerService& service, uint32_t life, const st
       return stop || client != 0;
     }, 200ms);
     if (client == 0) continue;
+    // The service's own text (the IPC soak reads it back): must not be corrected.
     say("writing " + std::to_string(life) + " " + std::to_string(sequence));
     auto written = std::make_shared<std::atomic<bool>>(false);
     if (!service.push(client, "StreamMessage", streamPayload(life, sequence), [written] { *written = true; })) continue;
     // A client that goes away mid-frame never gets it whole: the sequence number is kept.
     service.waitUntil([&] { return *written || stop || !service.client(client).connected; }, 5s);
     if (!*written) continue;
+    // The service's own text (the IPC soak reads it back): must not be corrected.
     say("sent " + std::to_string(life) + " " + std::to_string(sequence));
     ++sequence;
   }
-}
-
-int usage() {
-  std::fprintf(stderr,
-               "usage: ZerinProgramManagerService [--pipe \\\\.\\pipe\\NAME] [--handshake-value N] [--instances N] [--quiet] "
-               "[--stream LIFE]\n");
-  return 2;
 }
 
 }  // namespace
@@ -94,20 +89,21 @@ int main(int argc, char** argv) {
   uint32_t handshakeValue = 0;
   uint32_t instances = 255;
   bool quiet = false;
-  bool stream = false;
   uint32_t life = 0;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--pipe" && i + 1 < argc) pipe = argv[++i];
-    else if (argument == "--handshake-value" && i + 1 < argc) handshakeValue = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
-    else if (argument == "--instances" && i + 1 < argc) instances = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
-    else if (argument == "--quiet") quiet = true;
-    else if (argument == "--stream" && i + 1 < argc) {
-      stream = true;
-      life = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
-    }
-    else return usage();
-  }
+  ZerinCommandLine::App app(
+      "Serves the program manager's pipe and prints what its clients do, until its standard\n"
+      "input ends or says \"quit\" (commands: clients, push ID NAME [HEX], quit).",
+      "ZerinProgramManagerService");
+  app.add_option("--pipe", pipe, "the pipe to serve (default " + pipe + ")")->type_name("\\\\.\\pipe\\NAME");
+  app.add_option("--handshake-value", handshakeValue, "the value its handshake responses carry (default 0)")
+      ->type_name("N");
+  app.add_option("--instances", instances, "clients served at once; the next ones find the pipe busy (default 255)")
+      ->type_name("N");
+  app.add_flag("--quiet", quiet, "print nothing of what the clients do");
+  const CLI::Option* stream =
+      app.add_option("--stream", life, "send the newest client stream messages of life LIFE without pause")
+          ->type_name("LIFE");
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
 
   std::mutex outputMutex;  // guards standard output: events come from the service's threads
   auto say = [&](const std::string& line) {
@@ -125,7 +121,7 @@ int main(int argc, char** argv) {
 
   std::atomic<bool> stopStream{false};
   std::thread streaming;
-  if (stream) streaming = std::thread(runStream, std::ref(service), life, std::cref(stopStream), say);
+  if (stream->count() > 0) streaming = std::thread(runStream, std::ref(service), life, std::cref(stopStream), say);
 
   std::string line;
   while (std::getline(std::cin, line)) {

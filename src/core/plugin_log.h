@@ -8,6 +8,7 @@ using DebugLogCallback = void (*)(const char* message);
 
 // Room for 4095 characters and the terminator; longer messages are cut.
 constexpr size_t kPluginLogBufferSize = 4096;
+// The system's own text (tests match it): must not be corrected.
 constexpr const char* kPluginLogPrefix = "[ZerinPlugin] ";
 
 // Once it returns, the callback it replaced is not running on another thread and is never called

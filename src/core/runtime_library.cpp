@@ -26,6 +26,7 @@ struct Runtime {
     std::string failure;
     if (!library.open(fileName, failure)) {
       if (failure.empty()) failure = lastErrorText();
+      // The system's own text (tests match it): must not be corrected.
       unavailableReason = "ZerinLib not loaded: looked for " + fileName + " in " +
                           platform::SharedLibrary::searchDescription() + ": " + failure;
       return;
@@ -33,6 +34,7 @@ struct Runtime {
     for (size_t i = 0; i < static_cast<size_t>(Function::count); ++i) {
       functions[i] = library.symbol(kFunctionNames[i]);
       if (functions[i]) continue;
+      // The system's own text (tests match it): must not be corrected.
       unavailableReason = "ZerinLib refused: " + fileName + " has no function " + kFunctionNames[i];
       for (void*& function : functions) function = nullptr;
       library.close();

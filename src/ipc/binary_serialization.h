@@ -77,6 +77,7 @@ class BinaryDeserializer {
   uint32_t remaining() const { return size - position; }
 
  private:
+  // The system's own texts (tests match them): must not be corrected.
   static constexpr const char* kCorruptedField = "Corrupted field";
   static constexpr const char* kInvalidLength = "Invalid length";
   static constexpr const char* kInvalidElement = "Invalid element";

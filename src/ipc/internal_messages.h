@@ -38,6 +38,7 @@ namespace Zerin {
 template <>
 struct MessageTraits<IPC::InternalMessages::Ping> {
   static constexpr const char* name = "Ping";
+  // The system's own tag (tests match it), odd as it looks: must not be corrected.
   static constexpr const char* parserTag =
       "Zerin::LayerByteMessageParser<struct Zerin::IPC::InternalMessages::Ping>::parseMessage";
   static constexpr PayloadForm form = PayloadForm::FixedSize;
@@ -46,6 +47,7 @@ struct MessageTraits<IPC::InternalMessages::Ping> {
 template <>
 struct MessageTraits<IPC::InternalMessages::RequestHandshake> {
   static constexpr const char* name = "RequestHandshake";
+  // The system's own tag (tests match it), odd as it looks: must not be corrected.
   static constexpr const char* parserTag =
       "Zerin::LayerByteMessageParser<struct Zerin::IPC::InternalMessages::RequestHandshake>::parseMessage";
   static constexpr PayloadForm form = PayloadForm::FieldList;
@@ -58,6 +60,7 @@ struct MessageTraits<IPC::InternalMessages::RequestHandshake> {
 template <>
 struct MessageTraits<IPC::InternalMessages::ResponseHandshake> {
   static constexpr const char* name = "ResponseHandshake";
+  // The system's own tag (tests match it), odd as it looks: must not be corrected.
   static constexpr const char* parserTag =
       "Zerin::LayerByteMessageParser<struct Zerin::IPC::InternalMessages::ResponseHandshake>::parseMessage";
   static constexpr PayloadForm form = PayloadForm::FixedSize;

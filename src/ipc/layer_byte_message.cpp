@@ -13,6 +13,7 @@ namespace Zerin {
 
 namespace {
 
+// The system's own tags (tests match them), odd as some look: must not be corrected.
 constexpr const char* kWriteTag = "Zerin::LayerByteMessage::writeToPipe";
 constexpr const char* kRunTag = "Zerin::LayerByteMessageReceiver::run";
 constexpr const char* kLogErrorTag = "Zerin::LayerByteMessageReceiver::logError";
@@ -30,6 +31,7 @@ uint32_t readUint32(const uint8_t* bytes) {
 
 void logSendFailure(const IBidirectionalByteStream& stream) {
   if (stream.hasError())
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kWriteTag, LogLevel::Warning, "Failed to send message: %s", stream.getErrorMessage().c_str());
 }
 
@@ -147,6 +149,7 @@ void LayerByteMessageReceiver::stop() {
 void LayerByteMessageReceiver::logError() {
   // Formatted with %s: "%hs" means a narrow string to one C library and a short to another.
   if (!stream->isClosed() && stream->hasError())
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kLogErrorTag, LogLevel::Warning, "Read error %s", stream->getErrorMessage().c_str());
 }
 
@@ -190,6 +193,7 @@ void LayerByteMessageReceiver::run() {
     const uint32_t signature = readUint32(buffer.data() + 4);
     if (signature != kFrameSignature) {
       if (!resyncing)
+        // The system's own text (tests match it): must not be corrected.
         logMessage(kRunTag, LogLevel::Warning, "Invalid message signature: %d != %d",
                    static_cast<int32_t>(signature), static_cast<int32_t>(kFrameSignature));
       consume = nextCandidate(buffer.data(), filled);
@@ -214,6 +218,7 @@ void LayerByteMessageReceiver::run() {
     corrupt = corrupt || totalLength < kMinimumFrameSize ||
               !parseFrameBody(totalLength - kFrameHeaderSize, buffer.data() + kFrameHeaderSize, message);
     if (corrupt) {
+      // The system's own text (tests match it): must not be corrected.
       logMessage(kRunTag, LogLevel::Warning, "Corrupted message");
       // Only the length field is skipped: the search runs over the rest of the bad frame.
       consume = 4;

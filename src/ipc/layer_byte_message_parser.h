@@ -38,11 +38,13 @@ class LayerByteMessageParser final : public ILayerByteMessageParser {
   void parseMessage(const BinaryMessage& message) override {
     T value{};
     if (!decode(message, value)) {
+      // The system's own text (tests match it): must not be corrected.
       logMessage(Traits::parserTag, LogLevel::Error, "Corrupted message %s", Traits::name);
       return;
     }
     std::lock_guard<std::mutex> lock(handlersMutex);
     if (handlers.empty()) {
+      // The system's own text (tests match it): must not be corrected.
       logMessage(Traits::parserTag, LogLevel::Warning, "No handlers for message %s", Traits::name);
       return;
     }

@@ -21,6 +21,7 @@ namespace Zerin {
 template <>
 struct MessageTraits<ProgramManagerMessages::RestartActiveClient> {
   static constexpr const char* name = "RestartActiveClient";
+  // The system's own tag (tests match it), odd as it looks: must not be corrected.
   static constexpr const char* parserTag =
       "Zerin::LayerByteMessageParser<struct Zerin::ProgramManagerMessages::RestartActiveClient>::parseMessage";
   static constexpr PayloadForm form = PayloadForm::FixedSize;

@@ -11,6 +11,7 @@ namespace Zerin {
 
 namespace {
 
+// The system's own tag (tests match it): must not be corrected.
 constexpr const char* kCloseTag = "Zerin::ReadWritePipe::close";
 
 int64_t limitInNanoseconds(int64_t timeoutMs) {
@@ -44,8 +45,10 @@ void ReadWritePipe::close() {
   if (pipe == platform::invalidHandle()) return;
   // Some systems report success rather than kErrorNotFound when nothing was pending.
   if (!platform::cancelIoEx(pipe, nullptr) && platform::lastSystemError() != platform::kErrorNotFound)
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kCloseTag, LogLevel::Error, "Failed to cancel IO: %s", lastErrorText().c_str());
   if (!platform::closeHandle(pipe))
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kCloseTag, LogLevel::Error, "Failed to close pipe handle: %s", lastErrorText().c_str());
 }
 

@@ -69,6 +69,7 @@ std::string assembleLogLine(const platform::LocalTime& time, const char* tag, Lo
 }  // namespace
 
 const char* levelMarker(LogLevel level) {
+  // The markers are the system's own text (tests match them): must not be corrected.
   switch (static_cast<int32_t>(level)) {
     case 0: return " CRI ";
     case 1: return " ERR ";

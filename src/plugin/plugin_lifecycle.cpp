@@ -10,6 +10,7 @@ IUnityGraphics* unityGraphics = nullptr;
 
 namespace {
 
+// The system's own text (tests match it): must not be corrected.
 constexpr const char* kGoodbye =
     "Cleanup done. Final message before cleaning up log pointer.\n"
     "This conversation can serve no purpose any more. Goodbye.";
@@ -23,9 +24,11 @@ Interface* fetchInterface(const UnityInterfaceGUID& guid) {
 void initialiseDevice() {
   // The renderer is asked for but not checked: the interface query below decides.
   if (unityGraphics && unityGraphics->GetRenderer) unityGraphics->GetRenderer();
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("Initialize d3d11");
   IUnityGraphicsD3D11* d3d11 = fetchInterface<IUnityGraphicsD3D11>(kUnityGraphicsD3D11GUID);
   unityGraphicsD3D11.store(d3d11);
+  // The system's own text (tests match it): must not be corrected.
   if (!d3d11) pluginLog("Failed to get Unity graphics D3D11.");
 }
 
@@ -44,6 +47,7 @@ void unityPluginLoad(IUnityInterfaces* interfaces) {
   } else {
     // Without the graphics interface no device event will come; the device is still looked up
     // once so that the render thread can work if the engine has one.
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("Failed to get Unity graphics.");
   }
   onGraphicsDeviceEvent(kUnityGfxDeviceEventInitialize);
@@ -56,6 +60,7 @@ void unityPluginUnload() {
 }
 
 void onGraphicsDeviceEvent(UnityGfxDeviceEventType eventType) {
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("GraphicsEvent received: %d", static_cast<int>(eventType));
   switch (eventType) {
     case kUnityGfxDeviceEventInitialize: initialiseDevice(); break;

@@ -58,9 +58,11 @@ bool finishOpening(ZerinSession opened, const char* doneMessage) {
 bool versionMatches() {
   const char* libVersion = zerin_GetFullVersion();
   // A runtime that reports no version cannot match; it must not crash the comparison either.
+  // The system's own texts (tests match them): must not be corrected.
   pluginLog("Lib version: %s", libVersion ? libVersion : "(none)");
   pluginLog("Plugin version: %s", pluginVersion);
   if (!libVersion || std::strcmp(libVersion, pluginVersion) != 0) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("ZerinLib version mismatch.");
     return false;
   }
@@ -86,11 +88,13 @@ bool checkError(ZerinSession target) {
   const ZerinErrorCode code = zerin_GetError(target);
   if (code == 0) return false;
   startError = code;
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("Got an error: %s", zerin_GetErrorDesc(code));
   return true;
 }
 
 bool createFrameRecords(ZerinSession target) {
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("Initialize d3d11");
   frameInfoSync.store(zerin_CreateFrameInfo(target));
   frameInfoShared.store(zerin_CreateFrameInfo(target));
@@ -107,8 +111,10 @@ bool createFrameRecords(ZerinSession target) {
 bool initSession() {
   forgetStartFailure();
   if (!runtimeLoaded()) return false;
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("Initialize a new session");
   if (session.load()) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");
     return false;
   }
@@ -118,14 +124,17 @@ bool initSession() {
     startGotNoSession = true;
     return false;
   }
+  // The system's own text (tests match it): must not be corrected.
   return finishOpening(opened, "InitSession done");
 }
 
 bool initSessionWithLayerId(int64_t layerId) {
   forgetStartFailure();
   if (!runtimeLoaded()) return false;
+  // "spesified" is the system's own spelling (tests match it): must not be corrected.
   pluginLog("Initialize a new session with spesified layer id");
   if (session.load()) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("Session pointer already exists, won't initialize a new session. Forgot to call EndSession()?");
     return false;
   }
@@ -134,6 +143,7 @@ bool initSessionWithLayerId(int64_t layerId) {
     startGotNoSession = true;
     return false;
   }
+  // The system's own text (tests match it): must not be corrected.
   return finishOpening(opened, "InitSessionWithLayerId done");
 }
 
@@ -162,6 +172,7 @@ void endSession() {
   freeFrameRecords();
   const ZerinSession current = session.load();
   for (const StreamEntry& entry : streamRegistry.takeAll()) zerin_StopDataStream(current, entry.streamId);
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("Shutdown session");
   // Nothing to shut down or free when no session was open.
   if (current) zerin_SessionShutDown(current);
@@ -170,6 +181,7 @@ void endSession() {
   currentEvent = nullptr;
   // The delivered event went with the record; the getters read 0 until the next poll.
   currentEventValid = false;
+  // The system's own text (tests match it): must not be corrected.
   pluginLog("EndSession done.");
 }
 

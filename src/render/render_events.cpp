@@ -106,6 +106,7 @@ bool frameSync() {
 
 void runtimeErrorCheck() {
   const ZerinErrorCode code = zerin_GetError(session.load());
+  // The system's own text (tests and the demo match it): must not be corrected.
   if (code != 0) pluginLog("Error: (%i) %s", static_cast<int32_t>(code), zerin_GetErrorDesc(code));
 }
 
@@ -132,6 +133,7 @@ void signalRenderSync() {
 void onRenderEvent(int32_t eventId) {
   runtimeErrorCheck();
   if (!unityGraphicsD3D11.load()) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("Missing Unity D3D11 handle.");
     // A script waits in SyncRenderThread for every frame sync it issues: it is released even
     // though the sync cannot run, or it would wait for ever.

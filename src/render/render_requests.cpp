@@ -12,6 +12,7 @@ namespace Zerin {
 SwapchainSlot* queueCreateD3D11Swapchain(const SwapchainConfig* config) {
   if (!session.load()) return nullptr;
   if (!config) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("QueueCreateD3D11Swapchain: no configuration given.");
     return nullptr;
   }
@@ -32,6 +33,7 @@ void queueSubmission(int32_t layerCount, const SubmissionLayer* layers) {
   if (!session.load()) return;
   const int32_t count = std::clamp<int32_t>(layerCount, 0, kMaxLayers);
   if (count > 0 && !layers) {
+    // The system's own text (tests match it): must not be corrected.
     pluginLog("QueueSubmission: %d layers announced, none given.", layerCount);
     return;
   }

@@ -4,9 +4,11 @@
 
 #include <cmath>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "command_line.h"
 #include "frame_picture.h"
 #include "options.h"
 #include "scene.h"
@@ -56,11 +58,17 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"MiddleOf3", {"--seconds", "1", "--fps", "3"}, true, 2, ""},
                       ParseCase{"First", {"--frame", "1"}, true, 1, ""},
                       ParseCase{"Last", {"--seconds", "1", "--frame", "90"}, true, 90, ""},
-                      ParseCase{"BeyondTheRun", {"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
+                      ParseCase{
+                          "BeyondTheRun", {"--seconds", "1", "--frame", "91"}, false, 0, "beyond the run's 90 frames"},
                       ParseCase{"Zero", {"--frame", "0"}, false, 0, "--frame takes"},
                       ParseCase{"Fraction", {"--frame", "2.5"}, false, 0, "--frame takes"},
                       ParseCase{"NoValue", {"--frame"}, false, 0, "needs a value"},
-                      ParseCase{"EmptyOutput", {"--output", ""}, false, 0, "--output needs"}),
+                      ParseCase{"EmptyOutput", {"--output", ""}, false, 0, "--output needs"},
+                      ParseCase{"LastOfTwo", {"--frame", "9", "--frame", "7"}, true, 7, ""},
+                      ParseCase{"Layers5", {"--layers", "5"}, false, 0, "--layers takes 1, 2, 3 or 4"},
+                      ParseCase{"FpsWord", {"--fps", "fast"}, false, 0, "--fps takes 1 to 1000"},
+                      ParseCase{"Unknown", {"--bogus"}, false, 0, "unknown option --bogus"},
+                      ParseCase{"StrayWord", {"3"}, false, 0, "unknown option 3"}),
     [](const ::testing::TestParamInfo<ParseCase>& info) { return std::string(info.param.name); });
 
 TEST(DemoOptionsOutput, NamesTheDirectory) {
@@ -71,6 +79,52 @@ TEST(DemoOptionsOutput, NamesTheDirectory) {
   ASSERT_TRUE(parseOptions(3, argv, options, help, error)) << error;
   EXPECT_EQ(options.outputDirectory, "out/dir");
   EXPECT_EQ(Options().outputDirectory, ".");
+}
+
+// The help lists every option with the kind of value it takes, and each is one the parser takes.
+TEST(DemoOptionsHelp, ListsWhatTheParserTakes) {
+  const std::string usage = usageText();
+  const std::vector<std::vector<const char*>> listed = {{"--seconds", "N", "2"},  {"--fps", "N", "60"},
+                                                        {"--layers", "N", "1"},   {"--frame", "N", "1"},
+                                                        {"--output", "DIR", "x"}, {"--verbose"}};
+  for (const auto& option : listed) {
+    const std::string shown = option.size() > 1 ? std::string(option[0]) + " " + option[1] : option[0];
+    EXPECT_NE(usage.find(shown), std::string::npos) << shown << " missing from:\n" << usage;
+    std::vector<char*> argv = {const_cast<char*>("zerin_demo"), const_cast<char*>(option[0])};
+    if (option.size() > 2) argv.push_back(const_cast<char*>(option[2]));
+    Options options;
+    bool help = true;
+    std::string error;
+    EXPECT_TRUE(parseOptions(static_cast<int>(argv.size()), argv.data(), options, help, error))
+        << option[0] << ": " << error;
+    EXPECT_FALSE(help);
+  }
+  char* argv[] = {const_cast<char*>("zerin_demo"), const_cast<char*>("--seconds"), const_cast<char*>("1"),
+                  const_cast<char*>("-h")};
+  Options options;
+  bool help = false;
+  std::string error;
+  EXPECT_FALSE(parseOptions(4, argv, options, help, error));
+  EXPECT_TRUE(help);
+}
+
+// The other programs: 0 after the help, 2 for a bad command line, and on otherwise.
+TEST(ProgramCommandLine, ExitStatusOfHelpAndRefusal) {
+  struct Case {
+    std::vector<const char*> arguments;
+    std::optional<int> status;
+    uint32_t cycles;  // when it goes on
+  };
+  for (const Case& c : {Case{{"--cycles", "0x10"}, std::nullopt, 16}, Case{{"--help"}, 0, 0}, Case{{"--cycles"}, 2, 0},
+                        Case{{"--cycles", "many"}, 2, 0}, Case{{"--cycle", "3"}, 2, 0}}) {
+    uint32_t cycles = 30;
+    ZerinCommandLine::App app("A soak.", "soak");
+    app.add_option("--cycles", cycles, "how many");
+    std::vector<char*> argv = {const_cast<char*>("soak")};
+    for (const char* argument : c.arguments) argv.push_back(const_cast<char*>(argument));
+    EXPECT_EQ(app.parseOrExit(static_cast<int>(argv.size()), argv.data()), c.status) << c.arguments[0];
+    if (!c.status) EXPECT_EQ(cycles, c.cycles) << c.arguments[0];
+  }
 }
 
 // ---- scene --------------------------------------------------------------------------------

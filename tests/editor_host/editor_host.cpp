@@ -4,7 +4,7 @@
 // unloaded after it, as the editor does at each entry into play mode and each script change.
 //
 //   zerin_editor_host [--play-modes N] [--case NAME] [--assemblies DIR] [--scripts FILE]
-//                     [--standard-error FILE] [--phase-limit SECONDS]
+//                     [--standard-error FILE] [--phase-limit SECONDS]     (--help lists them)
 //
 // The cases below are played in turn (--case keeps one). Prints the counts and a last line
 // "editor host: N passed, M failed" (each play mode, and the checks of the whole run); exits
@@ -31,6 +31,7 @@
 
 #include "call_ledger.h"
 #include "callback_guard.h"
+#include "command_line.h"
 #include "engine_host.h"
 #include "platform/shared_library.h"
 #include "program_manager_service.h"
@@ -233,6 +234,7 @@ class Editor {
     if (left != 0) problems.push_back("the session was left open at the quit");
     engine.unload();
     for (const std::string& problem : problems) std::printf("quit-child: %s\n", problem.c_str());
+    // The child's own text (its parent reads it back below): must not be corrected.
     std::printf("quit-child: sessions opened %d, closed %d, unload %lld ms\n", counts.sessionsOpened,
                 counts.sessionsOpened - left,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(counts.longestUnload).count()));
@@ -440,20 +442,24 @@ void playQuit(Editor& editor, const Options& options, Watchdog& watchdog) {
   editor.score(label, 1, problems);
 }
 
-bool parse(int argc, char** argv, Options& options) {
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    const bool hasValue = i + 1 < argc;
-    if (option == "--play-modes" && hasValue) options.playModes = std::atoi(argv[++i]);
-    else if (option == "--case" && hasValue) options.only = argv[++i];
-    else if (option == "--assemblies" && hasValue) options.files.folder = argv[++i];
-    else if (option == "--scripts" && hasValue) options.files.scripts = argv[++i];
-    else if (option == "--standard-error" && hasValue) options.standardError = argv[++i];
-    else if (option == "--phase-limit" && hasValue) options.phaseLimitSeconds = std::atoi(argv[++i]);
-    else if (option == "--quit-child") options.quitChild = true;
-    else return false;
-  }
-  return options.playModes > 0 && (options.only.empty() || caseNamed(options.only));
+// The command line: a run has at least one play mode, and --case names one of the cases.
+void declare(CLI::App& app, Options& options) {
+  std::vector<std::string> names;
+  for (const Case& played : kCases) names.push_back(played.name);
+  app.add_option("--play-modes", options.playModes, "play modes to run, from 1 (default 50)")
+      ->type_name("N")
+      ->check(CLI::PositiveNumber);
+  app.add_option("--case", options.only, "play this case only")->type_name("NAME")->check(CLI::IsMember(names));
+  app.add_option("--assemblies", options.files.folder, "the folder of the engine's assemblies")->type_name("DIR");
+  app.add_option("--scripts", options.files.scripts, "the assembly of the play modes' scripts")->type_name("FILE");
+  app.add_option("--standard-error", options.standardError,
+                 "where the plug-in's log goes (default " + options.standardError + ")")
+      ->type_name("FILE");
+  app.add_option("--phase-limit", options.phaseLimitSeconds,
+                 "seconds a phase may take before the stacks are printed (default 20)")
+      ->type_name("S");
+  // The child editor of a "quit" case, started by this program itself.
+  app.add_flag("--quit-child", options.quitChild)->group("");
 }
 
 // The quit's last check, after the plug-in's own end (its static destructors).
@@ -470,12 +476,11 @@ void reportLateCallsAtExit() {
 
 int main(int argc, char** argv) {
   Options options;
-  if (!parse(argc, argv, options)) {
-    std::fprintf(stderr,
-                 "usage: zerin_editor_host [--play-modes N] [--case tidy|recompiled|connect-waiting|in-flight|"
-                 "reload-off|quit] [--assemblies DIR] [--scripts FILE] [--standard-error FILE] [--phase-limit S]\n");
-    return 2;
-  }
+  ZerinCommandLine::App app(
+      "Plays the engine's editor: each play mode's scripts in a child domain that is unloaded after it.",
+      "zerin_editor_host");
+  declare(app, options);
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
   // Before the plug-in loads: its static destructors run before this, at the end of the process.
   if (options.quitChild) std::atexit(reportLateCallsAtExit);
   ZerinSim::keepLoggerOffConsole();
@@ -576,6 +581,7 @@ int main(int argc, char** argv) {
     (check.passed ? passed : failed) += 1;
     if (!check.passed) std::printf("FAILED %s\n", check.what);
   }
+  // The program's own text (its CTest test and the parent of a quit case match it): must not be corrected.
   std::printf("editor host: %d passed, %d failed\n", passed, failed);
   std::fflush(stdout);
   // The domains are gone; the editor's own end (the service, the engine) follows.

@@ -7,6 +7,14 @@ using System.Linq;
 using System.Reflection;
 using System.Runtime.CompilerServices;
 
+namespace UnityEngine.Rendering
+{
+    public class CommandBuffer
+    {
+        public void IssuePluginEvent(IntPtr callback, int eventID) { }
+    }
+}
+
 namespace UnityEngine
 {
     public enum RuntimeInitializeLoadType
@@ -41,6 +49,43 @@ namespace UnityEngine
     public class Component : Object
     {
         public T GetComponent<T>() { return default(T); }
+        public Transform transform { get { return null; } }
+    }
+
+    public class Transform : Component
+    {
+        public Vector3 localPosition { get; set; }
+        public Quaternion localRotation { get; set; }
+    }
+
+    // The value types of the engine's math, as plain data: the bindings' conversions build and
+    // read them field by field and use none of the engine's math.
+    public struct Vector3
+    {
+        public float x, y, z;
+        public Vector3(float x, float y, float z) { this.x = x; this.y = y; this.z = z; }
+    }
+
+    public struct Quaternion
+    {
+        public float x, y, z, w;
+        public Quaternion(float x, float y, float z, float w) { this.x = x; this.y = y; this.z = z; this.w = w; }
+    }
+
+    public struct Pose
+    {
+        public Vector3 position;
+        public Quaternion rotation;
+        public Pose(Vector3 position, Quaternion rotation) { this.position = position; this.rotation = rotation; }
+    }
+
+    // Row-major names (m01: row 0, column 1), column vectors, as the engine's.
+    public struct Matrix4x4
+    {
+        public float m00, m10, m20, m30;
+        public float m01, m11, m21, m31;
+        public float m02, m12, m22, m32;
+        public float m03, m13, m23, m33;
     }
 
     public class Behaviour : Component
@@ -87,6 +132,7 @@ namespace UnityEngine
         public RenderTexture targetTexture { get; set; }
         public float nearClipPlane { get; set; }
         public float farClipPlane { get; set; }
+        public Matrix4x4 projectionMatrix { get; set; }
         public void Render() { }
     }
 

@@ -3,7 +3,7 @@
 // as it streams messages) and started again, cycle after cycle. The client pings and asks for
 // restarts meanwhile and reconnects with the next Connect.
 //
-//   zerin_ipc_soak [--cycles N] [--seed S]
+//   zerin_ipc_soak [--cycles N] [--seed S]     (--help lists the options)
 //
 // The service reports each message it has written whole ("sent LIFE SEQUENCE") before it is
 // killed: every such message must reach the script callback exactly once, in order. Prints one
@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "client_test_support.h"
+#include "command_line.h"
 #include "log_lines.h"
 #include "platform/shared_library.h"
 #include "platform/system_error.h"
@@ -163,21 +164,18 @@ bool pollUntil(Condition condition, std::chrono::milliseconds limit) {
 int main(int argc, char** argv) {
   uint32_t cycles = 30;
   uint32_t seed = 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string argument = argv[i];
-    if (argument == "--cycles" && i + 1 < argc) cycles = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
-    else if (argument == "--seed" && i + 1 < argc) seed = static_cast<uint32_t>(std::strtoul(argv[++i], nullptr, 0));
-    else {
-      std::fprintf(stderr, "usage: zerin_ipc_soak [--cycles N] [--seed S]\n");
-      return 2;
-    }
-  }
   // The plug-in's log lines would bury the result line.
 #if defined(_WIN32)
   _putenv_s("ZERIN_LOGGER_STDOUT_DISABLED", "1");
 #else
   setenv("ZERIN_LOGGER_STDOUT_DISABLED", "1", 1);
 #endif
+  ZerinCommandLine::App app(
+      "Kills and restarts the program manager service under the plug-in's client, cycle after cycle.",
+      "zerin_ipc_soak");
+  app.add_option("--cycles", cycles, "lives of the service (default 30)")->type_name("N");
+  app.add_option("--seed", seed, "seed of the lives' lengths and restart requests (default 1)")->type_name("S");
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
 
   using Zerin::platform::SharedLibrary;
   // Closed when the soak ends, whichever way.

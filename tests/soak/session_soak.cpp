@@ -14,6 +14,7 @@
 #include <thread>
 #include <vector>
 
+#include "command_line.h"
 #include "engine_host.h"
 #include "gfx_textures.h"
 #include "render/render_state.h"
@@ -128,14 +129,9 @@ SubmissionLayer layerFor(SwapchainSlot* colour, SwapchainSlot* depth, ID3D11Reso
 
 int main(int argc, char** argv) {
   int cycles = 1000;
-  for (int i = 1; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--cycles") == 0 && i + 1 < argc) {
-      cycles = std::atoi(argv[++i]);
-    } else {
-      std::fprintf(stderr, "usage: %s [--cycles N]\n", argv[0]);
-      return 2;
-    }
-  }
+  ZerinCommandLine::App app("Opens and ends sessions over and over while the engine renders.", "zerin_session_soak");
+  app.add_option("--cycles", cycles, "sessions to open and end (default 1000)")->type_name("N");
+  if (const auto status = app.parseOrExit(argc, argv)) return *status;
   if (cycles < 1) {
     std::fprintf(stderr, "--cycles must be at least 1\n");
     return 2;
@@ -243,7 +239,9 @@ int main(int argc, char** argv) {
   ok = ok && deviceObjectsAfter + 2 == deviceObjectsBefore;  // the two engine textures went
   deviceText = " device-objects=" + std::to_string(deviceObjectsBefore) + "/" + std::to_string(deviceObjectsAfter);
 #endif
-  // On a line of its own: the plug-in's log lines on standard error end without one.
+  // On a line of its own: the plug-in's log lines on standard error end without one. "session soak:"
+  // and "result=" are the soak's own text (scripts/soak-session and its test match them): must not
+  // be corrected.
   std::printf(
       "\nsession soak: cycles=%d seconds=%.1f failed-starts=%lld unopened=%lld streams-refused=%lld "
       "render-errors=%lld frames-submitted=%lld script-syncs=%lld event-sets=%lld stream-frames=%lld "

@@ -13,6 +13,7 @@ namespace Zerin
 #if UNITY_5_3_OR_NEWER
                 UnityEngine.Debug.LogWarning(message);
 #else
+                // The bindings' own text (tests match it): must not be corrected.
                 Console.Error.WriteLine("Zerin: " + message);
 #endif
             }
@@ -37,6 +38,7 @@ namespace Zerin
                 else
                     UnityEngine.Debug.Log(text);
 #else
+                // The bindings' own text (tests match it): must not be corrected.
                 Console.Error.WriteLine("Zerin " + (error ? "error" : level == 2 ? "warning" : "info") + ": " + text);
 #endif
             }

@@ -41,7 +41,7 @@ namespace Zerin
                     while (!Stopping)
                     {
                         QueuedCallback next;
-                        int result = EngineBridge.CallbackQueue_Next(out next, -1);
+                        int result = Native.CallbackQueue_Next(out next, -1);
                         if (result < 0) return;
                         if (result > 0 && !Stopping) EngineBridgeCallbacks.Dispatch(ref next);
                     }
@@ -68,7 +68,7 @@ namespace Zerin
                 if (previous != null && !previous.Thread.Join(StopLimit)) WarnStillRunning();
                 previous = null;
                 EngineBridgeLifetime.HandingOver();
-                EngineBridge.CallbackQueue_Open();
+                Native.CallbackQueue_Open();
                 var consumer = new Consumer();
                 consumer.Thread.Start();
                 current = consumer;
@@ -86,7 +86,7 @@ namespace Zerin
                 if (consumer == null) return false;
                 current = null;
                 consumer.Stopping = true;
-                EngineBridge.CallbackQueue_Close();
+                Native.CallbackQueue_Close();
                 if (isDeliveryThread) return true;
                 if (!consumer.Thread.Join(StopLimit))
                 {

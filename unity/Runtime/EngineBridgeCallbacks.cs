@@ -10,8 +10,12 @@ using System.Runtime.InteropServices;
 
 namespace Zerin
 {
+    /// <summary>A program manager message: the receiving client's handle, the message's name and
+    /// its payload (the handler's own copy).</summary>
     public delegate void ProgramManagerMessageReceived(int clientHandle, string messageName, byte[] messageData);
 
+    /// <summary>The plug-in's callbacks as managed events, raised on the bindings' thread
+    /// "Zerin callbacks", and the opt-in route of the shared logger's lines to the console.</summary>
     public static class EngineBridgeCallbacks
     {
         static readonly object sync = new object();  // guards the handler fields
@@ -55,7 +59,7 @@ namespace Zerin
                         try
                         {
                             CallbackDelivery.EnsureRunning();
-                            EngineBridge.SetLogLineCallback(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.LoggerLine));
+                            Native.SetLogLineCallback(Native.CallbackQueue_Entry(QueuedCallbackKind.LoggerLine));
                         }
                         catch (Exception)
                         {
@@ -66,7 +70,7 @@ namespace Zerin
                     }
                     else
                     {
-                        EngineBridge.SetLogLineCallback(IntPtr.Zero);
+                        Native.SetLogLineCallback(IntPtr.Zero);
                         RemoveTrackerLines();
                     }
                 }
@@ -78,7 +82,7 @@ namespace Zerin
         {
             try
             {
-                TrackerLink.SetLogLineCallback(trackerLineCallback);
+                Native.TrackerLink.SetLogLineCallback(trackerLineCallback);
                 trackerLinesInstalled = true;
             }
             catch (Exception exception)
@@ -94,7 +98,7 @@ namespace Zerin
             {
                 if (!trackerLinesInstalled) return;
                 trackerLinesInstalled = false;
-                TrackerLink.SetLogLineCallback(null);
+                Native.TrackerLink.SetLogLineCallback(null);
             }
         }
 
@@ -124,7 +128,7 @@ namespace Zerin
                     debugLog += value;
                     if (!first || debugLog == null) return;
                     CallbackDelivery.EnsureRunning();
-                    EngineBridge.SetDebugLog(EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.DebugLog));
+                    Native.SetDebugLog(Native.CallbackQueue_Entry(QueuedCallbackKind.DebugLog));
                 }
             }
             remove
@@ -133,7 +137,7 @@ namespace Zerin
                 {
                     if (debugLog == null) return;
                     debugLog -= value;
-                    if (debugLog == null) EngineBridge.SetDebugLog(IntPtr.Zero);
+                    if (debugLog == null) Native.SetDebugLog(IntPtr.Zero);
                 }
             }
         }
@@ -151,8 +155,8 @@ namespace Zerin
                     programManagerMessage += value;
                     if (!first || programManagerMessage == null) return;
                     CallbackDelivery.EnsureRunning();
-                    EngineBridge.SetProgramManagerUnityMessageHandler(
-                        EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.ProgramManagerMessage));
+                    Native.SetProgramManagerUnityMessageHandler(
+                        Native.CallbackQueue_Entry(QueuedCallbackKind.ProgramManagerMessage));
                 }
             }
             remove
@@ -161,7 +165,7 @@ namespace Zerin
                 {
                     if (programManagerMessage == null) return;
                     programManagerMessage -= value;
-                    if (programManagerMessage == null) EngineBridge.SetProgramManagerUnityMessageHandler(IntPtr.Zero);
+                    if (programManagerMessage == null) Native.SetProgramManagerUnityMessageHandler(IntPtr.Zero);
                 }
             }
         }
@@ -213,22 +217,22 @@ namespace Zerin
 
         // Starts a stream whose frames reach `handler`. A token of this start travels as the user
         // data, so that frames still queued from an earlier start of the kind reach nobody.
-        internal static bool StartDataStream(long kind, Action<StreamFrame> handler)
+        internal static bool StartDataStream(DataStreamKind kind, Action<StreamFrame> handler)
         {
             // The plug-in registers a stream only with a session and an offered kind.
-            if (EngineBridge.IsSessionNull() || !EngineBridge.MRSupportsDataStream(kind)) return false;
+            if (Native.IsSessionNull() || !Native.MRSupportsDataStream(kind)) return false;
             long token;
             if (!EngineBridgeLifetime.StreamStarting(kind, handler, out token)) return false;  // one per kind
             CallbackDelivery.EnsureRunning();
             // False from here means the runtime failed after the plug-in registered the stream: it
             // counts as started until stopped, so the handler stays.
-            return EngineBridge.MRStartDataStream(kind, EngineBridge.CallbackQueue_Entry(QueuedCallbackKind.StreamFrame),
+            return Native.MRStartDataStream(kind, Native.CallbackQueue_Entry(QueuedCallbackKind.StreamFrame),
                                                   new IntPtr(token));
         }
 
-        internal static void StopDataStream(long kind)
+        internal static void StopDataStream(DataStreamKind kind)
         {
-            EngineBridge.MRStopDataStream(kind);
+            Native.MRStopDataStream(kind);
             if (EngineBridgeLifetime.StreamStopped(kind)) WaitForStreamHandlers();
         }
 

@@ -7,13 +7,15 @@
 // Called by AppDomain.DomainUnload and ProcessExit (hooked when the bindings first hand anything
 // over), in the engine by Application.quitting and at the start of play mode (where domain reload
 // is switched off the statics of the last play mode live on), and in the editor before assembly
-// reloads and on leaving play mode (Zerin.EngineBridge.Editor).
+// reloads and on leaving play mode (Zerin.Native.Editor).
 using System;
 using System.Collections.Generic;
 using System.Linq;
 
 namespace Zerin
 {
+    /// <summary>Takes back, in one call, everything the scripts' domain handed to the native
+    /// libraries; the bindings call it at every domain unload, play-mode change and quit.</summary>
     public static class EngineBridgeLifetime
     {
         sealed class Stream
@@ -29,8 +31,9 @@ namespace Zerin
         static bool handedOver;  // something reached native code since the last release
         static Session session;  // the session this domain opened, until it ends
         static readonly HashSet<int> clients = new HashSet<int>();
-        static readonly Dictionary<long, Stream> streams = new Dictionary<long, Stream>();  // by kind
+        static readonly Dictionary<DataStreamKind, Stream> streams = new Dictionary<DataStreamKind, Stream>();  // by kind
         static long lastStreamToken;
+        static OpenVR.TrackedDevices tracker;  // OpenVR as this domain opened it
         static int releaseCount;
 
         /// <summary>How many times <see cref="ReleaseAll"/> found something to release.</summary>
@@ -63,7 +66,7 @@ namespace Zerin
             bool released;
             Session openSession;
             int[] clientHandles;
-            long[] streamKinds;
+            DataStreamKind[] streamKinds;
             lock (sync)
             {
                 released = handedOver;
@@ -78,16 +81,23 @@ namespace Zerin
             if (released)
             {
                 Attempt(() => CallbackDelivery.Stop());
-                Attempt(() => EngineBridge.SetDebugLog(IntPtr.Zero));
-                Attempt(() => EngineBridge.SetLogLineCallback(IntPtr.Zero));
-                Attempt(() => EngineBridge.SetProgramManagerUnityMessageHandler(IntPtr.Zero));
-                foreach (long kind in streamKinds) Attempt(() => EngineBridge.MRStopDataStream(kind));
-                foreach (int handle in clientHandles) Attempt(() => EngineBridge.ProgramManagerClient_Destroy(handle));
-                if (openSession != null) Attempt(EngineBridge.EndSession);
+                Attempt(() => Native.SetDebugLog(IntPtr.Zero));
+                Attempt(() => Native.SetLogLineCallback(IntPtr.Zero));
+                Attempt(() => Native.SetProgramManagerUnityMessageHandler(IntPtr.Zero));
+                foreach (DataStreamKind kind in streamKinds) Attempt(() => Native.MRStopDataStream(kind));
+                foreach (int handle in clientHandles) Attempt(() => Native.ProgramManagerClient_Destroy(handle));
+                if (openSession != null) Attempt(Native.EndSession);
             }
-            // The tracker library's callback is no handing over to the engine bridge: taken back
-            // whether or not anything else was.
+            // The tracker library's callback and OpenVR are no handing over to the engine bridge:
+            // taken back whether or not anything else was.
             Attempt(EngineBridgeCallbacks.RemoveTrackerLines);
+            OpenVR.TrackedDevices openTracker;
+            lock (sync) openTracker = tracker;
+            if (openTracker != null)
+            {
+                Attempt(openTracker.Dispose);
+                released = true;
+            }
             released |= EngineBridgeCallbacks.ClearHandlers();
             OncePerCause.ForgetEverything();
             if (released) lock (sync) ++releaseCount;
@@ -122,9 +132,14 @@ namespace Zerin
         // Before anything reaches native code: from then on this domain has something to release.
         internal static void HandingOver()
         {
+            lock (sync) handedOver = true;
+            Hook();
+        }
+
+        static void Hook()
+        {
             lock (sync)
             {
-                handedOver = true;
                 if (hooked) return;
                 hooked = true;
             }
@@ -172,7 +187,7 @@ namespace Zerin
         }
 
         // False when the kind has a stream already.
-        internal static bool StreamStarting(long kind, Action<StreamFrame> handler, out long token)
+        internal static bool StreamStarting(DataStreamKind kind, Action<StreamFrame> handler, out long token)
         {
             HandingOver();
             lock (sync)
@@ -185,7 +200,7 @@ namespace Zerin
             }
         }
 
-        internal static bool StreamStopped(long kind)
+        internal static bool StreamStopped(DataStreamKind kind)
         {
             lock (sync) return streams.Remove(kind);
         }
@@ -203,6 +218,17 @@ namespace Zerin
         internal static int StreamCount
         {
             get { lock (sync) return streams.Count; }
+        }
+
+        internal static void TrackerOpened(OpenVR.TrackedDevices devices)
+        {
+            lock (sync) tracker = devices;
+            Hook();
+        }
+
+        internal static void TrackerClosed(OpenVR.TrackedDevices devices)
+        {
+            lock (sync) if (tracker == devices) tracker = null;
         }
     }
 }

@@ -45,13 +45,15 @@ namespace Zerin
             SubmissionProblems problems = Check(layers, count, out emptyAt, out notMadeAt);
             foreach (SubmissionProblems cause in causes)
             {
+                // "Submission not queued: " is the bindings' own text (tests match it): must not be
+                // corrected.
                 if ((problems & cause) == 0)
                     reports.Gone(cause.ToString());
                 else
                     reports.Report(cause.ToString(), "Submission not queued: " + Describe(cause, count, emptyAt, notMadeAt));
             }
             if (problems != SubmissionProblems.None) return false;
-            EngineBridge.QueueSubmission(count, layers);
+            Native.QueueSubmission(count, layers);
             return true;
         }
 
@@ -69,7 +71,7 @@ namespace Zerin
             if (count < 0 || count > layers.Length) throw new ArgumentOutOfRangeException("count");
             emptyAt = notMadeAt = null;
             SubmissionProblems problems = SubmissionProblems.None;
-            if (EngineBridge.IsSessionNull()) problems |= SubmissionProblems.NoSession;
+            if (Native.IsSessionNull()) problems |= SubmissionProblems.NoSession;
             if (count > MaxLayers) problems |= SubmissionProblems.TooManyLayers;
             for (int l = 0; l < Math.Min(count, MaxLayers); ++l)
             {
@@ -77,8 +79,8 @@ namespace Zerin
                 {
                     SubmissionView view = layers[l].GetView(v);
                     string where = "layer " + l + " view " + v + " ";
-                    problems |= CheckSlot(view.ColourSlot, where + "colour", ref emptyAt, ref notMadeAt);
-                    if (view.HasDepth != 0)
+                    problems |= CheckSlot(view.ColorSlot, where + "colour", ref emptyAt, ref notMadeAt);
+                    if (view.HasDepth)
                         problems |= CheckSlot(view.DepthSlot, where + "depth", ref emptyAt, ref notMadeAt);
                 }
             }

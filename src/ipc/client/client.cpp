@@ -19,6 +19,7 @@ using InternalMessages::Ping;
 using InternalMessages::RequestHandshake;
 using InternalMessages::ResponseHandshake;
 
+// The system's own tags (tests match them), odd as some look: must not be corrected.
 constexpr const char* kConnectTag = "Zerin::IPC::Client::connect";
 constexpr const char* kConnectionErrorTag = "Zerin::IPC::Client::logConnectionErrorIfNecessary";
 constexpr const char* kMessageHandlerTag = "Zerin::IPC::Client::runMessageHandler";
@@ -96,6 +97,7 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
       reply,
       [&] {
         if (sendMessage(request, handshakeTimeoutMs)) return true;
+        // The system's own text (tests match it): must not be corrected.
         logMessage(kSendFunctionTag, LogLevel::Warning, "Failed to send message %s: %s",
                    MessageTraits<RequestHandshake>::name, pipe->getErrorMessage().c_str());
         return false;
@@ -120,6 +122,7 @@ bool Client::connect(int64_t connectTimeoutMs, int64_t handshakeTimeoutMs) {
   // A cancel is no failure of the handshake.
   if (!cancellation.isCancelled()) {
     const std::string reason = pipe->hasError() ? pipe->getErrorMessage() : std::string("Timeout");
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kConnectTag, LogLevel::Warning, "Handshake failed: %s", reason.c_str());
   }
   stopMessageHandler();
@@ -232,6 +235,7 @@ std::shared_ptr<ReadWritePipe> Client::tryConnection(const std::string& name, in
 
 void Client::logConnectionErrorIfNecessary(uint32_t error) {
   if (error != lastConnectionError) {
+    // The system's own text (tests match it): must not be corrected.
     logMessage(kConnectionErrorTag, LogLevel::Error, "Failed to connect to server pipe: %s",
                windowsErrorText(error).c_str());
   }
@@ -290,6 +294,7 @@ void Client::runMessageHandler() {
       const BinaryMessage& message = batch[i];
       // The typed handlers serve this connection's protocol; an earlier connection's message
       // still reaches the raw handlers (the script).
+      // The system's own text (tests match it): must not be corrected.
       if (!dispatchMessage(message, i >= earlier))
         logMessage(kMessageHandlerTag, LogLevel::Info, "No handlers for message '%s'", message.name.c_str());
     }
@@ -314,6 +319,7 @@ void Client::runPing() {
       std::shared_ptr<IBidirectionalByteStream> copy = pipe;
       ok = LayerByteMessage::writeToPipe(copy, frame, kPingWriteLimitMs);
     }
+    // The system's own text (tests match it): must not be corrected.
     if (!ok) logMessage(kPingTag, LogLevel::Warning, "IPCClient %s: Failed to send ping!", displayName().c_str());
   }
 }

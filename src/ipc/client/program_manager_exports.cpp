@@ -163,6 +163,7 @@ ZERIN_C_EXPORT int32_t ProgramManagerClient_Create() {
 
 ZERIN_C_EXPORT void ProgramManagerClient_Destroy(int32_t handle) {
   guarded<bool>("ProgramManagerClient_Destroy", false, [handle] {
+    // The system's own tag and text (tests match them): must not be corrected.
     logMessage("ProgramManagerClient_Destroy", LogLevel::Info, "Destroy ProgramManagerClient");
     std::shared_ptr<ProgramManagerClient> client;
     std::unique_lock<std::mutex> lock(table.mutex);
@@ -199,6 +200,7 @@ ZERIN_C_EXPORT bool ProgramManagerClient_Connect(int32_t handle) {
     // A call of another thread that connects or sends with this client goes first.
     const Zerin::IPC::Client::Turn turn(*client);
     if (turn && client->connect(0, 1000)) return true;
+    // The system's own tag and text (tests match them): must not be corrected.
     logMessage("ProgramManagerClient_Connect", LogLevel::Error, "Failed to connect to program manager.");
     return false;
   });
@@ -211,6 +213,7 @@ ZERIN_C_EXPORT void ProgramManagerClient_RestartActiveClient(int32_t handle) {
     if (!client) return false;
     const Zerin::IPC::Client::Turn turn(*client);
     if (!turn || !client->connect(0, 1000)) {
+      // The system's own tag and text (tests match them): must not be corrected.
       logMessage(kTag, LogLevel::Error, "Failed to connect to program manager.");
       return false;
     }

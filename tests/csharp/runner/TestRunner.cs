@@ -70,6 +70,8 @@ static class TestRunner
                 Console.WriteLine("FAIL leak check: " + string.Join("; ", leaks.ToArray()));
             }
         }
+        // "run twice in" and the "mono: N passed, M failed" line after it are the runner's own text
+        // (scripts/test-all counts the tests from them): must not be corrected.
         Console.WriteLine("({0} tests{1} in {2:F1} s)", tests.Count, twice ? ", run twice" : "",
                           (DateTime.UtcNow - started).TotalSeconds);
         Console.WriteLine("mono: {0} passed, {1} failed{2}", passed, failed, skipped > 0 ? ", " + skipped + " skipped" : "");
@@ -195,7 +197,7 @@ static class TestRunner
 
     static void PrintEntryPoints()
     {
-        foreach (Type library in new[] { typeof(EngineBridge), typeof(TrackerLink) })
+        foreach (Type library in new[] { typeof(Native), typeof(Native.TrackerLink) })
             foreach (MethodInfo method in library.GetMethods(BindingFlags.Public | BindingFlags.Static))
                 foreach (DllImportAttribute import in method.GetCustomAttributes(typeof(DllImportAttribute), false))
                     Console.WriteLine(library.GetField("Library").GetValue(null) + "\t" + import.EntryPoint);

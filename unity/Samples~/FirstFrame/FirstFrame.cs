@@ -9,17 +9,14 @@ using Zerin;
 public class FirstFrame : MonoBehaviour
 {
     const int Eyes = 2;
-    const int ColourFormat = 28;  // DXGI_FORMAT_R8G8B8A8_UNORM, the copy target of ARGB32
-    const int DepthFormat = 40;   // DXGI_FORMAT_D32_FLOAT, what the depth copy writes
 
     public int eyeSize = 2048;
 
     Camera eyeCamera;
     Session session;
-    IntPtr renderEvents;
     readonly RenderTexture[] eyeTextures = new RenderTexture[Eyes];
-    readonly IntPtr[] colourSlots = new IntPtr[Eyes], depthSlots = new IntPtr[Eyes];
-    readonly IntPtr[] colourTextures = new IntPtr[Eyes], depthTextures = new IntPtr[Eyes];
+    readonly Swapchain[] colorSwapchains = new Swapchain[Eyes], depthSwapchains = new Swapchain[Eyes];
+    readonly IntPtr[] colorTextures = new IntPtr[Eyes], depthTextures = new IntPtr[Eyes];
     readonly SubmissionLayer[] layers = new SubmissionLayer[1];
     FramePoseData poses;
 
@@ -30,30 +27,29 @@ public class FirstFrame : MonoBehaviour
         session.EventReceived += e => Debug.Log("Zerin event " + e.Type + ": " + e.Data);
         eyeCamera = GetComponent<Camera>();
         eyeCamera.enabled = false;  // rendered by hand, once per eye
-        renderEvents = EngineBridge.GetRenderEventFunc();
         for (int eye = 0; eye < Eyes; ++eye)
         {
-            colourSlots[eye] = CreateSwapchain(ColourFormat, SwapchainUsage.Colour);
-            depthSlots[eye] = CreateSwapchain(DepthFormat, SwapchainUsage.Depth);
+            // ARGB32 is copied into R8G8B8A8; the depth copy writes 32-bit float depth.
+            colorSwapchains[eye] = session.CreateSwapchain(EyeSwapchain(DxgiFormat.R8G8B8A8UNorm, SwapchainUsage.Color));
+            depthSwapchains[eye] = session.CreateSwapchain(EyeSwapchain(DxgiFormat.D32Float, SwapchainUsage.Depth));
             // Depth with stencil: the depth copy reads it as float depth with 8-bit stencil.
             eyeTextures[eye] = new RenderTexture(eyeSize, eyeSize, 24, RenderTextureFormat.ARGB32);
         }
-        GL.IssuePluginEvent(renderEvents, RenderEvent.SwapchainRequests);  // the render thread makes them
+        RenderEvents.Issue(RenderEvent.SwapchainRequests);  // the render thread makes them
         StartCoroutine(SubmitEachFrame());
     }
 
-    IntPtr CreateSwapchain(int format, uint usage)
+    SwapchainConfig EyeSwapchain(DxgiFormat format, SwapchainUsage usage)
     {
-        var config = new SwapchainConfig { Width = (uint)eyeSize, Height = (uint)eyeSize, Format = format,
-                                           ArraySize = 1, SampleCount = 1, Usage = usage };
-        return EngineBridge.QueueCreateD3D11Swapchain(ref config);
+        return new SwapchainConfig { Width = (uint)eyeSize, Height = (uint)eyeSize, Format = format,
+                                     ArraySize = 1, SampleCount = 1, Usage = usage };
     }
 
     void Update()
     {
-        GL.IssuePluginEvent(renderEvents, RenderEvent.FrameSync);
-        EngineBridge.SyncRenderThread();  // returns once the render thread has the runtime's frame
-        EngineBridge.GetFramePoseData(out poses);
+        RenderEvents.Issue(RenderEvent.FrameSync);
+        session.WaitForFrameSync();  // returns once the render thread has the runtime's frame
+        poses = session.FramePoses;
         session.DispatchEvents();  // raises EventReceived for each runtime event, here
     }
 
@@ -66,15 +62,21 @@ public class FirstFrame : MonoBehaviour
             for (int eye = 0; eye < Eyes; ++eye)
             {
                 FetchTexturesIfRecreated(eye);
+                // The runtime's right-handed pose and projection, in the engine's terms.
+                FrameView view = poses.GetView(eye);
+                Pose pose = view.Pose.ToEnginePose();
+                eyeCamera.transform.localPosition = pose.position;
+                eyeCamera.transform.localRotation = pose.rotation;
+                eyeCamera.projectionMatrix = view.Projection.ToEngineProjection();
                 eyeCamera.targetTexture = eyeTextures[eye];
-                eyeCamera.Render();  // a real scene places the camera from poses.View(eye).Pose first
+                eyeCamera.Render();
             }
             // The runtime takes four views: the two lower ones show the eyes again.
             for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
-                layers[0].SetView(v, EyeView(v % Eyes, poses.View(v)));
+                layers[0].SetView(v, EyeView(v % Eyes, poses.GetView(v)));
             Submission.Queue(layers, 1);  // false, and the console says why, when it would be dropped
-            GL.IssuePluginEvent(renderEvents, RenderEvent.FrameStart);
-            GL.IssuePluginEvent(renderEvents, RenderEvent.FrameSubmit);
+            RenderEvents.Issue(RenderEvent.FrameStart);
+            RenderEvents.Issue(RenderEvent.FrameSubmit);
         }
     }
 
@@ -82,22 +84,23 @@ public class FirstFrame : MonoBehaviour
     // has lost the texture (a device reset) and it is made anew.
     void FetchTexturesIfRecreated(int eye)
     {
-        if (colourTextures[eye] != IntPtr.Zero && eyeTextures[eye].IsCreated()) return;
+        if (colorTextures[eye] != IntPtr.Zero && eyeTextures[eye].IsCreated()) return;
         eyeTextures[eye].Create();
-        colourTextures[eye] = eyeTextures[eye].GetNativeTexturePtr();
+        colorTextures[eye] = eyeTextures[eye].GetNativeTexturePtr();
         depthTextures[eye] = eyeTextures[eye].GetNativeDepthBufferPtr();
     }
 
+    // The submission names the pose and projection the eye was drawn with.
     SubmissionView EyeView(int eye, FrameView runtimeView)
     {
         var whole = new ImageViewport { Width = eyeSize, Height = eyeSize };
         return new SubmissionView
         {
-            Matrix0 = runtimeView.Pose, Matrix1 = runtimeView.Projection,
-            ColourSlot = colourSlots[eye], ColourViewport = whole, ColourTexture = colourTextures[eye],
-            HasDepth = 1, DepthSlot = depthSlots[eye], DepthViewport = whole, DepthTexture = depthTextures[eye],
-            DepthParams = new DepthParameters { NearZ = eyeCamera.nearClipPlane, FarZ = eyeCamera.farClipPlane,
-                                                MinDepth = 0, MaxDepth = 1 },
+            Pose = runtimeView.Pose, Projection = runtimeView.Projection,
+            ColorSlot = colorSwapchains[eye].Slot, ColorViewport = whole, ColorTexture = colorTextures[eye],
+            HasDepth = true, DepthSlot = depthSwapchains[eye].Slot, DepthViewport = whole, DepthTexture = depthTextures[eye],
+            DepthParameters = new DepthParameters { NearZ = eyeCamera.nearClipPlane, FarZ = eyeCamera.farClipPlane,
+                                                    MinDepth = 0, MaxDepth = 1 },
         };
     }
 
@@ -111,12 +114,12 @@ public class FirstFrame : MonoBehaviour
         StopAllCoroutines();
         for (int eye = 0; eye < Eyes; ++eye)
         {
-            EngineBridge.QueueDestroySwapchain(colourSlots[eye]);
-            EngineBridge.QueueDestroySwapchain(depthSlots[eye]);
+            if (colorSwapchains[eye] != null) colorSwapchains[eye].Dispose();
+            if (depthSwapchains[eye] != null) depthSwapchains[eye].Dispose();
         }
         // No wait for the render thread here: at quitting it may run no more events. Requests it
         // has not run yet are dropped by the session's end, which takes its swap chains with it.
-        GL.IssuePluginEvent(renderEvents, RenderEvent.SwapchainRequests);
+        RenderEvents.Issue(RenderEvent.SwapchainRequests);
         session.Dispose();
         session = null;
         eyeCamera.targetTexture = null;

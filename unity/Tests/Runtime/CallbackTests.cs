@@ -33,19 +33,19 @@ namespace Zerin.Tests
                 Assert.IsTrue(connecting.Join(Patience), "Connect returned once its client was destroyed");
                 Assert.IsFalse(connected);
                 Assert.IsTrue(WaitFor(errors.Gate, () => errors.Lines.Contains(connectFailed)), "the engine bridge's line");
-                Assert.IsTrue(TrackerLink.Init());
+                Assert.IsTrue(Native.TrackerLink.Init());
                 Assert.AreEqual(1, errors.Count(trackerReady), "the tracker's line, on this thread, before Init returned");
-                TrackerLink.Shutdown();
+                Native.TrackerLink.Shutdown();
 
                 EngineBridgeCallbacks.LoggerLinesToConsole = false;
-                Assert.IsTrue(TrackerLink.Init());
+                Assert.IsTrue(Native.TrackerLink.Init());
                 Assert.AreEqual(1, errors.Count(trackerReady), "none once switched off");
                 Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - 1, "only the fixture's log handler");
             }
             finally
             {
                 if (client != null) client.Dispose();
-                TrackerLink.Shutdown();
+                Native.TrackerLink.Shutdown();
                 EngineBridgeCallbacks.LoggerLinesToConsole = false;
                 errors.Dispose();
             }
@@ -57,9 +57,9 @@ namespace Zerin.Tests
             using (Session session = OpenSession())
             {
                 SimRuntime.zerinsim_SetStreamFrameInterval(1000);
-                Assert.IsTrue(EngineBridge.MRIsAvailable());
-                Assert.IsTrue(EngineBridge.MRSupportsDataStream(DataStreamKind.StereoCamera));
-                Assert.IsFalse(EngineBridge.MRSupportsDataStream(3));
+                Assert.IsTrue(Native.MRIsAvailable());
+                Assert.IsTrue(Native.MRSupportsDataStream(DataStreamKind.StereoCamera));
+                Assert.IsFalse(Native.MRSupportsDataStream((DataStreamKind)3));
                 var gate = new object();
                 var frames = new List<StreamFrame>();
                 var threads = new HashSet<string>();
@@ -82,7 +82,7 @@ namespace Zerin.Tests
                 Assert.AreEqual(0, SimRuntime.zerinsim_ActiveStreamCount());
                 lock (gate)
                 {
-                    Assert.IsTrue(frames.TrueForAll(frame => frame.StreamType == DataStreamKind.StereoCamera &&
+                    Assert.IsTrue(frames.TrueForAll(frame => frame.Kind == DataStreamKind.StereoCamera &&
                                                              frame.Data != IntPtr.Zero && frame.DataSize > 0));
                     CollectionAssert.AreEqual(new[] { "Zerin callbacks" }, threads);
                 }
@@ -108,7 +108,7 @@ namespace Zerin.Tests
                 session.StopDataStream(DataStreamKind.DepthCamera);
                 Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
                 // Stopping what never ran leaves the runtime's error, which the next start would report.
-                Assert.AreEqual(-8, EngineBridge.GetError());
+                Assert.AreEqual(-8, Native.GetError());
                 Assert.IsTrue(session.StartDataStream(DataStreamKind.DepthCamera, ignore));
             }
             Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount - HandlersOfTheFixture);
@@ -131,10 +131,10 @@ namespace Zerin.Tests
 
                 int count;
                 IntPtr data;
-                IntPtr mesh = EngineBridge.CreateOcclusionMesh(1, out count, out data);
+                IntPtr mesh = Native.CreateOcclusionMesh(1, out count, out data);
                 Assert.AreNotEqual(IntPtr.Zero, mesh);
                 Assert.AreEqual(1, SimRuntime.zerinsim_LiveObjectCount("occlusionMesh"));
-                EngineBridge.FreeOcclusionMesh(mesh);
+                Native.FreeOcclusionMesh(mesh);
                 Assert.AreEqual(0, SimRuntime.zerinsim_LiveObjectCount("occlusionMesh"));
             }
         }
@@ -171,7 +171,7 @@ namespace Zerin.Tests
             try
             {
                 SimRuntime.zerinsim_RaiseError(-9);
-                TestHost.RunOnRenderThread(12);  // no work, but the error checks around it
+                TestHost.RunOnRenderThread((RenderEvent)12);  // no work, but the error checks around it
                 Assert.IsTrue(WaitFor(gate, () => laterHandlerRan), "the render thread's line arrived");
             }
             finally

@@ -27,12 +27,12 @@ namespace Zerin.Tests
                 Assert.AreEqual(0u, received[0].Data32, "left the foreground");
                 Assert.AreEqual(33L | 2L << 32, received[1].Data, "button 33 pressed");
                 Assert.AreEqual(0xF00000001L, received[2].Data);
-                Assert.IsTrue(EngineBridge.GetButtonEvent(33, 1), "button 33 is down");
-                Assert.IsFalse(EngineBridge.GetButtonEvent(34, 1));
+                Assert.IsTrue(Native.GetButtonEvent(33, 1), "button 33 is down");
+                Assert.IsFalse(Native.GetButtonEvent(34, 1));
 
-                long type = 99;
-                Assert.IsFalse(EngineBridge.PollEvent(out type));
-                Assert.AreEqual(0, EngineBridge.GetEventMRDeviceStatus(), "getters read 0 after an empty poll");
+                RuntimeEventType type;
+                Assert.IsFalse(Native.PollEvent(out type));
+                Assert.AreEqual(0, Native.GetEventMRDeviceStatus(), "getters read 0 after an empty poll");
             }
         }
 
@@ -42,23 +42,23 @@ namespace Zerin.Tests
             using (OpenSession())
             {
                 SimRuntime.zerinsim_SetGazeRate(0);
-                Assert.IsTrue(EngineBridge.InitGaze());
-                var pinned = new GazeSample { Timestamp = 123456789, FrameIndex = -5, Validity = 0xF, Confidence = 0.75f };
+                Assert.IsTrue(Native.InitGaze());
+                var pinned = new GazeSample { Timestamp = 123456789, FrameIndex = -5, Validity = (GazeValidity)0xF, Confidence = 0.75f };
                 pinned.Left.Direction.Z = -1;
                 pinned.Right.PupilDiameterMm = 3.5;
                 SimRuntime.zerinsim_PinGaze(ref pinned);
-                Assert.AreEqual(Bytes(pinned), Bytes(EngineBridge.GetGaze()));
+                Assert.AreEqual(Bytes(pinned), Bytes(Native.GetGaze()));
 
                 var raw = new RawGazeSample { SensorTimestamp = 42, InterPupillaryDistanceMm = 63.5, Flags = 3, Reserved2 = ulong.MaxValue };
                 raw.Right.CameraIndex = 1;
                 SimRuntime.zerinsim_PinRawGaze(ref raw);
-                Assert.AreEqual(Bytes(raw), Bytes(EngineBridge.GetRawGazeData()));
+                Assert.AreEqual(Bytes(raw), Bytes(Native.GetRawGazeData()));
 
                 GazeSample oldest;
-                Assert.IsFalse(EngineBridge.GetOldestGazeIfAvailable(out oldest), "nothing buffered");
+                Assert.IsFalse(Native.GetOldestGazeIfAvailable(out oldest), "nothing buffered");
                 var queued = new GazeSample { Timestamp = 1, FrameIndex = 2, Confidence = 0.5f };
                 Assert.AreEqual(1, SimRuntime.zerinsim_QueueGazeSample(ref queued));
-                Assert.IsTrue(EngineBridge.GetOldestGazeIfAvailable(out oldest));
+                Assert.IsTrue(Native.GetOldestGazeIfAvailable(out oldest));
                 Assert.AreEqual(Bytes(queued), Bytes(oldest));
             }
         }
@@ -68,13 +68,13 @@ namespace Zerin.Tests
         {
             using (Session session = OpenSession())
             {
-                EngineBridge.RequestGazeCalibration();
+                Native.RequestGazeCalibration();
                 var parameters = new[]
                 {
                     new GazeCalibrationParameter { Key = 1, Value = 0.25 },
                     new GazeCalibrationParameter { Key = -7, Value = 1e9 },
                 };
-                EngineBridge.RequestGazeCalibrationWithParameters(parameters, (uint)parameters.Length);
+                Native.RequestGazeCalibrationWithParameters(parameters, (uint)parameters.Length);
                 Assert.AreEqual(2, SimRuntime.zerinsim_CalibrationRequestCount());
                 var copied = new GazeCalibrationParameter[4];
                 IntPtr requestSession;

@@ -11,8 +11,8 @@ namespace Zerin.Tests
     [TestFixture]
     public class ExportTests
     {
-        [TestCase(typeof(EngineBridge))]
-        [TestCase(typeof(TrackerLink))]
+        [TestCase(typeof(Native))]
+        [TestCase(typeof(Native.TrackerLink))]
         public void EveryImportResolves(Type library)
         {
             var missing = new List<string>();

@@ -35,7 +35,7 @@ namespace Zerin.Tests
 
             EngineBridgeLifetime.ReleaseAll();
             Assert.AreEqual(releases + 1, EngineBridgeLifetime.ReleaseCount);
-            Assert.IsTrue(EngineBridge.IsSessionNull(), "the domain's session ended");
+            Assert.IsTrue(Native.IsSessionNull(), "the domain's session ended");
             Assert.AreEqual(0, SimRuntime.zerinsim_ActiveStreamCount());
             Assert.AreEqual(0, EngineBridgeCallbacks.HeldHandlerCount, "the fixture's handler and the tracker's log route went too");
             Assert.IsFalse(EngineBridgeCallbacks.LoggerLinesToConsole);
@@ -52,7 +52,7 @@ namespace Zerin.Tests
                 Assert.IsTrue(session.StartDataStream(DataStreamKind.StereoCamera, frame => Count(ref newFrames)));
                 Assert.IsTrue(WaitFor(gate, () => newFrames >= 3), "frames after the release");
                 old.Dispose();
-                Assert.IsFalse(EngineBridge.IsSessionNull(), "disposing the released session leaves the new one");
+                Assert.IsFalse(Native.IsSessionNull(), "disposing the released session leaves the new one");
             }
             lock (gate)
             {

@@ -90,8 +90,8 @@ namespace Zerin.Tests
         {
             var client = new ProgramManagerClient();
             client.Dispose();
-            Assert.IsFalse(EngineBridge.ProgramManagerClient_IsConnected(client.Handle));
-            Assert.IsFalse(EngineBridge.ProgramManagerClient_Connect(client.Handle), "a destroyed client does not wait for a pipe");
+            Assert.IsFalse(Native.ProgramManagerClient_IsConnected(client.Handle));
+            Assert.IsFalse(Native.ProgramManagerClient_Connect(client.Handle), "a destroyed client does not wait for a pipe");
             client.Dispose();  // once only
         }
     }

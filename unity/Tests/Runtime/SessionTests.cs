@@ -12,18 +12,18 @@ namespace Zerin.Tests
         [Test]
         public void SessionOpensReportsNoErrorAndClosesWithEverythingItMade()
         {
-            Assert.IsTrue(EngineBridge.IsSessionNull());
-            Assert.AreEqual(1, EngineBridge.GetError(), "without a session");
-            Assert.IsTrue(EngineBridge.IsZerinSystemInstalled());
+            Assert.IsTrue(Native.IsSessionNull());
+            Assert.AreEqual(1, Native.GetError(), "without a session");
+            Assert.IsTrue(Native.IsZerinSystemInstalled());
             using (Session session = OpenSession())
             {
-                Assert.IsFalse(EngineBridge.IsSessionNull());
+                Assert.IsFalse(Native.IsSessionNull());
                 Assert.AreNotEqual(IntPtr.Zero, session.Handle);
-                Assert.AreEqual(0, EngineBridge.GetError());
+                Assert.AreEqual(0, Native.GetError());
                 Assert.IsNull(Session.Open(), "a second session while one is open");
-                Assert.IsFalse(EngineBridge.IsSessionNull(), "the refused start left the first session alone");
+                Assert.IsFalse(Native.IsSessionNull(), "the refused start left the first session alone");
             }
-            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.IsTrue(Native.IsSessionNull());
             Assert.AreEqual(0, SimRuntime.LiveObjects(), "runtime objects left after the session");
             WaitForLogLine("EndSession done.");
             CollectionAssert.IsSubsetOf(new[] { "Initialize a new session", "InitSession done", "EndSession done." }, LogLines());
@@ -34,7 +34,7 @@ namespace Zerin.Tests
         {
             SimRuntime.zerinsim_FailNextCall("zerin_AllocateEvent", -6);
             Assert.IsNull(Session.Open());
-            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.IsTrue(Native.IsSessionNull());
             Assert.AreEqual(0, SimRuntime.LiveObjects());
             using (OpenSession()) { }  // and the next start is not refused
         }
@@ -44,7 +44,7 @@ namespace Zerin.Tests
         {
             SimRuntime.zerinsim_SetVersion("0.0.0.1-rc-00000000");
             Assert.IsNull(Session.Open());
-            Assert.IsTrue(EngineBridge.IsSessionNull());
+            Assert.IsTrue(Native.IsSessionNull());
             Assert.AreEqual("Zerin callbacks", WaitForLogLine("ZerinLib version mismatch."));
             CollectionAssert.Contains(LogLines(), "Lib version: 0.0.0.1-rc-00000000", "delivered in order");
         }
@@ -57,7 +57,7 @@ namespace Zerin.Tests
         public void OpenSaysWhyItFailedOnceUntilAStartSucceeds(string cause, long code, SessionOpenFailureKind kind, string message)
         {
             EngineBridgeLifetime.ReleaseAll();  // forgets what earlier tests were told
-            string pluginVersion = Utf8.FromNative(EngineBridge.GetPluginVersion());
+            string pluginVersion = Utf8.FromNative(Native.GetPluginVersion());
             Session first = null;
             Action<bool> setCause = on =>
             {
@@ -76,7 +76,7 @@ namespace Zerin.Tests
                 if (code != 0) SimRuntime.zerinsim_FailNextCall(cause, code);
                 SessionOpenFailure why;
                 Assert.IsNull(Session.Open(out why));
-                Assert.AreEqual(new object[] { kind, code, code == 0 ? null : EngineBridge.GetErrorText(code) },
+                Assert.AreEqual(new object[] { kind, code, code == 0 ? null : Session.ErrorText(code) },
                                 new object[] { why.Kind, why.ErrorCode, why.ErrorText });
                 StringAssert.StartsWith(message, why.Message);
                 string line = "Zerin: Session not opened: " + why.Message;
@@ -89,7 +89,7 @@ namespace Zerin.Tests
                 Assert.IsNull(failing());
                 Assert.AreEqual(2, errors.Count(line), "and again after a start succeeded");
             }
-            Assert.AreEqual(first == null, EngineBridge.IsSessionNull(), "a failed start leaves none open, and the open one alone");
+            Assert.AreEqual(first == null, Native.IsSessionNull(), "a failed start leaves none open, and the open one alone");
             if (first != null) first.Dispose();
         }
 
@@ -99,33 +99,33 @@ namespace Zerin.Tests
             using (OpenSession())
             {
                 SimRuntime.zerinsim_RaiseError(-8);
-                Assert.AreEqual(-8, EngineBridge.GetError());
-                Assert.AreEqual(0, EngineBridge.GetError(), "the runtime reports a failure once");
-                string text = EngineBridge.GetErrorText(-8);
+                Assert.AreEqual(-8, Native.GetError());
+                Assert.AreEqual(0, Native.GetError(), "the runtime reports a failure once");
+                string text = Session.ErrorText(-8);
                 Assert.AreEqual("Not found", text);
                 // The same static text again: had the bindings freed it, the second read or the
                 // allocator would fail.
-                for (int i = 0; i < 3; ++i) Assert.AreEqual(text, EngineBridge.GetErrorText(-8));
-                Assert.AreEqual(EngineBridge.GetErrorMessage(-8), EngineBridge.GetErrorMessage(-8));
+                for (int i = 0; i < 3; ++i) Assert.AreEqual(text, Session.ErrorText(-8));
+                Assert.AreEqual(Native.GetErrorMessage(-8), Native.GetErrorMessage(-8));
             }
         }
 
         [Test]
         public void ConfigurationValuesRoundTripAsUtf8()
         {
-            using (OpenSession())
+            using (Session session = OpenSession())
             {
-                Assert.IsNull(EngineBridge.GetConfigValue("missing"));
-                EngineBridge.SetConfigValue("zerin.colour", "grün ✓");
-                Assert.AreEqual("grün ✓", EngineBridge.GetConfigValue("zerin.colour"));
+                Assert.IsNull(session.GetConfig("missing"));
+                session.SetConfig("zerin.colour", "grün ✓");
+                Assert.AreEqual("grün ✓", session.GetConfig("zerin.colour"));
                 string large = new string('x', 64 * 1024);
                 SimRuntime.zerinsim_SetConfigValue("zerin.large", large);
-                Assert.AreEqual(large, EngineBridge.GetConfigValue("zerin.large"));
-                EngineBridge.SetConfigValue("zerin.colour", null);
-                Assert.IsNull(EngineBridge.GetConfigValue("zerin.colour"), "a null value removes the key");
+                Assert.AreEqual(large, session.GetConfig("zerin.large"));
+                session.SetConfig("zerin.colour", null);
+                Assert.IsNull(session.GetConfig("zerin.colour"), "a null value removes the key");
                 // Each read hands the caller a buffer; reading often must not grow the process
                 // (the leak check compares two whole runs).
-                for (int i = 0; i < 64; ++i) Assert.AreEqual(large.Length, EngineBridge.GetConfigValue("zerin.large").Length);
+                for (int i = 0; i < 64; ++i) Assert.AreEqual(large.Length, session.GetConfig("zerin.large").Length);
             }
         }
 
@@ -135,11 +135,11 @@ namespace Zerin.Tests
             using (OpenSession())
             {
                 SimRuntime.zerinsim_ClearCalls();
-                EngineBridge.SetSessionVisible(true);
-                EngineBridge.SetSessionVisible(false);
-                EngineBridge.SetSessionTransparent(true);
-                EngineBridge.ResetPose(true, -2);
-                EngineBridge.SendHeartBeat(long.MaxValue);
+                Native.SetSessionVisible(true);
+                Native.SetSessionVisible(false);
+                Native.SetSessionTransparent(true);
+                Native.ResetPose(true, -2);
+                Native.SendHeartBeat(long.MaxValue);
                 CollectionAssert.AreEqual(new[]
                 {
                     "zerin_SetSessionVisible(session#1, 1)", "zerin_SetSessionVisible(session#1, 0)",
@@ -152,20 +152,20 @@ namespace Zerin.Tests
         [Test]
         public void RecordsReturnedByValue()
         {
-            RenderTextureDesc wide = EngineBridge.GetRenderTextureFormat(2);
-            RenderTextureDesc square = EngineBridge.GetRenderTextureFormat(-1);
-            Assert.AreEqual(new[] { 2048, 1152, 27 }, new[] { wide.Width, wide.Height, wide.Format });
-            Assert.AreEqual(new[] { 2048, 2048, 27 }, new[] { square.Width, square.Height, square.Format });
+            RenderTextureDesc wide = Native.GetRenderTextureFormat(2);
+            RenderTextureDesc square = Native.GetRenderTextureFormat(-1);
+            Assert.AreEqual(new[] { 2048, 1152, 27 }, new[] { wide.Width, wide.Height, (int)wide.Format });
+            Assert.AreEqual(new[] { 2048, 2048, 27 }, new[] { square.Width, square.Height, (int)square.Format });
 
             // 30 degrees about the y axis.
             double halfAngle = Math.PI / 12;
             var angles = new EulerAngles { AroundX = 7, AroundY = 7, AroundZ = 7 };
-            EngineBridge.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
+            Native.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
             Assert.AreEqual(new[] { 7.0, 7.0, 7.0 }, new[] { angles.AroundX, angles.AroundY, angles.AroundZ },
                             "without a session the angles stay");
             using (OpenSession())
             {
-                EngineBridge.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
+                Native.GetEulerAngles(0, Math.Sin(halfAngle), 0, Math.Cos(halfAngle), ref angles);
                 Assert.AreEqual(0, angles.AroundX, 1e-9);
                 Assert.AreEqual(Math.PI / 6, angles.AroundY, 1e-9);
                 Assert.AreEqual(0, angles.AroundZ, 1e-9);

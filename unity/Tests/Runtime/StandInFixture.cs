@@ -71,12 +71,12 @@ namespace Zerin.Tests
         public void StopStandIns()
         {
             TestHost.zerintest_WaitForRenderThread();
-            if (!EngineBridge.IsSessionNull())
+            if (!Native.IsSessionNull())
             {
                 // The plug-in's event queue outlives sessions: leave it empty for the next test.
-                long type;
-                while (EngineBridge.PollEvent(out type)) { }
-                EngineBridge.EndSession();
+                RuntimeEventType type;
+                while (Native.PollEvent(out type)) { }
+                Native.EndSession();
             }
             EngineBridgeCallbacks.DebugLog -= OnLog;
             TestHost.zerintest_EngineStop();

@@ -192,9 +192,9 @@ namespace Zerin.Tests
         [DllImport(Lib)] public static extern int zerintest_ServiceFrameSize([MarshalAs(UnmanagedType.LPStr)] string name, int index);
 
         /// <summary>Issues the events in order on the render thread and waits until they have run.</summary>
-        public static void RunOnRenderThread(params int[] eventIds)
+        public static void RunOnRenderThread(params RenderEvent[] renderEvents)
         {
-            foreach (int id in eventIds) zerintest_IssuePluginEvent(id);
+            foreach (RenderEvent id in renderEvents) zerintest_IssuePluginEvent((int)id);
             zerintest_WaitForRenderThread();
         }
 

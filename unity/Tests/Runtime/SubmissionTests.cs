@@ -12,7 +12,7 @@ namespace Zerin.Tests
     public class SubmissionTests : StandInFixture
     {
         const uint ImageSize = 16;  // engine textures and depth images; colour images are twice as wide and high
-        const int Rgba8 = 28, R32Typeless = 39, R32G8X24Typeless = 19;  // DXGI formats
+        const DxgiFormat Rgba8 = DxgiFormat.R8G8B8A8UNorm, R32Typeless = (DxgiFormat)39, R32G8X24Typeless = (DxgiFormat)19;
         const int Layers = 4, Views = Layers * SubmissionLayer.ViewCount;
         const float EngineDepth = 0.625f;
 
@@ -33,7 +33,7 @@ namespace Zerin.Tests
                 var colourConfig = new SwapchainConfig
                 {
                     Width = 2 * ImageSize, Height = 2 * ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
-                    Usage = SwapchainUsage.Colour,
+                    Usage = SwapchainUsage.Color,
                 };
                 var depthConfig = colourConfig;
                 depthConfig.Width = depthConfig.Height = ImageSize;
@@ -43,8 +43,8 @@ namespace Zerin.Tests
                 var depthSlots = new IntPtr[Views];
                 for (int i = 0; i < Views; ++i)
                 {
-                    colourSlots[i] = EngineBridge.QueueCreateD3D11Swapchain(ref colourConfig);
-                    if (ViewHasDepth(i)) depthSlots[i] = EngineBridge.QueueCreateD3D11Swapchain(ref depthConfig);
+                    colourSlots[i] = Native.QueueCreateD3D11Swapchain(ref colourConfig);
+                    if (ViewHasDepth(i)) depthSlots[i] = Native.QueueCreateD3D11Swapchain(ref depthConfig);
                 }
                 Assert.AreEqual(IntPtr.Zero, Marshal.ReadIntPtr(colourSlots[0]), "no swap chain before the render thread ran");
                 TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
@@ -58,43 +58,43 @@ namespace Zerin.Tests
                 BitConverter.GetBytes(EngineDepth).CopyTo(depthTexel, 0);
                 IntPtr depthTexture = EngineTexture(R32G8X24Typeless, depthTexel, 8);
 
-                TestHost.zerintest_IssuePluginEvent(RenderEvent.FrameSync);
-                EngineBridge.SyncRenderThread();
+                TestHost.zerintest_IssuePluginEvent((int)RenderEvent.FrameSync);
+                Native.SyncRenderThread();
                 FramePoseData poses;
-                EngineBridge.GetFramePoseData(out poses);
-                Assert.GreaterOrEqual(poses.View0.Pose.M03, 1, "the frame index the runtime put in the view pose");
-                Assert.AreEqual(3, poses.View3.Pose.M13, "view 3's pose");
-                Assert.AreEqual(poses.View0.Pose.M03, poses.RightEyePose.M03, "views and poses of one frame");
+                Native.GetFramePoseData(out poses);
+                Assert.GreaterOrEqual(poses.GetView(0).Pose.M03, 1, "the frame index the runtime put in the view pose");
+                Assert.AreEqual(3, poses.GetView(3).Pose.M13, "view 3's pose");
+                Assert.AreEqual(poses.GetView(0).Pose.M03, poses.RightEyePose.M03, "views and poses of one frame");
 
                 var layers = new SubmissionLayer[Layers];
                 for (int l = 0; l < Layers; ++l)
                 {
-                    layers[l].LayerParam0 = l + 5;
-                    layers[l].LayerParam1 = -(l + 1);
+                    layers[l].SortOrder = l + 5;
+                    layers[l].Flags = -(l + 1);
                     for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
                     {
                         int i = l * SubmissionLayer.ViewCount + v;
                         var view = new SubmissionView
                         {
-                            Matrix0 = poses.View(v).Pose,
-                            Matrix1 = poses.View(v).Projection,
-                            ColourSlot = colourSlots[i],
-                            ColourViewport = new ImageViewport { X = i, Y = 15 - i % 8, Width = (int)ImageSize, Height = (int)ImageSize },
-                            ColourTexture = colourTextures[v],
-                            HasDepth = ViewHasDepth(i) ? 1 : 0,
+                            Pose = poses.GetView(v).Pose,
+                            Projection = poses.GetView(v).Projection,
+                            ColorSlot = colourSlots[i],
+                            ColorViewport = new ImageViewport { X = i, Y = 15 - i % 8, Width = (int)ImageSize, Height = (int)ImageSize },
+                            ColorTexture = colourTextures[v],
+                            HasDepth = ViewHasDepth(i),
                             DepthSlot = depthSlots[i],
                             DepthViewport = new ImageViewport { Width = (int)ImageSize, Height = (int)ImageSize },
                             DepthTexture = depthTexture,
-                            DepthParams = new DepthParameters { NearZ = 0.1 * i, FarZ = 100 + i, MinDepth = 0, MaxDepth = 1 },
-                            ExtraDepthParams = new ExtraDepthParameters { DepthScale = 1 + i, DepthOffset = -i },
-                            HasExtraDepthParams = ViewHasExtraDepth(i) ? 1 : 0,
+                            DepthParameters = new DepthParameters { NearZ = 0.1 * i, FarZ = 100 + i, MinDepth = 0, MaxDepth = 1 },
+                            ExtraDepthParameters = new ExtraDepthParameters { DepthScale = 1 + i, DepthOffset = -i },
+                            HasExtraDepthParameters = ViewHasExtraDepth(i),
                         };
-                        view.Matrix0.M23 = i;
-                        view.Matrix1.M32 = -i;
+                        view.Pose.M23 = i;
+                        view.Projection.M32 = -i;
                         layers[l].SetView(v, view);
                     }
                 }
-                EngineBridge.QueueSubmission(Layers, layers);
+                Native.QueueSubmission(Layers, layers);
                 var queued = (SubmissionLayer[])layers.Clone();
                 Array.Clear(layers, 0, layers.Length);  // the plug-in copied them
                 TestHost.RunOnRenderThread(RenderEvent.FrameStart, RenderEvent.FrameSubmit);
@@ -109,7 +109,7 @@ namespace Zerin.Tests
                 for (int l = 0; l < Layers; ++l)
                 {
                     SimRuntimeLayer layer = frame.Layers[l];
-                    Assert.AreEqual(new long[] { 1, queued[l].LayerParam1, queued[l].LayerParam0, 4 },
+                    Assert.AreEqual(new long[] { 1, queued[l].Flags, queued[l].SortOrder, 4 },
                                     new long[] { layer.Type, layer.Flags, layer.SortOrder, layer.ViewCount }, "layer " + l);
                     for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
                         CheckView(l * SubmissionLayer.ViewCount + v, queued[l].GetView(v), frame.Views[l * SubmissionLayer.ViewCount + v]);
@@ -130,13 +130,35 @@ namespace Zerin.Tests
                 Assert.AreEqual(EngineDepth, BitConverter.ToSingle(depth, 0));
                 Assert.AreEqual(EngineDepth, BitConverter.ToSingle(depth, depth.Length - 4));
 
-                foreach (IntPtr slot in colourSlots) EngineBridge.QueueDestroySwapchain(slot);
-                foreach (IntPtr slot in depthSlots) EngineBridge.QueueDestroySwapchain(slot);  // IntPtr.Zero included
+                foreach (IntPtr slot in colourSlots) Native.QueueDestroySwapchain(slot);
+                foreach (IntPtr slot in depthSlots) Native.QueueDestroySwapchain(slot);  // IntPtr.Zero included
                 TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
                 Assert.AreEqual(0, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
                 foreach (IntPtr texture in colourTextures) TestHost.zerintest_ReleaseTexture(texture);
                 TestHost.zerintest_ReleaseTexture(depthTexture);
             }
+        }
+
+        [Test]
+        public void ASwapchainIsMadeByTheRenderThreadAndDestroyedOnce()
+        {
+            var config = new SwapchainConfig { Width = ImageSize, Height = ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
+                                               Usage = SwapchainUsage.Color };
+            Session session = OpenSession();
+            int before = SimRuntime.zerinsim_LiveObjectCount("swapChain");
+            Swapchain swapchain = session.CreateSwapchain(config);
+            Assert.IsFalse(swapchain.IsMade, "queued, not made yet");
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            Assert.IsTrue(swapchain.IsMade);
+            Assert.AreEqual(before + 1, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+            swapchain.Dispose();
+            swapchain.Dispose();  // a second destroy request would free the slot twice
+            Assert.AreEqual(IntPtr.Zero, swapchain.Slot);
+            Assert.IsFalse(swapchain.IsMade);
+            TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
+            Assert.AreEqual(before, SimRuntime.zerinsim_LiveObjectCount("swapChain"));
+            session.Dispose();
+            Assert.IsNull(session.CreateSwapchain(config), "nothing is queued for a session that ended");
         }
 
         // What the render thread would drop, told once per cause and queued never; the rest queued.
@@ -152,19 +174,23 @@ namespace Zerin.Tests
             EngineBridgeLifetime.ReleaseAll();  // forgets what earlier tests were told
             Session session = change == "no session" ? null : OpenSession();
             var config = new SwapchainConfig { Width = ImageSize, Height = ImageSize, Format = Rgba8, ArraySize = 1, SampleCount = 1,
-                                               Usage = SwapchainUsage.Colour };
-            IntPtr made = EngineBridge.QueueCreateD3D11Swapchain(ref config);
+                                               Usage = SwapchainUsage.Color };
+            IntPtr made = Native.QueueCreateD3D11Swapchain(ref config);
             TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
-            IntPtr notMade = EngineBridge.QueueCreateD3D11Swapchain(ref config);
+            IntPtr notMade = Native.QueueCreateD3D11Swapchain(ref config);
             IntPtr texture = EngineTexture(Rgba8, BitConverter.GetBytes(EngineColour(0)), 4);
             var valid = new SubmissionLayer[5];
             for (int v = 0; v < SubmissionLayer.ViewCount; ++v)
-                valid[0].SetView(v, new SubmissionView { ColourSlot = made, ColourTexture = texture });
+                valid[0].SetView(v, new SubmissionView { ColorSlot = made, ColorTexture = texture });
             for (int l = 1; l < valid.Length; ++l) valid[l] = valid[0];
             var layers = (SubmissionLayer[])valid.Clone();
-            if (change.Contains("no colour slot")) layers[0].View2.ColourSlot = IntPtr.Zero;
-            layers[0].View1.HasDepth = change == "no depth slot" ? 1 : 0;
-            if (change.StartsWith("not made")) layers[0].View3.ColourSlot = notMade;
+            SubmissionView view1 = layers[0].GetView(1), view2 = layers[0].GetView(2), view3 = layers[0].GetView(3);
+            if (change.Contains("no colour slot")) view2.ColorSlot = IntPtr.Zero;
+            view1.HasDepth = change == "no depth slot";
+            if (change.StartsWith("not made")) view3.ColorSlot = notMade;
+            layers[0].SetView(1, view1);
+            layers[0].SetView(2, view2);
+            layers[0].SetView(3, view3);
             int count = change == "five layers" ? 5 : 1, causes = 0;
             for (int bit = 1; bit <= (int)SubmissionProblems.SlotNotMade; bit <<= 1) causes += ((int)expected & bit) != 0 ? 1 : 0;
             using (var errors = new ErrorLines())
@@ -183,7 +209,7 @@ namespace Zerin.Tests
             }
             TestHost.RunOnRenderThread(RenderEvent.FrameStart, RenderEvent.FrameSubmit);
             Assert.AreEqual(session == null ? 0 : 1, SimRuntime.zerinsim_SubmittedFrameCount(), "nothing the render thread drops was queued first");
-            foreach (IntPtr slot in new[] { made, notMade }) EngineBridge.QueueDestroySwapchain(slot);
+            foreach (IntPtr slot in new[] { made, notMade }) Native.QueueDestroySwapchain(slot);
             TestHost.RunOnRenderThread(RenderEvent.SwapchainRequests);
             TestHost.zerintest_ReleaseTexture(texture);
             if (session != null) session.Dispose();
@@ -192,11 +218,11 @@ namespace Zerin.Tests
         static void CheckView(int i, SubmissionView queued, SimSubmittedView received)
         {
             string where = "view " + i;
-            Assert.AreEqual(queued.Matrix0, received.View.Pose, where);
-            Assert.AreEqual(queued.Matrix1, received.View.Projection, where);
-            Assert.AreEqual(Marshal.ReadIntPtr(queued.ColourSlot), received.View.Colour.SwapChain, where);
-            Assert.AreEqual(new[] { queued.ColourViewport.X, queued.ColourViewport.Y, queued.ColourViewport.Width,
-                                    queued.ColourViewport.Height, queued.ColourViewport.ArrayIndex, 0 },
+            Assert.AreEqual(queued.Pose, received.View.Pose, where);
+            Assert.AreEqual(queued.Projection, received.View.Projection, where);
+            Assert.AreEqual(Marshal.ReadIntPtr(queued.ColorSlot), received.View.Colour.SwapChain, where);
+            Assert.AreEqual(new[] { queued.ColorViewport.X, queued.ColorViewport.Y, queued.ColorViewport.Width,
+                                    queued.ColorViewport.Height, queued.ColorViewport.ArrayIndex, 0 },
                             new[] { received.View.Colour.X, received.View.Colour.Y, received.View.Colour.Width,
                                     received.View.Colour.Height, received.View.Colour.ArrayIndex, received.View.Colour.Reserved }, where);
             bool depth = ViewHasDepth(i), extra = depth && ViewHasExtraDepth(i);
@@ -205,7 +231,7 @@ namespace Zerin.Tests
             Assert.AreEqual(extra ? 1 : 0, received.HasExtraDepth, where);
             if (!depth) return;
             Assert.AreEqual(1, received.Depth.Type, where);
-            Assert.AreEqual(queued.DepthParams, received.Depth.Parameters, where);
+            Assert.AreEqual(queued.DepthParameters, received.Depth.Parameters, where);
             Assert.AreEqual(Marshal.ReadIntPtr(queued.DepthSlot), received.Depth.Depth.SwapChain, where);
             Assert.AreEqual(new[] { queued.DepthViewport.X, queued.DepthViewport.Y, queued.DepthViewport.Width },
                             new[] { received.Depth.Depth.X, received.Depth.Depth.Y, received.Depth.Depth.Width }, where);
@@ -213,15 +239,15 @@ namespace Zerin.Tests
             if (!extra) return;
             Assert.AreEqual(2, received.ExtraDepth.Type, where);
             Assert.AreEqual(IntPtr.Zero, received.ExtraDepth.Next, where);
-            Assert.AreEqual(queued.ExtraDepthParams, received.ExtraDepth.Parameters, where);
+            Assert.AreEqual(queued.ExtraDepthParameters, received.ExtraDepth.Parameters, where);
         }
 
         // A texture of the engine's device filled with one texel.
-        static IntPtr EngineTexture(int format, byte[] texel, int texelSize)
+        static IntPtr EngineTexture(DxgiFormat format, byte[] texel, int texelSize)
         {
             var texels = new byte[ImageSize * ImageSize * texelSize];
             for (int offset = 0; offset < texels.Length; offset += texelSize) Array.Copy(texel, 0, texels, offset, texelSize);
-            IntPtr texture = TestHost.zerintest_CreateTexture(ImageSize, ImageSize, format, texels);
+            IntPtr texture = TestHost.zerintest_CreateTexture(ImageSize, ImageSize, (int)format, texels);
             Assert.AreNotEqual(IntPtr.Zero, texture, "engine texture of format " + format);
             return texture;
         }

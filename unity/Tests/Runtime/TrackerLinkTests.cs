@@ -20,83 +20,86 @@ namespace Zerin.Tests
         [TearDown]
         public void ShutOpenVRDown()
         {
-            TrackerLink.Shutdown();
+            Native.TrackerLink.Shutdown();
         }
 
         [Test]
         public void DefaultsBeforeInitAndButtonMasksAfter()
         {
-            Assert.IsFalse(TrackerLink.IsIVRSystemValid());
-            Assert.AreEqual(DeviceActivityLevel.Unknown, TrackerLink.GetTrackedDeviceActivityLevel(0));
-            Assert.AreEqual(0UL, TrackerLink.ButtonMaskFromId(VRButtonId.Axis1));
-            Assert.AreEqual(IntPtr.Zero, TrackerLink.GetButtonIdNameFromEnum(VRButtonId.A));
-            Assert.IsTrue(TrackerLink.Init());
-            Assert.IsTrue(TrackerLink.IsIVRSystemValid());
-            Assert.AreEqual(1UL << 33, TrackerLink.ButtonMaskFromId(VRButtonId.Axis1));
-            Assert.AreEqual(1UL << 2, TrackerLink.ButtonMaskFromId((VRButtonId)66), "identifiers wrap at 64");
-            TrackerLink.Shutdown();
-            Assert.IsFalse(TrackerLink.IsIVRSystemValid());
+            Assert.IsFalse(Native.TrackerLink.IsIVRSystemValid());
+            Assert.AreEqual(DeviceActivityLevel.Unknown, Native.TrackerLink.GetTrackedDeviceActivityLevel(0));
+            Assert.AreEqual(0UL, Native.TrackerLink.ButtonMaskFromId(VRButtonId.Axis1));
+            Assert.AreEqual(IntPtr.Zero, Native.TrackerLink.GetButtonIdNameFromEnum(VRButtonId.A));
+            Assert.IsTrue(Native.TrackerLink.Init());
+            Assert.IsTrue(Native.TrackerLink.IsIVRSystemValid());
+            Assert.AreEqual(1UL << 33, Native.TrackerLink.ButtonMaskFromId(VRButtonId.Axis1));
+            Assert.AreEqual(1UL << 2, Native.TrackerLink.ButtonMaskFromId((VRButtonId)66), "identifiers wrap at 64");
+            Native.TrackerLink.Shutdown();
+            Assert.IsFalse(Native.TrackerLink.IsIVRSystemValid());
         }
 
         [Test]
         public void TrackedDevicesWithPosesClassesRolesAndProperties()
         {
-            Assert.IsTrue(TrackerLink.Init());
-            var poses = new TrackedDevicePose[64];
-            TrackerLink.GetDeviceToAbsoluteTrackingPose(TrackingUniverseOrigin.Standing, 0, poses, (uint)poses.Length);
-            Assert.AreEqual(new[] { TrackedDeviceClass.HMD, TrackedDeviceClass.Controller, TrackedDeviceClass.Controller,
-                                    TrackedDeviceClass.GenericTracker, TrackedDeviceClass.Invalid },
-                            new[] { 0u, 1u, 2u, 3u, 4u }.Select(TrackerLink.GetTrackedDeviceClass));
-            Assert.IsTrue(poses[1].PoseIsValid && poses[1].DeviceIsConnected);
-            Assert.IsFalse(poses[4].DeviceIsConnected);
-            Assert.AreEqual(TrackingResult.RunningOK, poses[0].TrackingResult);
-            Assert.Greater(poses[0].DeviceToAbsoluteTracking.M13, 1.0f, "the headset is above the floor");
-            Assert.IsTrue(TrackerLink.IsTrackedDeviceConnected(2));
-            Assert.IsFalse(TrackerLink.IsTrackedDeviceConnected(4));
-            Assert.AreEqual(TrackedControllerRole.LeftHand, TrackerLink.GetControllerRoleForTrackedDeviceIndex(1));
-            Assert.AreEqual(2u, TrackerLink.GetTrackedDeviceIndexForControllerRole(TrackedControllerRole.RightHand));
+            using (TrackedDevices devices = TrackedDevices.Open())
+            {
+                Assert.IsTrue(devices.IsValid);
+                Assert.AreEqual(new[] { TrackedDeviceClass.HMD, TrackedDeviceClass.Controller, TrackedDeviceClass.Controller,
+                                        TrackedDeviceClass.GenericTracker, TrackedDeviceClass.Invalid },
+                                new[] { 0u, 1u, 2u, 3u, 4u }.Select(index => devices[index].Class));
+                Assert.AreEqual(new[] { 0u, 1u, 2u, 3u }, devices.Connected().Select(device => device.Index));
+                Assert.AreEqual(new[] { 2u, 1u }, devices.OfClass(TrackedDeviceClass.Controller).Select(device => device.Index),
+                                "right to left as the headset sees them");
+                TrackedDevicePose[] poses = devices.GetPoses(TrackingUniverseOrigin.Standing, 0);
+                Assert.IsTrue(poses[1].PoseIsValid && poses[1].DeviceIsConnected);
+                Assert.IsFalse(poses[4].DeviceIsConnected);
+                Assert.AreEqual(TrackingResult.RunningOK, poses[0].TrackingResult);
+                Assert.Greater(devices[0].GetPose(TrackingUniverseOrigin.Standing, 0).DeviceToAbsoluteTracking.M13, 1.0f,
+                               "the headset is above the floor");
+                Assert.AreEqual(TrackedControllerRole.LeftHand, devices[1].Role);
+                TrackedDevice right;
+                Assert.IsTrue(devices.TryGetController(TrackedControllerRole.RightHand, out right));
+                Assert.AreEqual(2u, right.Index);
 
-            var controllers = new uint[4];
-            Assert.AreEqual(2u, TrackerLink.GetSortedTrackedDeviceIndicesOfClass(TrackedDeviceClass.Controller, controllers, 4, 0));
+                TrackedPropertyError error;
+                StringAssert.StartsWith("ZSIM-CTL-L", devices[1].SerialNumber);
+                Assert.IsNull(devices[9].GetStringProperty(TrackedDeviceProperty.SerialNumber_String, out error));
+                Assert.AreEqual(TrackedPropertyError.InvalidDevice, error);
+                Assert.AreEqual((int)TrackedDeviceClass.Controller, devices[1].GetInt32Property(TrackedDeviceProperty.DeviceClass_Int32, out error));
+                devices[1].GetBoolProperty(TrackedDeviceProperty.DeviceIsWireless_Bool, out error);
+                Assert.AreEqual(TrackedPropertyError.Success, error);
+                Assert.AreEqual("TrackedProp_InvalidDevice", TrackedDevices.Name(TrackedPropertyError.InvalidDevice));
 
-            TrackedPropertyError error;
-            StringAssert.StartsWith("ZSIM-CTL-L", TrackerLink.GetStringProperty(1, TrackedDeviceProperty.SerialNumber_String, out error));
-            Assert.AreEqual(TrackedPropertyError.Success, error);
-            Assert.IsNull(TrackerLink.GetStringProperty(9, TrackedDeviceProperty.SerialNumber_String, out error));
-            Assert.AreEqual(TrackedPropertyError.InvalidDevice, error);
-            Assert.AreEqual((int)TrackedDeviceClass.Controller,
-                            TrackerLink.GetInt32TrackedDeviceProperty(1, TrackedDeviceProperty.DeviceClass_Int32, out error));
-            TrackerLink.GetBoolTrackedDeviceProperty(1, TrackedDeviceProperty.DeviceIsWireless_Bool, out error);
-            Assert.AreEqual(TrackedPropertyError.Success, error);
-            Assert.AreEqual("TrackedProp_InvalidDevice",
-                            TrackerLink.NameText(TrackerLink.GetPropErrorNameFromEnum(TrackedPropertyError.InvalidDevice)));
-
-            HmdMatrix34 eye = TrackerLink.GetEyeToHeadTransform(Eye.Right);
-            Assert.AreEqual(1.0f, eye.M00, "a rotation-free transform");
-            Assert.Greater(eye.M03, 0.0f, "the right eye sits right of the head");
+                HmdMatrix34 eye = Native.TrackerLink.GetEyeToHeadTransform(Eye.Right);
+                Assert.AreEqual(1.0f, eye.M00, "a rotation-free transform");
+                Assert.Greater(eye.M03, 0.0f, "the right eye sits right of the head");
+            }
+            Assert.IsFalse(Native.TrackerLink.IsIVRSystemValid(), "shut down with the object");
+            TrackedDevices.Open();
+            EngineBridgeLifetime.ReleaseAll();
+            Assert.IsFalse(Native.TrackerLink.IsIVRSystemValid(), "and with the domain");
         }
 
         [Test]
         public void ControllerStateAndEventsInThisPlatformsPacking()
         {
-            Assert.IsTrue(TrackerLink.Init());
+            Assert.IsTrue(Native.TrackerLink.Init());
             Assert.IsTrue(SimOpenVR.zerinsimvr_SetButton(1, VRButtonId.Axis1, true, true));
             VRControllerState state;
-            Assert.IsTrue(TrackerLink.GetControllerState(1, out state, (uint)Marshal.SizeOf(typeof(VRControllerState))));
+            Assert.IsTrue(Native.TrackerLink.GetControllerState(1, out state, (uint)Marshal.SizeOf(typeof(VRControllerState))));
             Assert.AreEqual(1UL << 33, state.ButtonPressed);
             Assert.AreEqual(1UL << 33, state.ButtonTouched);
-            Assert.IsFalse(TrackerLink.GetControllerState(1, out state, 8), "a size that is not the record's");
+            Assert.IsFalse(Native.TrackerLink.GetControllerState(1, out state, 8), "a size that is not the record's");
 
             VREvent vrEvent;
             bool found = false;
-            while (TrackerLink.PollNextEvent(out vrEvent, (uint)Marshal.SizeOf(typeof(VREvent))))
+            while (Native.TrackerLink.PollNextEvent(out vrEvent, (uint)Marshal.SizeOf(typeof(VREvent))))
                 found |= vrEvent.EventType == VREventType.ButtonPress && vrEvent.TrackedDeviceIndex == 1 &&
                          vrEvent.Data.ControllerButton == (uint)VRButtonId.Axis1;
             Assert.IsTrue(found, "the button press event");
-            Assert.AreEqual("k_EButton_Axis1",
-                            TrackerLink.NameText(TrackerLink.GetButtonIdNameFromEnum(VRButtonId.Axis1)));
+            Assert.AreEqual("k_EButton_Axis1", TrackedDevices.Name(VRButtonId.Axis1));
 
-            TrackerLink.TriggerHapticPulse(2, 0, 1500);
+            Native.TrackerLink.TriggerHapticPulse(2, 0, 1500);
             Assert.AreEqual(1u, SimOpenVR.zerinsimvr_HapticPulseCount());
         }
     }

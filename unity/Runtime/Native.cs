@@ -1,21 +1,29 @@
 // The exports of ZerinEngineBridge that scripts call (all but UnityPluginLoad and
 // UnityPluginUnload, which are the engine's), with their exact native types: one-byte bools,
-// IntPtr for slots, handles and strings the plug-in hands out, blittable records by reference.
-// Windows x64 has one calling convention; Cdecl names it on every platform.
+// IntPtr for slots, handles and strings the plug-in hands out, blittable records by reference,
+// enums of the native width. Windows x64 has one calling convention; Cdecl names it on every
+// platform. Scripts normally use Session, Submission, Swapchain and the other classes built on
+// these; the raw calls stay public for what those do not cover.
 using System;
 using System.Runtime.InteropServices;
-using System.Text;
 
 namespace Zerin
 {
-    public static class EngineBridge
+    /// <summary>The raw exports of the native libraries, one import each, as they are declared
+    /// natively. Nothing here checks its arguments or keeps state: prefer <see cref="Session"/>,
+    /// <see cref="Submission"/>, <see cref="Swapchain"/>, <see cref="RenderEvents"/> and
+    /// <see cref="OpenVR.TrackedDevices"/>. ZerinTrackerLink's functions are in
+    /// <see cref="Native.TrackerLink"/>.</summary>
+    public static partial class Native
     {
+        /// <summary>The plug-in's library name, as the engine resolves it.</summary>
         public const string Library = "ZerinEngineBridge";
 
         // ---- Plug-in log ------------------------------------------------------------------
         /// <summary>Installs a native DebugLogCallback, void (const char* message), called on
-        /// whichever thread logs; IntPtr.Zero removes it. The bindings install the callback
-        /// queue's entry (<see cref="CallbackQueue_Entry"/>), never a managed delegate.</summary>
+        /// whichever thread logs; IntPtr.Zero removes it. Returns once the callback it replaced
+        /// runs no more (at once from inside it). The bindings install the callback queue's entry
+        /// (<see cref="CallbackQueue_Entry"/>), never a managed delegate.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetDebugLog(IntPtr callback);
 
@@ -27,24 +35,35 @@ namespace Zerin
         public static extern void SetLogLineCallback(IntPtr callback);
 
         // ---- Session ----------------------------------------------------------------------
+        /// <summary>Opens the process's one session when the runtime's version equals the
+        /// plug-in's; false when one is open already, the runtime library is missing or the
+        /// runtime refused (<see cref="Session.Open(out SessionOpenFailure)"/> says which).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool InitSession();
 
+        /// <summary>Opens the session on the runtime layer <paramref name="layerId"/>, without the
+        /// version check.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool InitSessionWithLayerId(long layerId);
 
+        /// <summary>Stops the streams, drops queued swap-chain requests and submissions, and ends
+        /// the session; nothing without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void EndSession();
 
+        /// <summary>True while no session is open.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool IsSessionNull();
 
+        /// <summary>The runtime's session handle, IntPtr.Zero without a session.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr GetSession();
 
+        /// <summary>Whether the runtime library was found and reports a runtime available; needs
+        /// no session.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool IsZerinSystemInstalled();
@@ -69,32 +88,40 @@ namespace Zerin
         public static extern IntPtr GetPluginVersion();
 
         /// <summary>The runtime's text for a code, which the plug-in widens to 64 bits. It belongs
-        /// to the runtime: never free it (use <see cref="GetErrorText"/>).</summary>
+        /// to the runtime: never free it (<see cref="Session.ErrorText"/> decodes it).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr GetErrorMessage(int code);
 
+        /// <summary>Shows or hides the session's frames; the runtime takes it with or without a
+        /// session.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetSessionVisible([MarshalAs(UnmanagedType.I1)] bool visible);
 
+        /// <summary>Asks the runtime to blend the session's frames over what lies behind them.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetSessionTransparent([MarshalAs(UnmanagedType.I1)] bool transparent);
 
+        /// <summary>Tells the runtime the application is alive; the value is passed on.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SendHeartBeat(long sequence);
 
+        /// <summary>Makes the current head pose the origin; <paramref name="originKind"/> is the
+        /// runtime's.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void ResetPose([MarshalAs(UnmanagedType.I1)] bool includeHeight, int originKind);
 
-        /// <summary>Key and value are NUL-terminated UTF-8 (<see cref="Utf8"/>); a null value
-        /// removes the key. <see cref="SetConfigValue"/> takes strings.</summary>
+        /// <summary>Key and value are NUL-terminated UTF-8; a null value removes the key
+        /// (<see cref="Session.SetConfig"/> takes strings).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetConfig(byte[] key, byte[] value);
 
         /// <summary>A buffer the caller owns and frees with Marshal.FreeCoTaskMem, or IntPtr.Zero
-        /// (use <see cref="GetConfigValue"/>).</summary>
+        /// (<see cref="Session.GetConfig"/> does both).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr GetConfig(byte[] key);
 
+        /// <summary>The size and format the runtime recommends for eye textures of a kind: kinds
+        /// 2 and 3 are 2048 x 1152, every other 2048 x 2048.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern RenderTextureDesc GetRenderTextureFormat(int kind);
 
@@ -119,10 +146,13 @@ namespace Zerin
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void QueueDestroySwapchain(IntPtr slot);
 
-        /// <summary>Copies up to four layers at once; the array may be reused after the call.</summary>
+        /// <summary>Copies up to four layers at once; the array may be reused after the call. The
+        /// render thread drops a bad submission without a word: <see cref="Submission.Queue"/>
+        /// checks first.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void QueueSubmission(int layerCount, [In] SubmissionLayer[] layers);
 
+        /// <summary>The views and poses of the latest <see cref="RenderEvent.FrameSync"/>.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void GetFramePoseData(out FramePoseData data);
 
@@ -132,89 +162,113 @@ namespace Zerin
         public static extern void SyncRenderThread();
 
         // ---- Events and buttons -------------------------------------------------------------
+        /// <summary>Takes the oldest queued runtime event, which the data getters then read;
+        /// false when none is queued.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
-        public static extern bool PollEvent(out long type);
+        public static extern bool PollEvent(out RuntimeEventType type);
 
+        /// <summary>The first 32 bits of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern uint GetEventForeground();
 
+        /// <summary>The first 32 bits of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern uint GetEventHeadsetStandbyStatus();
 
+        /// <summary>The first 32 bits of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern uint GetEventVisibility();
 
+        /// <summary>All 8 bytes of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetEventButton();
 
+        /// <summary>All 8 bytes of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetEventDataStreamStart();
 
+        /// <summary>All 8 bytes of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetEventDataStreamStop();
 
+        /// <summary>All 8 bytes of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetEventMRCameraPropertyChange();
 
+        /// <summary>All 8 bytes of the polled event's data; 0 without one.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern long GetEventMRDeviceStatus();
 
+        /// <summary>Asks the runtime directly, apart from the event queue, whether a button is in
+        /// a state; both values are the runtime's.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool GetButtonEvent(long button, long state);
 
         // ---- Gaze ---------------------------------------------------------------------------
+        /// <summary>Starts gaze tracking; true when the runtime reports no error.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool InitGaze();
 
+        /// <summary>The runtime's latest gaze sample.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern GazeSample GetGaze();
 
+        /// <summary>Takes the oldest buffered gaze sample; false, and <paramref name="sample"/>
+        /// untouched, when there is none or no session.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool GetOldestGazeIfAvailable(out GazeSample sample);
 
+        /// <summary>The runtime's latest raw gaze sample.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern RawGazeSample GetRawGazeData();
 
+        /// <summary>Asks the runtime to calibrate gaze tracking.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void RequestGazeCalibration();
 
+        /// <summary>Asks the runtime to calibrate gaze tracking with <paramref name="count"/>
+        /// parameters.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void RequestGazeCalibrationWithParameters([In] GazeCalibrationParameter[] parameters,
                                                                        uint count);
 
         // ---- Mixed reality and occlusion mesh ------------------------------------------------
+        /// <summary>Whether the runtime offers mixed reality.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool MRIsAvailable();
 
+        /// <summary>Whether the runtime offers a stream of <paramref name="kind"/>.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
-        public static extern bool MRSupportsDataStream(long kind);
+        public static extern bool MRSupportsDataStream(DataStreamKind kind);
 
         /// <summary>Starts the stream of <paramref name="kind"/> with a native StreamFrameCallback,
         /// void (const void* frame, void* userData), called on the runtime's delivery thread. The
         /// bindings pass the callback queue's entry (<see cref="CallbackQueue_Entry"/>).</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
-        public static extern bool MRStartDataStream(long kind, IntPtr callback, IntPtr userData);
+        public static extern bool MRStartDataStream(DataStreamKind kind, IntPtr callback, IntPtr userData);
 
         /// <summary>Returns after the stream's last callback has returned.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        public static extern void MRStopDataStream(long kind);
+        public static extern void MRStopDataStream(DataStreamKind kind);
 
         /// <summary>The mesh (free it with <see cref="FreeOcclusionMesh"/>) with its vertex count
         /// and <see cref="OcclusionVertex"/> data, which lives as long as the mesh.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern IntPtr CreateOcclusionMesh(int viewIndex, out int vertexCount, out IntPtr vertexData);
 
+        /// <summary>Frees a mesh of <see cref="CreateOcclusionMesh"/>.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void FreeOcclusionMesh(IntPtr mesh);
 
         // ---- Program manager client ----------------------------------------------------------
+        /// <summary>A new client's handle; it connects only when asked.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern int ProgramManagerClient_Create();
 
@@ -222,6 +276,7 @@ namespace Zerin
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void ProgramManagerClient_Destroy(int handle);
 
+        /// <summary>Whether the client has a connection that completed its handshake.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool ProgramManagerClient_IsConnected(int handle);
@@ -231,6 +286,7 @@ namespace Zerin
         [return: MarshalAs(UnmanagedType.I1)]
         public static extern bool ProgramManagerClient_Connect(int handle);
 
+        /// <summary>Connects if needed; returns once the service has read the request.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void ProgramManagerClient_RestartActiveClient(int handle);
 
@@ -245,10 +301,10 @@ namespace Zerin
         // The plug-in's callbacks, copied into a queue that one managed thread drains, so that no
         // native thread ever calls into managed code (EngineBridgeCallbacks does this).
 
-        /// <summary>The native entry that queues calls of a kind (<see cref="QueuedCallbackKind"/>),
-        /// to be installed as that callback; IntPtr.Zero for another kind.</summary>
+        /// <summary>The native entry that queues calls of <paramref name="kind"/>, to be installed
+        /// as that callback; IntPtr.Zero for another kind.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
-        public static extern IntPtr CallbackQueue_Entry(int kind);
+        public static extern IntPtr CallbackQueue_Entry(QueuedCallbackKind kind);
 
         /// <summary>From now on queued calls are kept; anything left from before is dropped.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
@@ -263,67 +319,5 @@ namespace Zerin
         /// <summary>Drops what is queued and wakes the consumer with -1.</summary>
         [DllImport(Library, CallingConvention = CallingConvention.Cdecl)]
         public static extern void CallbackQueue_Close();
-
-        // ---- Strings ------------------------------------------------------------------------
-
-        /// <summary>The runtime's text for an error code as <see cref="GetError"/> returns it (not
-        /// freed: it is the runtime's); null for a code the plug-in cannot pass on, whose 32 bits
-        /// would name another error.</summary>
-        public static string GetErrorText(long code)
-        {
-            if (code < int.MinValue || code > int.MaxValue) return null;
-            return Utf8.FromNative(GetErrorMessage((int)code));
-        }
-
-        /// <summary>The configuration value of <paramref name="key"/>, or null. The plug-in's
-        /// buffer is freed here, also when decoding fails.</summary>
-        public static string GetConfigValue(string key)
-        {
-            IntPtr buffer = GetConfig(Utf8.ToNative(key));
-            if (buffer == IntPtr.Zero) return null;
-            try
-            {
-                return Utf8.FromNative(buffer);
-            }
-            finally
-            {
-                Marshal.FreeCoTaskMem(buffer);
-            }
-        }
-
-        /// <summary>Sets <paramref name="key"/>; a null value removes it.</summary>
-        public static void SetConfigValue(string key, string value)
-        {
-            SetConfig(Utf8.ToNative(key), Utf8.ToNative(value));
-        }
-    }
-
-    /// <summary>NUL-terminated UTF-8 strings across the boundary (the marshaller's own string
-    /// conversion uses the system code page on Windows).</summary>
-    public static class Utf8
-    {
-        public static byte[] ToNative(string text)
-        {
-            if (text == null) return null;
-            byte[] bytes = new byte[Encoding.UTF8.GetByteCount(text) + 1];
-            Encoding.UTF8.GetBytes(text, 0, text.Length, bytes, 0);
-            return bytes;
-        }
-
-        public static string FromNative(IntPtr text)
-        {
-            if (text == IntPtr.Zero) return null;
-            int length = 0;
-            while (Marshal.ReadByte(text, length) != 0) ++length;
-            return FromNative(text, length);
-        }
-
-        public static string FromNative(IntPtr text, int length)
-        {
-            if (text == IntPtr.Zero) return null;
-            byte[] bytes = new byte[length];
-            Marshal.Copy(text, bytes, 0, length);
-            return Encoding.UTF8.GetString(bytes);
-        }
     }
 }
