@@ -1,6 +1,6 @@
 // The callback queue for the scripts: the entries they install in place of managed callbacks,
 // and the calls of their one consumer thread.
-#include "core/plugin_log.h"  // DebugLogCallback
+#include "core/plugin_log.h"                    // DebugLogCallback
 #include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
 #include "logging/log_line_callback.h"
 #include "platform/export.h"

@@ -33,7 +33,7 @@ std::shared_ptr<ReadWritePipe> PipeServer::accept() {
     if (error == platform::kErrorIoPending) {
       uint32_t ignored = 0;
       error = platform::getOverlappedResult(waiting, &io, &ignored, true) ? platform::kErrorSuccess
-                                                                           : platform::lastSystemError();
+                                                                          : platform::lastSystemError();
     }
     std::lock_guard<std::mutex> lock(mutex);
     if (stopped || instance != waiting) return nullptr;
