@@ -5,7 +5,7 @@
 
 #include "allocation_counter.h"
 #include "gfx_textures.h"
-#include "plugin/runtime_records.h"
+#include "core/runtime_records.h"
 #include "zerin_sim_control.h"
 
 namespace ZerinBench {

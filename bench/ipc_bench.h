@@ -10,7 +10,7 @@
 
 #include "bare_pipe.h"
 #include "engine_host.h"
-#include "ipc/pipe_server.h"
+#include "ipc/server/pipe_server.h"
 
 namespace ZerinBench {
 

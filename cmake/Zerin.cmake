@@ -8,12 +8,18 @@ function(zerin_library_output target)
   endif()
 endfunction()
 
-# zerin_add_test(NAME SOURCES files... [LIBS libs...] [LABELS labels...] [LOCKS resources...])
+# zerin_add_test(NAME SOURCES files... [LIBS libs...] [HEADERS_OF libs...] [LABELS labels...]
+#                [LOCKS resources...])
 # One GoogleTest program; every test case becomes a CTest test (run through Wine on Windows).
+# HEADERS_OF: libraries whose declarations it reads (records, constants) without linking them,
+# as a program that loads the built plug-in does.
 function(zerin_add_test name)
-  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;LABELS;LOCKS" ${ARGN})
+  cmake_parse_arguments(ARG "" "TIMEOUT" "SOURCES;LIBS;HEADERS_OF;LABELS;LOCKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} zerin_test_support GTest::gmock GTest::gtest_main)
+  foreach(library IN LISTS ARG_HEADERS_OF)
+    target_include_directories(${name} PRIVATE $<TARGET_PROPERTY:${library},INTERFACE_INCLUDE_DIRECTORIES>)
+  endforeach()
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
@@ -137,4 +143,80 @@ function(zerin_record_sizes_from_header header prefix out)
     message(FATAL_ERROR "${header}: no record size pinned for ${prefix}")
   endif()
   file(CONFIGURE OUTPUT ${out} CONTENT "${text}")
+endfunction()
+
+# zerin_publish_headers(target [HEADERS files...]): the target's users, and the target itself,
+# include its headers as "folder/file.h", folder being where they lie below src/, sim/ or
+# interfaces/ (src/ipc/client/client.h is "ipc/client/client.h"), and see no other header of the
+# tree through it. Its include folder is one of its own in the build tree, holding a link to each
+# header: the headers directly in the target's source folder, or those named.
+function(zerin_publish_headers target)
+  cmake_parse_arguments(ARG "" "" "HEADERS" ${ARGN})
+  file(RELATIVE_PATH folder ${PROJECT_SOURCE_DIR} ${CMAKE_CURRENT_SOURCE_DIR})
+  string(REGEX REPLACE "^[^/]+/(.+)$" "\\1" folder "${folder}")
+  if(ARG_HEADERS)
+    list(TRANSFORM ARG_HEADERS PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/ OUTPUT_VARIABLE headers)
+  else()
+    file(GLOB headers CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  endif()
+  set(root ${CMAKE_BINARY_DIR}/include/${target})
+  file(REMOVE_RECURSE ${root})
+  file(MAKE_DIRECTORY ${root}/${folder})
+  foreach(header IN LISTS headers)
+    get_filename_component(name ${header} NAME)
+    file(CREATE_LINK ${header} ${root}/${folder}/${name} SYMBOLIC)
+  endforeach()
+  get_target_property(type ${target} TYPE)
+  if(type STREQUAL "INTERFACE_LIBRARY")
+    target_include_directories(${target} INTERFACE ${root})
+  else()
+    target_include_directories(${target} PUBLIC ${root})
+  endif()
+endfunction()
+
+# zerin_link_stub(target LIBRARY name DECLARED_IN headers... MATCHING regex): what code links for
+# a library that the system's loader finds at run time by its name, made from our declarations
+# of its functions (each line of the headers that matches `regex` declares the function its
+# first group names). On Windows an import library of name.dll. Elsewhere a shared library that
+# serves the link alone: its soname is libname.so, which the linked code then needs, but its file
+# is named otherwise, so that the loader never takes it for the library.
+function(zerin_link_stub target)
+  cmake_parse_arguments(ARG "" "LIBRARY;MATCHING" "DECLARED_IN" ${ARGN})
+  set(functions "")
+  foreach(header IN LISTS ARG_DECLARED_IN)
+    set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${header})
+    file(STRINGS ${header} lines REGEX "${ARG_MATCHING}")
+    foreach(line IN LISTS lines)
+      string(REGEX MATCH "${ARG_MATCHING}" unused "${line}")
+      list(APPEND functions ${CMAKE_MATCH_1})
+    endforeach()
+  endforeach()
+  if(NOT functions)
+    message(FATAL_ERROR "${target}: no function of ${ARG_LIBRARY} declared in ${ARG_DECLARED_IN}")
+  endif()
+  set(dir ${CMAKE_CURRENT_BINARY_DIR}/link-stub)
+  if(WIN32)
+    find_program(ZERIN_LLVM_DLLTOOL llvm-dlltool REQUIRED)
+    list(JOIN functions "\n    " exports)
+    set(def ${dir}/${ARG_LIBRARY}.def)
+    set(import ${dir}/lib${ARG_LIBRARY}.dll.a)
+    file(CONFIGURE OUTPUT ${def} CONTENT "LIBRARY ${ARG_LIBRARY}.dll\nEXPORTS\n    ${exports}\n")
+    add_custom_command(OUTPUT ${import}
+      COMMAND ${ZERIN_LLVM_DLLTOOL} -m i386:x86-64 -d ${def} -l ${import}
+      DEPENDS ${def} COMMENT "Import library of ${ARG_LIBRARY}.dll from its declarations" VERBATIM)
+    add_custom_target(${target}_import DEPENDS ${import})
+    add_library(${target} INTERFACE)
+    add_dependencies(${target} ${target}_import)
+    target_link_libraries(${target} INTERFACE ${import})
+  else()
+    list(TRANSFORM functions REPLACE "^(.+)$" "void \\1(void) {}" OUTPUT_VARIABLE definitions)
+    list(JOIN definitions "\n" definitions)
+    set(source ${dir}/${ARG_LIBRARY}_link_stub.c)
+    file(CONFIGURE OUTPUT ${source}
+         CONTENT "// For the link only: lib${ARG_LIBRARY}.so is found at run time.\n${definitions}\n")
+    add_library(${target} SHARED ${source})
+    set_target_properties(${target} PROPERTIES OUTPUT_NAME ${ARG_LIBRARY}_link_stub NO_SONAME ON
+      C_VISIBILITY_PRESET default LIBRARY_OUTPUT_DIRECTORY ${dir})
+    target_link_options(${target} PRIVATE LINKER:-soname,lib${ARG_LIBRARY}.so)
+  endif()
 endfunction()

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "ipc/pipe_server.h"
 #include "ipc/read_write_pipe.h"
+#include "ipc/server/pipe_server.h"
 #include "platform/named_pipe.h"
 #include "platform/system_error.h"
 #include "recording_receiver.h"

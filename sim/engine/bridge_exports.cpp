@@ -2,7 +2,7 @@
 
 namespace ZerinSim {
 
-bool BridgeExports::resolve(const DynamicLibrary& library, std::string& missing) {
+bool BridgeExports::resolve(const Zerin::platform::SharedLibrary& library, std::string& missing) {
   BridgeExports found;
   missing.clear();
 #define ZERIN_BRIDGE_EXPORT(name)                                             \

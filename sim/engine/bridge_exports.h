@@ -4,7 +4,7 @@
 // another signature. Every host (engine host, demo, tests, benchmarks, soaks) binds this table.
 #include <string>
 
-#include "dynamic_library.h"
+#include "platform/shared_library.h"
 #include "zerin/engine_bridge.h"
 
 namespace ZerinSim {
@@ -16,7 +16,7 @@ struct BridgeExports {
 
   // Looks every export up in `library`; false, with the first one it lacks in `missing` and
   // every pointer null, when the library does not export them all.
-  bool resolve(const DynamicLibrary& library, std::string& missing);
+  bool resolve(const Zerin::platform::SharedLibrary& library, std::string& missing);
 };
 
 }  // namespace ZerinSim

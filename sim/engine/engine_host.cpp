@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "gfx_textures.h"
+#include "platform/system_error.h"
 
 namespace ZerinSim {
 
@@ -41,11 +42,15 @@ EngineHost::~EngineHost() {
   currentHost.store(nullptr);
 }
 
-std::string EngineHost::pluginPath() { return sharedLibraryBesideProgram("ZerinEngineBridge"); }
+std::string EngineHost::pluginPath() {
+  return Zerin::platform::besideProgram(Zerin::platform::SharedLibrary::fileName("ZerinEngineBridge"));
+}
 
 bool EngineHost::openLibrary(const std::string& path) {
-  if (!library.open(path)) {
-    lastError = library.error();
+  std::string failure;
+  if (!library.open(path, failure)) {
+    lastError = failure.empty() ? "LoadLibrary failed with error " + std::to_string(Zerin::platform::lastSystemError())
+                                : failure;
     return false;
   }
   std::string missing;

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "bridge_exports.h"
-#include "dynamic_library.h"
 #include "gfx_device.h"
+#include "platform/shared_library.h"
 #include "render_thread.h"
 #include "unity_graphics.h"
 #include "unity_graphics_d3d11.h"
@@ -77,7 +77,7 @@ class EngineHost {
   static ID3D11Device* getDevice();
 
   EngineOptions options;
-  DynamicLibrary library;
+  Zerin::platform::SharedLibrary library;
   BridgeExports bridge;
   Gfx::Device graphicsDevice;
   RenderThread render;

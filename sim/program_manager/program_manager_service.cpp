@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "ipc/layer_byte_message.h"
-#include "ipc/pipe_server.h"
 #include "ipc/read_write_pipe.h"
+#include "ipc/server/pipe_server.h"
 #include "logging/utilities.h"
 #include "platform/system_error.h"
 

@@ -23,9 +23,15 @@ class SharedLibrary {
   // The address of an exported function, or null.
   void* symbol(const char* name) const;
   void close();
+  bool isOpen() const { return handle != nullptr; }
 
  private:
   void* handle = nullptr;
 };
+
+// The folder of the running program, without a trailing separator.
+std::string programFolder();
+// The path of `fileName` in that folder.
+std::string besideProgram(const std::string& fileName);
 
 }  // namespace Zerin::platform

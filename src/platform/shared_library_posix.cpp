@@ -1,4 +1,5 @@
 #include <dlfcn.h>
+#include <unistd.h>
 
 #include "platform/shared_library.h"
 
@@ -44,5 +45,15 @@ void SharedLibrary::close() {
   if (handle) dlclose(handle);
   handle = nullptr;
 }
+
+std::string programFolder() {
+  char path[4096];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  std::string program(path, length > 0 ? static_cast<size_t>(length) : 0);
+  const auto slash = program.rfind('/');
+  return slash == std::string::npos ? "." : program.substr(0, slash);
+}
+
+std::string besideProgram(const std::string& fileName) { return programFolder() + "/" + fileName; }
 
 }  // namespace Zerin::platform

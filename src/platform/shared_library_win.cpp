@@ -28,4 +28,14 @@ void SharedLibrary::close() {
   handle = nullptr;
 }
 
+std::string programFolder() {
+  char path[MAX_PATH];
+  const DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
+  std::string program(path, length);
+  const auto slash = program.find_last_of("\\/");
+  return slash == std::string::npos ? "." : program.substr(0, slash);
+}
+
+std::string besideProgram(const std::string& fileName) { return programFolder() + "\\" + fileName; }
+
 }  // namespace Zerin::platform

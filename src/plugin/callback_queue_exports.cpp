@@ -1,9 +1,9 @@
 // The callback queue for the scripts: the entries they install in place of managed callbacks,
 // and the calls of their one consumer thread.
+#include "core/plugin_log.h"                    // DebugLogCallback
 #include "ipc/client/program_manager_client.h"  // ProgramManagerMessageHandler
 #include "logging/logger.h"                     // LogLineCallback
 #include "plugin/callback_queue.h"
-#include "plugin/plugin_log.h"       // DebugLogCallback
 #include "plugin/stream_registry.h"  // StreamFrameCallback
 #include "zerin/engine_bridge.h"
 

@@ -1,8 +1,8 @@
 // Runtime events and buttons, for the scripts on their own thread.
 #include <exception>
 
+#include "core/plugin_log.h"
 #include "plugin/events.h"
-#include "plugin/plugin_log.h"
 #include "plugin/session.h"
 #include "zerin/engine_bridge.h"
 

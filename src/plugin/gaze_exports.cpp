@@ -1,5 +1,5 @@
 // Eye tracking for the scripts: every record passes through as the runtime made it.
-#include "plugin/runtime_records.h"
+#include "core/runtime_records.h"
 #include "plugin/session.h"
 #include "zerin/engine_bridge.h"
 

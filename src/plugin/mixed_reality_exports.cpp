@@ -1,8 +1,8 @@
 // Mixed-reality data streams and the occlusion mesh, for the scripts on their own thread.
 #include <exception>
 
+#include "core/plugin_log.h"
 #include "plugin/mixed_reality.h"
-#include "plugin/plugin_log.h"
 #include "zerin/engine_bridge.h"
 
 namespace {

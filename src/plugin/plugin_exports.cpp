@@ -1,8 +1,8 @@
 // Entry points the engine calls, and the scripts' log callbacks.
+#include "core/plugin_log.h"
 #include "ipc/client/program_manager_exports.h"
 #include "logging/logger.h"
 #include "plugin/plugin_lifecycle.h"
-#include "plugin/plugin_log.h"
 #include "zerin/engine_bridge.h"
 
 extern "C" void UnityPluginLoad(IUnityInterfaces* interfaces) { Zerin::unityPluginLoad(interfaces); }

@@ -1,13 +1,12 @@
 #include "plugin/plugin_lifecycle.h"
 
-#include "plugin/plugin_log.h"
+#include "core/plugin_log.h"
 #include "render/depth_copy_objects.h"
 
 namespace Zerin {
 
 IUnityInterfaces* unityInterfaces = nullptr;
 IUnityGraphics* unityGraphics = nullptr;
-std::atomic<IUnityGraphicsD3D11*> unityGraphicsD3D11{nullptr};
 
 namespace {
 

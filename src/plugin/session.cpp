@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "core/plugin_log.h"
 #include "platform/task_memory.h"
 #include "plugin/events.h"
-#include "plugin/plugin_log.h"
 #include "plugin/stream_registry.h"
 #include "render/render_events.h"
 #include "render/render_state.h"
@@ -12,7 +12,6 @@
 
 namespace Zerin {
 
-std::atomic<ZerinSession> session{nullptr};
 ZerinEvent* currentEvent = nullptr;
 const char* const pluginVersion = ZERIN_RUNTIME_VERSION;
 

@@ -2,14 +2,12 @@
 #include <atomic>
 #include <cstdint>
 
-#include "plugin/runtime_library.h"
+#include "core/runtime_library.h"
+#include "core/session_handle.h"
 #include "zerin/engine_bridge.h"
 
 namespace Zerin {
 
-// The one runtime session of the process; null when none is open. Written only by the session
-// exports on the scripting thread, read by every export and the render thread.
-extern std::atomic<ZerinSession> session;
 // The event record of the open session (scripting thread only).
 extern ZerinEvent* currentEvent;
 // The runtime release this plug-in is built against; the runtime must report the same text.

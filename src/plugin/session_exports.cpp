@@ -1,7 +1,7 @@
 // The session exports the scripts call on their own thread.
 #include <exception>
 
-#include "plugin/plugin_log.h"
+#include "core/plugin_log.h"
 #include "plugin/session.h"
 #include "zerin/engine_bridge.h"
 

@@ -11,13 +11,6 @@
 
 namespace Zerin {
 
-const char kDepthCopyShaderSource[] =
-    "float4 VS(uint id : SV_VertexID) : SV_Position\n"
-    "{ return float4((float)(id / 2) * 4.0 - 1.0, (float)(id % 2) * 4.0 - 1.0, 1.0, 1.0);}"
-    "float PS(float4 pos : SV_Position, Texture2D<float> inputTex : register(t0)) : SV_Depth\n"
-    "{ return inputTex[uint2((uint)(pos.x - 0.5), (uint)(pos.y - 0.5))].x; }";
-static_assert(sizeof(kDepthCopyShaderSource) - 1 == kDepthCopyShaderSourceSize, "");
-
 namespace {
 
 template <class Object>

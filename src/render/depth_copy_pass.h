@@ -9,12 +9,9 @@
 #include <cstddef>
 
 #include "render/render_state.h"
+#include "render/shaders/depth_copy_shader.h"
 
 namespace Zerin {
-
-// Both programs come from this one source (no terminator counted).
-extern const char kDepthCopyShaderSource[];
-constexpr size_t kDepthCopyShaderSourceSize = 291;
 
 // Compiles the two shaders and creates the two states the first time they are needed. Until
 // both shaders exist every call tries again, for whatever is still missing; a compiler message

@@ -3,10 +3,10 @@
 #include <cstring>
 #include <mutex>
 
-#include "plugin/plugin_lifecycle.h"
-#include "plugin/plugin_log.h"
-#include "plugin/runtime_records.h"
-#include "plugin/session.h"
+#include "core/engine_device.h"
+#include "core/plugin_log.h"
+#include "core/runtime_records.h"
+#include "core/session_handle.h"
 #include "render/depth_copy_pass.h"
 #include "render/swapchains.h"
 

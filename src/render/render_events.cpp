@@ -3,9 +3,9 @@
 #include <cstring>
 #include <mutex>
 
-#include "plugin/plugin_lifecycle.h"
-#include "plugin/plugin_log.h"
-#include "plugin/session.h"
+#include "core/engine_device.h"
+#include "core/plugin_log.h"
+#include "core/session_handle.h"
 #include "render/frame_submit.h"
 #include "render/render_state.h"
 #include "render/swapchains.h"

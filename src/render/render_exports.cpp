@@ -2,7 +2,7 @@
 // scripts call on their own thread.
 #include <exception>
 
-#include "plugin/plugin_log.h"
+#include "core/plugin_log.h"
 #include "render/render_events.h"
 #include "render/render_requests.h"
 #include "unity_interfaces.h"

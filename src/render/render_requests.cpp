@@ -4,9 +4,9 @@
 #include <cstring>
 #include <memory>
 
-#include "plugin/plugin_log.h"
-#include "plugin/runtime_records.h"
-#include "plugin/session.h"
+#include "core/plugin_log.h"
+#include "core/runtime_records.h"
+#include "core/session_handle.h"
 
 namespace Zerin {
 

@@ -1,7 +1,7 @@
 #include "render/swapchains.h"
 
-#include "plugin/plugin_lifecycle.h"
-#include "plugin/session.h"
+#include "core/engine_device.h"
+#include "core/session_handle.h"
 
 namespace Zerin {
 

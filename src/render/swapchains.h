@@ -3,7 +3,7 @@
 // images one submission takes from them.
 #include <d3d11.h>
 
-#include "plugin/runtime_library.h"
+#include "core/runtime_library.h"
 #include "render/render_state.h"
 
 namespace Zerin {

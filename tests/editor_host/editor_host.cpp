@@ -32,8 +32,8 @@
 #include "call_ledger.h"
 #include "callback_guard.h"
 #include "command_line.h"
-#include "dynamic_library.h"
 #include "engine_host.h"
+#include "platform/shared_library.h"
 #include "program_manager_service.h"
 #include "script_domain.h"
 #include "standard_error_file.h"
@@ -85,7 +85,7 @@ const Case* caseNamed(const std::string& name) {
 struct Options {
   int playModes = 50;
   std::string only;
-  AssemblyFiles files{ZerinSim::programDirectory(), ZerinSim::programDirectory() + "/PlayModeScripts.dll"};
+  AssemblyFiles files{Zerin::platform::programFolder(), Zerin::platform::programFolder() + "/PlayModeScripts.dll"};
   std::string standardError = "editor-host-stderr.txt";
   int phaseLimitSeconds = 20;
   bool quitChild = false;  // this process is the editor of one "quit" play mode
@@ -388,7 +388,7 @@ void playQuit(Editor& editor, const Options& options, Watchdog& watchdog) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
   posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-  const std::string program = ZerinSim::programDirectory() + "/zerin_editor_host";
+  const std::string program = Zerin::platform::programFolder() + "/zerin_editor_host";
   const std::string standardError = options.standardError + ".quit";
   const char* argv[] = {program.c_str(), "--quit-child", "--assemblies", options.files.folder.c_str(),
                         "--scripts", options.files.scripts.c_str(), "--standard-error", standardError.c_str(),

@@ -2,13 +2,6 @@
 
 namespace GfxTest {
 
-const char kDepthCopySource[] =
-    "float4 VS(uint id : SV_VertexID) : SV_Position\n"
-    "{ return float4((float)(id / 2) * 4.0 - 1.0, (float)(id % 2) * 4.0 - 1.0, 1.0, 1.0);}"
-    "float PS(float4 pos : SV_Position, Texture2D<float> inputTex : register(t0)) : SV_Depth\n"
-    "{ return inputTex[uint2((uint)(pos.x - 0.5), (uint)(pos.y - 0.5))].x; }";
-const size_t kDepthCopySourceSize = sizeof(kDepthCopySource) - 1;
-
 CompileResult compile(const char* source, size_t size, const char* name, const char* entry, const char* target) {
   CompileResult out;
   Ref<ID3DBlob> errors;

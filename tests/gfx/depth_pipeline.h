@@ -6,11 +6,12 @@
 #include <string>
 
 #include "gfx_test_util.h"
+#include "render/shaders/depth_copy_shader.h"
 
 namespace GfxTest {
 
-extern const char kDepthCopySource[];
-extern const size_t kDepthCopySourceSize;
+constexpr const char* kDepthCopySource = Zerin::kDepthCopyShaderSource;
+constexpr size_t kDepthCopySourceSize = Zerin::kDepthCopyShaderSourceSize;
 
 struct CompileResult {
   HRESULT result = E_FAIL;

@@ -18,9 +18,9 @@
 #include <thread>
 
 #include "child_process.h"
-#include "dynamic_library.h"
 #include "engine_host.h"
 #include "platform/named_pipe.h"
+#include "platform/shared_library.h"
 #include "program_manager_service.h"
 #include "program_process.h"
 
@@ -111,11 +111,11 @@ class QuittingEngine : public ::testing::TestWithParam<QuitCase> {};
 
 TEST_P(QuittingEngine, EndsWithinFiveSecondsWithItsExitCode) {
 #if defined(_WIN32)
-  const std::string service = ZerinSim::programDirectory() + "\\ZerinProgramManagerService.exe";
+  const std::string service = Zerin::platform::programFolder() + "\\ZerinProgramManagerService.exe";
 #else
   const PrivatePipeFolder pipes;
   ASSERT_FALSE(pipes.path.empty());
-  const std::string service = ZerinSim::programDirectory() + "/ZerinProgramManagerService";
+  const std::string service = Zerin::platform::programFolder() + "/ZerinProgramManagerService";
 #endif
   ZerinTest::ProgramProcess serviceProcess;
   ASSERT_TRUE(serviceProcess.start(service, {"--quiet", "--instances", "1"})) << service;

@@ -71,7 +71,7 @@ TEST(EngineHostRegistry, AnswersTheOfferedInterfacesByIdentifierAndWithholdsTheO
 
 TEST(EngineHostRegistry, ALibraryThatIsNoPluginIsRefused) {
   ZerinSim::EngineHost host;
-  EXPECT_FALSE(host.load(ZerinSim::programDirectory() + "/no-such-library"));
+  EXPECT_FALSE(host.load(Zerin::platform::programFolder() + "/no-such-library"));
   EXPECT_FALSE(host.error().empty());
   EXPECT_FALSE(host.libraryOpen());
 }

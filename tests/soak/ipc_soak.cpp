@@ -24,8 +24,9 @@
 #include "bridge_exports.h"
 #include "client_test_support.h"
 #include "command_line.h"
-#include "dynamic_library.h"
 #include "log_lines.h"
+#include "platform/shared_library.h"
+#include "platform/system_error.h"
 #include "program_process.h"
 
 // Under a sanitizer the heap is the sanitizer's: it counts what is allocated.
@@ -122,9 +123,9 @@ Resources measure() { return Resources{ZerinTest::threadCount(), ZerinTest::hand
 
 std::string serviceProgram() {
 #if defined(_WIN32)
-  return ZerinSim::programDirectory() + "\\ZerinProgramManagerService.exe";
+  return Zerin::platform::programFolder() + "\\ZerinProgramManagerService.exe";
 #else
-  return ZerinSim::programDirectory() + "/ZerinProgramManagerService";
+  return Zerin::platform::programFolder() + "/ZerinProgramManagerService";
 #endif
 }
 
@@ -166,9 +167,15 @@ int main(int argc, char** argv) {
   app.add_option("--seed", seed, "seed of the lives' lengths and restart requests (default 1)")->type_name("S");
   if (const auto status = app.parseOrExit(argc, argv)) return *status;
 
-  ZerinSim::DynamicLibrary plugin;
-  if (!plugin.open(ZerinSim::sharedLibraryBesideProgram("ZerinEngineBridge"))) {
-    std::fprintf(stderr, "cannot load the plug-in: %s\n", plugin.error().c_str());
+  using Zerin::platform::SharedLibrary;
+  // Closed when the soak ends, whichever way.
+  struct Plugin : SharedLibrary {
+    ~Plugin() { close(); }
+  } plugin;
+  std::string failure;
+  if (!plugin.open(Zerin::platform::besideProgram(SharedLibrary::fileName("ZerinEngineBridge")), failure)) {
+    std::fprintf(stderr, "cannot load the plug-in: %s (system error %u)\n", failure.c_str(),
+                 static_cast<unsigned>(Zerin::platform::lastSystemError()));
     return 2;
   }
   ZerinSim::BridgeExports exports;

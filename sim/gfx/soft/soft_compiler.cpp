@@ -7,15 +7,10 @@
 #include <deque>
 #include <mutex>
 
+#include "render/shaders/depth_copy_shader.h"
+
 namespace ZerinSim::Gfx::Soft {
 namespace {
-
-constexpr char kDepthCopySource[] =
-    "float4 VS(uint id : SV_VertexID) : SV_Position\n"
-    "{ return float4((float)(id / 2) * 4.0 - 1.0, (float)(id % 2) * 4.0 - 1.0, 1.0, 1.0);}"
-    "float PS(float4 pos : SV_Position, Texture2D<float> inputTex : register(t0)) : SV_Depth\n"
-    "{ return inputTex[uint2((uint)(pos.x - 0.5), (uint)(pos.y - 0.5))].x; }";
-static_assert(sizeof(kDepthCopySource) - 1 == 291, "the depth-copy source is 291 bytes");
 
 // Bytecode: magic, program, and the source size it came from.
 constexpr char kMagic[4] = {'Z', 'S', 'B', 'C'};
@@ -87,7 +82,7 @@ bool decodeBytecode(const void* bytecode, SIZE_T length, ShaderProgram& program)
 }
 
 const std::string& depthCopySource() {
-  static const std::string source(kDepthCopySource, sizeof(kDepthCopySource) - 1);
+  static const std::string source(Zerin::kDepthCopyShaderSource, Zerin::kDepthCopyShaderSourceSize);
   return source;
 }
 

@@ -1,4 +1,4 @@
-#include "ipc/pipe_server.h"
+#include "ipc/server/pipe_server.h"
 
 #include "platform/system_error.h"
 
@@ -33,7 +33,7 @@ std::shared_ptr<ReadWritePipe> PipeServer::accept() {
     if (error == platform::kErrorIoPending) {
       uint32_t ignored = 0;
       error = platform::getOverlappedResult(waiting, &io, &ignored, true) ? platform::kErrorSuccess
-                                                                           : platform::lastSystemError();
+                                                                          : platform::lastSystemError();
     }
     std::lock_guard<std::mutex> lock(mutex);
     if (stopped || instance != waiting) return nullptr;

@@ -1,4 +1,4 @@
-#include "plugin/plugin_log.h"
+#include "core/plugin_log.h"
 
 #include <cstdarg>
 #include <cstdio>

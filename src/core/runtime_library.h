@@ -19,7 +19,7 @@ enum class Function : size_t {
 #define ZERIN_RUNTIME_FUNCTION_ID(name) name,
   ZERIN_RUNTIME_FUNCTIONS(ZERIN_RUNTIME_FUNCTION_ID)
 #undef ZERIN_RUNTIME_FUNCTION_ID
-  count
+      count
 };
 
 // The library's address of `function`; null for all of them when the library is missing or

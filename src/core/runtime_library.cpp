@@ -1,4 +1,4 @@
-#include "plugin/runtime_library.h"
+#include "core/runtime_library.h"
 
 #include <atomic>
 
