@@ -94,8 +94,7 @@ namespace Zerin
                 if (emptyAt == null) emptyAt = where;
                 return SubmissionProblems.EmptyView;
             }
-            // The cell as the render thread reads it: 8 bytes, 0 until the swap chain is made.
-            if (Marshal.ReadInt64(slot) != 0) return SubmissionProblems.None;
+            if (Swapchain.IsSlotMade(slot)) return SubmissionProblems.None;
             if (notMadeAt == null) notMadeAt = where;
             return SubmissionProblems.SlotNotMade;
         }

@@ -30,7 +30,13 @@ namespace Zerin
         /// runtime failed to make it, or once disposed.</summary>
         public bool IsMade
         {
-            get { return slot != IntPtr.Zero && Marshal.ReadInt64(slot) != 0; }
+            get { return slot != IntPtr.Zero && IsSlotMade(slot); }
+        }
+
+        // The cell as the render thread fills it: 8 bytes, 0 until the swap chain is made.
+        internal static bool IsSlotMade(IntPtr slot)
+        {
+            return Marshal.ReadInt64(slot) != 0;
         }
 
         /// <summary>Queues its destruction (once); its slot must not be submitted after this.</summary>
