@@ -220,3 +220,15 @@ function(zerin_link_stub target)
     target_link_options(${target} PRIVATE LINKER:-soname,lib${ARG_LIBRARY}.so)
   endif()
 endfunction()
+
+# Header-only libraries from Debian's packages, found in the host's /usr/include for both
+# targets (they hold no code of the host's): nlohmann's JSON (zerin_json) and stb (zerin_stb).
+find_path(ZERIN_JSON_INCLUDE_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+find_path(ZERIN_STB_INCLUDE_DIR stb_image_write.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
+if(NOT ZERIN_JSON_INCLUDE_DIR OR NOT ZERIN_STB_INCLUDE_DIR)
+  message(FATAL_ERROR "nlohmann/json.hpp or stb_image_write.h missing: run scripts/install-deps")
+endif()
+add_library(zerin_json INTERFACE)
+target_include_directories(zerin_json SYSTEM INTERFACE ${ZERIN_JSON_INCLUDE_DIR})
+add_library(zerin_stb INTERFACE)
+target_include_directories(zerin_stb SYSTEM INTERFACE ${ZERIN_STB_INCLUDE_DIR})

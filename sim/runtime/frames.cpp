@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "runtime_state.h"
+#include "simulator_hooks.h"
 
 using ZerinSim::Call;
 using ZerinSim::FrameInfoRecord;
@@ -222,7 +223,8 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   road.waitersChanged.notify_all();
   for (;;) {
     const bool open = state.sessionSerial(session) == serial;
-    if (!road.holdSyncs && (!open || road.frameRate <= 0.0 || Clock::now() >= tick)) break;
+    if (!road.holdSyncs && (!open || road.frameRate <= 0.0 || ZerinSim::hooks::virtualClock() || Clock::now() >= tick))
+      break;
     if (road.holdSyncs || road.frameRate <= 0.0) road.clockWake.wait(call.heldLock());
     else road.clockWake.wait_until(call.heldLock(), tick);
   }
@@ -245,7 +247,10 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   frames.sine = std::sin(angle);
   info.frameIndex = frame;
   const double period = road.frameRate > 0.0 ? 1.0 / road.frameRate : 0.0;
-  info.predictedDisplayTime = nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
+  info.predictedDisplayTime = ZerinSim::hooks::virtualClock()
+                                  ? static_cast<int64_t>(static_cast<double>(frame) * period * 1e9)
+                                  : nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
+  if (ZerinSim::hooks::frameSynced(state, session, frame, *record)) return;
   for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) {
     ZerinFrameView& out = record->views[view];
     out.pose = frameMatrix(frames, view);
@@ -261,6 +266,8 @@ ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKi
     call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
     return ZerinMatrix{};
   }
+  ZerinMatrix pose;
+  if (ZerinSim::hooks::framePose(session, poseKind, pose)) return pose;
   return frameMatrix(call.state().frames.sessions[session], static_cast<double>(poseKind));
 }
 
@@ -301,6 +308,7 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
 
   frame->error = recorder.firstProblem();
   if (frame->error != 0) call.fail(frame->error);
+  ZerinSim::hooks::frameSubmitted(state, *frame);
 }
 
 /* ---- Swap chains ------------------------------------------------------------------------- */

@@ -1,5 +1,7 @@
 #include "runtime_state.h"
 
+#include "simulator_hooks.h"
+
 #include <algorithm>
 #include <cinttypes>
 #include <cstdio>
@@ -51,7 +53,11 @@ void dropFreed(std::deque<std::unique_ptr<FrameInfoRecord>>& freed, size_t keep)
 }  // namespace
 
 RuntimeState& RuntimeState::instance() {
-  static RuntimeState state;
+  static RuntimeState& state = *[] {
+    static RuntimeState made;
+    hooks::stateMade(made);
+    return &made;
+  }();
   return state;
 }
 
@@ -217,7 +223,8 @@ const char* errorDescription(RuntimeState& state, ZerinErrorCode code) {
     case ZERIN_ERROR_INVALID_SESSION: return "Invalid session";
     case ZERIN_ERROR_NOT_IMPLEMENTED:
       return state.lastNotImplementedText ? state.lastNotImplementedText : "Not implemented in this runtime";
-    case ZERIN_ERROR_RUNTIME_UNAVAILABLE: return "Runtime not available";
+    case ZERIN_ERROR_RUNTIME_UNAVAILABLE:
+      return hooks::startProblem().empty() ? "Runtime not available" : hooks::startProblem().c_str();
     case ZERIN_ERROR_OUT_OF_MEMORY: return "Out of memory";
     case ZERIN_ERROR_DEVICE_LOST: return "Device lost";
     case ZERIN_ERROR_NOT_FOUND: return "Not found";

@@ -8,6 +8,7 @@
 
 #include "runtime_state.h"
 #include "sim_parts.h"
+#include "simulator_hooks.h"
 
 using ZerinSim::Call;
 using ZerinSim::FrameInfoRecord;
@@ -28,7 +29,7 @@ ZerinMatrix identity() {
 
 ZerinSession openSession(Call& call, const SessionRecord& record) {
   auto& state = call.state();
-  if (!state.available) {
+  if (!state.available || !ZerinSim::hooks::startProblem().empty()) {
     call.fail(ZERIN_ERROR_RUNTIME_UNAVAILABLE);
     return nullptr;
   }
@@ -37,6 +38,7 @@ ZerinSession openSession(Call& call, const SessionRecord& record) {
   auto* session = reinterpret_cast<ZerinSession>(owned.get());
   state.sessions.emplace(session, std::move(owned));
   state.nameObject(session, "session");
+  ZerinSim::hooks::sessionOpened(state, session);
   return session;
 }
 
@@ -55,7 +57,7 @@ ZERINLIB_API const char* zerin_GetFullVersion(void) {
 ZERINLIB_API int32_t zerin_IsAvailable(void) {
   Call call("zerin_IsAvailable");
   if (call.injectedFailure()) return call.result<int32_t>(0);
-  return call.result<int32_t>(call.state().available ? 1 : 0);
+  return call.result<int32_t>(call.state().available && ZerinSim::hooks::startProblem().empty() ? 1 : 0);
 }
 
 ZERINLIB_API ZerinSession zerin_SessionInit(void) {
@@ -79,6 +81,7 @@ ZERINLIB_API void zerin_SessionShutDown(ZerinSession session) {
   Call call("zerin_SessionShutDown");
   call.arguments(session);
   if (call.injectedFailure() || !call.checkSession(session)) return;
+  ZerinSim::hooks::sessionClosing(call.state(), session);
   ZerinSim::endSessionFrames(call.state(), session);
   ZerinSim::closeSessionParts(call.state(), session, finished);
   call.state().forget(session);
@@ -212,7 +215,10 @@ ZERINLIB_API void zerin_LayoutDefaultViewports(ZerinSession session, ZerinViewpo
   call.arguments(session, static_cast<const void*>(viewports));
   if (call.injectedFailure() || !call.checkSession(session)) return;
   if (!viewports) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
-  std::memcpy(viewports, kDefaultViewports, sizeof kDefaultViewports);
+  ZerinViewport recommended[ZERIN_VIEW_COUNT];
+  std::memcpy(recommended, kDefaultViewports, sizeof kDefaultViewports);
+  ZerinSim::hooks::recommendedViewports(recommended);
+  std::memcpy(viewports, recommended, sizeof recommended);
 }
 
 /* ---- Pose, settings ---------------------------------------------------------------------- */

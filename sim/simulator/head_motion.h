@@ -1,0 +1,36 @@
+#pragma once
+// The head pose of each frame: still, a built-in path, keyframes interpolated per frame or a
+// desk recording, as the configuration says; a pose set through the control surface or steered
+// from the mirror window's keys and mouse takes over from it.
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+#include "simulator.h"
+#include "zerin_lib.h"
+
+namespace ZerinSim {
+
+class HeadMotion {
+ public:
+  explicit HeadMotion(Simulator& simulator) : simulator(simulator) {}
+
+  // The head pose of frame `frame`.
+  HeadPose poseAt(int64_t frame);
+  // From now on every frame's head pose is `pose` (the control surface, the desk); nullopt
+  // gives the configuration's motion back.
+  void steer(std::optional<HeadPose> pose);
+  std::optional<HeadPose> steered() const;
+
+  // The runtime's matrices of a head pose: the head and each view (views 0 and 2 are the left
+  // eye, 1 and 3 the right, half the inter-pupillary distance to each side).
+  static ZerinMatrix headMatrix(const HeadPose& pose);
+  ZerinMatrix viewMatrix(const HeadPose& pose, int view) const;
+
+ private:
+  Simulator& simulator;
+  mutable std::mutex mutex;  // guards override: set from the control surface or the desk's thread
+  std::optional<HeadPose> override;
+};
+
+}  // namespace ZerinSim

@@ -1,0 +1,1 @@
+#include "run_report.h"
