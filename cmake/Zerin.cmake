@@ -228,7 +228,12 @@ find_path(ZERIN_STB_INCLUDE_DIR stb_image_write.h PATHS /usr/include/stb NO_CMAK
 if(NOT ZERIN_JSON_INCLUDE_DIR OR NOT ZERIN_STB_INCLUDE_DIR)
   message(FATAL_ERROR "nlohmann/json.hpp or stb_image_write.h missing: run scripts/install-deps")
 endif()
+# /usr/include itself must not be an include folder of a Windows build (its C headers would
+# shadow mingw's), so the JSON headers are reached through a folder of their own.
+set(zerin_json_folder ${CMAKE_BINARY_DIR}/third_party/json)
+file(MAKE_DIRECTORY ${zerin_json_folder})
+file(CREATE_LINK ${ZERIN_JSON_INCLUDE_DIR}/nlohmann ${zerin_json_folder}/nlohmann SYMBOLIC)
 add_library(zerin_json INTERFACE)
-target_include_directories(zerin_json SYSTEM INTERFACE ${ZERIN_JSON_INCLUDE_DIR})
+target_include_directories(zerin_json SYSTEM INTERFACE ${zerin_json_folder})
 add_library(zerin_stb INTERFACE)
 target_include_directories(zerin_stb SYSTEM INTERFACE ${ZERIN_STB_INCLUDE_DIR})
