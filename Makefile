@@ -13,8 +13,8 @@ build: deps
 # Each program closes with its table of figures, floors and ratios. The plug-in's own log lines
 # go to build/bench-stderr.log.
 bench: deps
-	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render bench_ipc bench_depth_views
-	@for b in bench_transport bench_logging bench_render bench_ipc bench_depth_views; do echo "== $$b"; \
+	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render bench_ipc bench_depth_views bench_simulator_capture
+	@for b in bench_transport bench_logging bench_render bench_ipc bench_depth_views bench_simulator_capture; do echo "== $$b"; \
 	  ZERIN_LOGGER_STDOUT_DISABLED=1 build/linux-release/bin/$$b --benchmark_min_time=0.2 2>>build/bench-stderr.log || exit 1; done
 
 # The same measures on Windows under Wine, with the real Direct3D 11 device and named pipes.

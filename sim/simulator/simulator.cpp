@@ -41,7 +41,12 @@ Simulator::Simulator() {
   log(std::string("reporting runtime version ") + ZERIN_RUNTIME_VERSION + ", the plug-in's own, so its version check passes");
 }
 
-Simulator::~Simulator() = default;
+// Process exit: the report of a session never ended, and what its captures left. Static
+// destruction, on Windows under the loader lock: see Captures::processEnding.
+Simulator::~Simulator() {
+  capturing->processEnding();
+  if (sessionsOpened) reporting->write(true);
+}
 
 void Simulator::log(const std::string& line) { std::fprintf(stderr, "[ZerinSimulator] %s\n", line.c_str()); }
 
@@ -64,11 +69,29 @@ bool recommendedViewports(ZerinViewport (&viewports)[ZERIN_VIEW_COUNT]) {
   return true;
 }
 
-void sessionOpened(RuntimeState&, ZerinSession) {}
-void sessionClosing(RuntimeState&, ZerinSession) {}
-bool frameSynced(RuntimeState&, ZerinSession, int64_t, FrameInfoRecord&) { return false; }
+void sessionOpened(RuntimeState&, ZerinSession) {
+  Simulator& simulator = Simulator::instance();
+  simulator.noteSessionOpened();
+  simulator.captures().sessionOpened();
+  simulator.report().sessionOpened();
+}
+
+void sessionClosing(RuntimeState&, ZerinSession) {
+  Simulator& simulator = Simulator::instance();
+  simulator.captures().sessionClosing();
+  simulator.report().write();
+}
+
+bool frameSynced(RuntimeState&, ZerinSession, int64_t frame, FrameInfoRecord&) {
+  Simulator::instance().report().noteSynced(frame);
+  return false;
+}
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }
-void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
+void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame) {
+  Simulator& simulator = Simulator::instance();
+  simulator.report().noteSubmitted(frame);
+  simulator.captures().frameSubmitted(state, frame);
+}
 void finding(const char* id, int64_t frame, const std::string& sentence) {
   Simulator::instance().findings().add(id, frame, sentence);
 }

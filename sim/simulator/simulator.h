@@ -3,6 +3,7 @@
 // by a file instead of a test's control calls. It reads its configuration when the runtime's
 // state is made and takes part in the runtime's calls through the hooks of simulator_hooks.h;
 // its parts are below.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -39,12 +40,16 @@ class Simulator {
   Mirror& mirror() { return *mirroring; }
   Findings& findings() { return found; }
 
+  // A session was opened in this process: its report is written again at process exit.
+  void noteSessionOpened() { sessionsOpened = true; }
+
  private:
   Simulator();
 
   SimulatorConfig configuration;
   std::string refusal;
   Findings found;
+  std::atomic<bool> sessionsOpened{false};
   std::unique_ptr<HeadMotion> motion;
   std::unique_ptr<Captures> capturing;
   std::unique_ptr<RunReport> reporting;
