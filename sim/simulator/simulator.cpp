@@ -65,8 +65,11 @@ bool recommendedViewports(ZerinViewport (&viewports)[ZERIN_VIEW_COUNT]) {
 }
 
 void sessionOpened(RuntimeState&, ZerinSession) {}
-void sessionClosing(RuntimeState&, ZerinSession) {}
-bool frameSynced(RuntimeState&, ZerinSession, int64_t, FrameInfoRecord&) { return false; }
+void sessionClosing(RuntimeState&, ZerinSession) { Simulator::instance().frameWatch().sessionEnded(); }
+bool frameSynced(RuntimeState&, ZerinSession, int64_t frame, FrameInfoRecord&) {
+  Simulator::instance().frameWatch().frameSynced(frame);
+  return false;
+}
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }
 void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
 void finding(const char* id, int64_t frame, const std::string& sentence) {

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "findings.h"
+#include "frame_watch.h"
 #include "simulator_config.h"
 #include "simulator_hooks.h"
 
@@ -38,6 +39,7 @@ class Simulator {
   RunReport& report() { return *reporting; }
   Mirror& mirror() { return *mirroring; }
   Findings& findings() { return found; }
+  FrameWatch& frameWatch() { return frames; }
 
  private:
   Simulator();
@@ -45,6 +47,7 @@ class Simulator {
   SimulatorConfig configuration;
   std::string refusal;
   Findings found;
+  FrameWatch frames;
   std::unique_ptr<HeadMotion> motion;
   std::unique_ptr<Captures> capturing;
   std::unique_ptr<RunReport> reporting;
