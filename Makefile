@@ -1,5 +1,5 @@
 # The README's commands. Each installs what it needs (Debian 12, apt-get), builds and runs.
-.PHONY: test deps build bench bench-windows demo demo-windows package soak soak-session soak-ipc soak-editor fuzz clean
+.PHONY: test deps build bench bench-windows demo demo-windows package simulator soak soak-session soak-ipc soak-editor fuzz clean
 
 deps:
 	@scripts/install-deps
@@ -39,6 +39,13 @@ UNITY ?= unity
 package: deps
 	@cmake --preset windows-release >/dev/null && scripts/quiet-build windows-release ZerinEngineBridge ZerinTrackerLink
 	@scripts/make-unity-package build/windows-release $(UNITY) build/package
+
+# The headset simulator from the windows-release build: the editor's package
+# (com.zerin.enginebridge.simulator, unity-simulator/) as a tarball, and a zip for built players
+# (the DLL, the compare tool, the sample configuration, a README); prints both paths.
+simulator: deps
+	@cmake --preset windows-release >/dev/null && scripts/quiet-build windows-release ZerinSimulator ZerinEngineBridge zerin-simulator-compare
+	@scripts/make-simulator build/windows-release build/simulator
 
 # The program manager client against the service as a process killed mid-frame and restarted:
 # 1,000 cycles natively (AddressSanitizer build), 100 with the Windows build under Wine.

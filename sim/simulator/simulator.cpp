@@ -78,12 +78,14 @@ void sessionOpened(RuntimeState&, ZerinSession) {
 
 void sessionClosing(RuntimeState&, ZerinSession) {
   Simulator& simulator = Simulator::instance();
+  simulator.frameWatch().sessionEnded();
   simulator.captures().sessionClosing();
   simulator.report().write();
 }
 
 bool frameSynced(RuntimeState&, ZerinSession, int64_t frame, FrameInfoRecord&) {
   Simulator::instance().report().noteSynced(frame);
+  Simulator::instance().frameWatch().frameSynced(frame);
   return false;
 }
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "findings.h"
+#include "frame_watch.h"
 #include "simulator_config.h"
 #include "simulator_hooks.h"
 
@@ -39,6 +40,7 @@ class Simulator {
   RunReport& report() { return *reporting; }
   Mirror& mirror() { return *mirroring; }
   Findings& findings() { return found; }
+  FrameWatch& frameWatch() { return frames; }
 
   // A session was opened in this process: its report is written again at process exit.
   void noteSessionOpened() { sessionsOpened = true; }
@@ -49,6 +51,7 @@ class Simulator {
   SimulatorConfig configuration;
   std::string refusal;
   Findings found;
+  FrameWatch frames;
   std::atomic<bool> sessionsOpened{false};
   std::unique_ptr<HeadMotion> motion;
   std::unique_ptr<Captures> capturing;

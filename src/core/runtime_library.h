@@ -22,6 +22,18 @@ enum class Function : size_t {
       count
 };
 
+// Which library the plug-in loads: ZERIN_RUNTIME when set and not empty, else the first line of
+// ZerinRuntime.txt beside the program, else ZerinLib. "simulator" names the headset simulator
+// (found as ZerinLib is); anything else is a path to a runtime library.
+struct Selection {
+  std::string name;      // "ZerinLib", "ZerinSimulator", or empty for a path
+  std::string fileName;  // what the system is asked to load
+  std::string why;       // empty for the default, else "ZERIN_RUNTIME=simulator" or "<file>: <line>"
+};
+// `environment` is ZERIN_RUNTIME's value, `fileLine` the file's first line (null: no file) and
+// `filePath` the file's path; a relative path in the file is relative to the file's folder.
+Selection selectRuntime(const std::string& environment, const std::string* fileLine, const std::string& filePath);
+
 // The library's address of `function`; null for all of them when the library is missing or
 // lacks one. The first call of any thread loads it, once for the process.
 void* address(Function function);

@@ -3,7 +3,7 @@
 
 namespace Zerin::platform {
 
-// A shared library loaded at run time by file name alone, through the system's own search.
+// A shared library loaded at run time by file name, through the system's own search, or by path.
 // Closing it is the owner's choice: a library whose threads may still call back into us must
 // stay loaded for the life of the process.
 class SharedLibrary {

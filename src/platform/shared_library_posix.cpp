@@ -32,8 +32,10 @@ bool SharedLibrary::open(const std::string& fileName, std::string& failure) {
   if (handle) return true;
   const char* text = dlerror();
   failure = text ? text : "dlopen failed";
-  // The plug-in's own folder, as its build-tree RUNPATH ($ORIGIN) says; looked at explicitly
-  // because a sanitizer's dlopen interceptor searches as its own module, not as ours.
+  // A path names its one place; a bare name is looked for in the plug-in's own folder too, as its
+  // build-tree RUNPATH ($ORIGIN) says, explicitly because a sanitizer's dlopen interceptor
+  // searches as its own module, not as ours.
+  if (fileName.find('/') != std::string::npos) return false;
   const std::string folder = folderOfThisModule();
   if (!folder.empty()) handle = dlopen((folder + fileName).c_str(), RTLD_NOW | RTLD_LOCAL);
   return handle != nullptr;

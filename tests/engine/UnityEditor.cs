@@ -46,4 +46,38 @@ namespace UnityEditor
             if (handlers != null) handlers((PlayModeStateChange)state);
         }
     }
+
+    public enum SettingsScope
+    {
+        User = 0,
+        Project = 1,
+    }
+
+    public class SettingsProvider
+    {
+        public SettingsProvider(string path, SettingsScope scopes) { settingsPath = path; scope = scopes; }
+        public string settingsPath { get; set; }
+        public SettingsScope scope { get; private set; }
+        public virtual void OnGUI(string searchContext) { }
+    }
+
+    [AttributeUsage(AttributeTargets.Method)]
+    public sealed class SettingsProviderAttribute : Attribute
+    {
+    }
+
+    public enum MessageType
+    {
+        None = 0,
+        Info = 1,
+        Warning = 2,
+        Error = 3,
+    }
+
+    public sealed class EditorGUILayout
+    {
+        public static bool Toggle(string label, bool value) { return value; }
+        public static string TextField(string label, string text) { return text; }
+        public static void HelpBox(string message, MessageType type) { }
+    }
 }

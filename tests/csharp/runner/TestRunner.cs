@@ -1,7 +1,7 @@
 // Runs the Unity package's NUnit tests in a plain Mono process, against the Linux build and its
 // stand-ins, and ends with one "N passed, N failed" line.
 //
-//   zerin-csharp-tests.exe [--category NAME] [--twice]
+//   zerin-csharp-tests.exe [--category NAME] [--assembly PATH] [--twice]
 //   zerin-csharp-tests.exe --entry-points     (each import: library, tab, entry point)
 //   zerin-csharp-tests.exe --records          (each record of namespace Zerin: name, tab, native size)
 //
@@ -51,9 +51,13 @@ static class TestRunner
         int categoryAt = Array.IndexOf(args, "--category");
         string category = categoryAt >= 0 && categoryAt + 1 < args.Length ? args[categoryAt + 1] : null;
         bool twice = args.Contains("--twice");
+        // Another package's tests (the simulator's) instead of the bindings' own.
+        int assemblyAt = Array.IndexOf(args, "--assembly");
+        Assembly assembly = assemblyAt >= 0 && assemblyAt + 1 < args.Length ? Assembly.LoadFrom(args[assemblyAt + 1])
+                                                                            : typeof(StandInFixture).Assembly;
 
         var started = DateTime.UtcNow;
-        List<TestCase> tests = Discover(typeof(StandInFixture).Assembly, category);
+        List<TestCase> tests = Discover(assembly, category);
         Outcome first = Run(tests);
         Snapshot afterFirst = twice ? Snapshot.Take() : null;
         Outcome second = twice ? Run(tests) : null;
