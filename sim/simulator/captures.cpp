@@ -317,14 +317,11 @@ void Captures::processEnding() {
       queue->written.push_back(std::filesystem::path(slot->picture.path).filename().string());
   if (unmapped > 0)
     simulator.log("captures: " + std::to_string(unmapped) + " copies not yet mapped when the process ended are lost");
-  // No graphics call and no join at process exit: the thread and the staging textures are left.
+  // No graphics call and no join at process exit: the thread and the staging textures are left,
+  // the textures held from a global so that nothing reads them as lost.
   if (writer.joinable()) writer.detach();
-  for (auto& slot : pool) {
-    slot->staging.detach();
-    slot->context.detach();
-    slot.release();
-  }
-  pool.clear();
+  static std::vector<std::unique_ptr<Slot>>* kept = nullptr;
+  kept = new std::vector<std::unique_ptr<Slot>>(std::move(pool));
 }
 
 }  // namespace ZerinSim
