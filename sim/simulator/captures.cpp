@@ -175,8 +175,9 @@ void Captures::capture(RuntimeState& state, ZerinSwapChain swapChain, int32_t im
   Gfx::Ref<ID3D11Device> device;
   source->GetDevice(device.put());
   Slot* slot = freeSlot(device.get(), desc);
-  // Headless runs are deterministic: no capture is ever dropped, the render thread waits instead.
-  while (!slot && simulator.config().virtualClock) {
+  // Headless runs are deterministic: no capture is ever dropped for want of a staging texture,
+  // the render thread waits for the writer instead.
+  while (!slot && pool.size() >= kPoolLimit && simulator.config().virtualClock) {
     cycle(true);
     slot = freeSlot(device.get(), desc);
   }
