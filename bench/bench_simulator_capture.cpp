@@ -40,12 +40,18 @@ class SimulatorFrames {
     if (!gpu || !session) return;
     frameInfo = zerin_CreateFrameInfo(session);
     submitInfo = zerin_CreateSubmitInfo(session);
-    const ZerinSwapChainConfig colour{kSide, kSide, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
+    const ZerinSwapChainConfig colour{kSide, kSide, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB,
+                                      1,     1,     ZERIN_SWAPCHAIN_USAGE_COLOUR};
     const ZerinSwapChainConfig depth{kSide, kSide, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH};
     for (int v = 0; v < kViews; ++v) {
       colourChains.push_back(zerin_D3D11CreateSwapChain(session, gpu.device.get(), &colour));
       depthChains.push_back(zerin_D3D11CreateSwapChain(session, gpu.device.get(), &depth));
-      depthExtensions[v] = ZerinDepthExtension{ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0,
+      depthExtensions[v] = ZerinDepthExtension{ZERIN_EXTENSION_DEPTH,
+                                               nullptr,
+                                               0.1,
+                                               100.0,
+                                               0.0,
+                                               1.0,
                                                {depthChains[v], 0, 0, int32_t(kSide), int32_t(kSide), 0, 0}};
       views[v].colour = {colourChains[v], 0, 0, int32_t(kSide), int32_t(kSide), 0, 0};
       views[v].extensions = reinterpret_cast<const ZerinExtensionHeader*>(&depthExtensions[v]);

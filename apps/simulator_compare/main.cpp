@@ -44,7 +44,8 @@ bool readPicture(const fs::path& path, Picture& picture, std::string& error) {
 
 bool isPng(const fs::path& path) {
   std::string extension = path.extension().string();
-  std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) { return std::tolower(c); });
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return std::tolower(c); });
   return extension == ".png";
 }
 

@@ -20,27 +20,18 @@ bool captureKind(DXGI_FORMAT format, bool depth, CapturePicture::Kind& kind) {
   switch (format) {
     case DXGI_FORMAT_R32_TYPELESS:
     case DXGI_FORMAT_D32_FLOAT:
-    case DXGI_FORMAT_R32_FLOAT:
-      kind = CapturePicture::Kind::depth;
-      return depth;
+    case DXGI_FORMAT_R32_FLOAT: kind = CapturePicture::Kind::depth; return depth;
     case DXGI_FORMAT_R8G8B8A8_TYPELESS:
     case DXGI_FORMAT_R8G8B8A8_UNORM:
     case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB:
-    case DXGI_FORMAT_R8G8B8A8_UINT:
-      kind = CapturePicture::Kind::rgba;
-      return !depth;
+    case DXGI_FORMAT_R8G8B8A8_UINT: kind = CapturePicture::Kind::rgba; return !depth;
     case DXGI_FORMAT_B8G8R8A8_TYPELESS:
     case DXGI_FORMAT_B8G8R8A8_UNORM:
-    case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
-      kind = CapturePicture::Kind::bgra;
-      return !depth;
+    case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB: kind = CapturePicture::Kind::bgra; return !depth;
     case DXGI_FORMAT_B8G8R8X8_TYPELESS:
     case DXGI_FORMAT_B8G8R8X8_UNORM:
-    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB:
-      kind = CapturePicture::Kind::bgrx;
-      return !depth;
-    default:
-      return false;
+    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB: kind = CapturePicture::Kind::bgrx; return !depth;
+    default: return false;
   }
 }
 
@@ -53,9 +44,7 @@ bool writeCapturePicture(const CapturePicture& picture, const uint8_t* texels, s
     uint8_t* out = pixels.data() + size_t(y) * picture.width * channels;
     for (uint32_t x = 0; x < picture.width; ++x, row += 4, out += channels) {
       switch (picture.kind) {
-        case CapturePicture::Kind::rgba:
-          std::memcpy(out, row, 4);
-          break;
+        case CapturePicture::Kind::rgba: std::memcpy(out, row, 4); break;
         case CapturePicture::Kind::bgra:
         case CapturePicture::Kind::bgrx:
           out[0] = row[2];
@@ -186,8 +175,12 @@ void Captures::capture(RuntimeState& state, ZerinSwapChain swapChain, int32_t im
     ++queue->dropped;
     return;
   }
-  const D3D11_BOX box{uint32_t(viewport.x), uint32_t(viewport.y), 0, uint32_t(viewport.x + viewport.width),
-                      uint32_t(viewport.y + viewport.height), 1};
+  const D3D11_BOX box{uint32_t(viewport.x),
+                      uint32_t(viewport.y),
+                      0,
+                      uint32_t(viewport.x + viewport.width),
+                      uint32_t(viewport.y + viewport.height),
+                      1};
   slot->context->CopySubresourceRegion(slot->staging.get(), 0, 0, 0, 0, source,
                                        D3D11CalcSubresource(0, uint32_t(viewport.arrayIndex), sourceDesc.MipLevels),
                                        &box);
@@ -269,8 +262,8 @@ void Captures::writeAll(std::shared_ptr<Queue> queue) {
     queue->jobs.pop_front();
     queue->writing = slot;
     lock.unlock();
-    const bool written = writeCapturePicture(slot->picture, static_cast<const uint8_t*>(slot->mapped.pData),
-                                             slot->mapped.RowPitch);
+    const bool written =
+        writeCapturePicture(slot->picture, static_cast<const uint8_t*>(slot->mapped.pData), slot->mapped.RowPitch);
     lock.lock();
     if (written) queue->written.push_back(std::filesystem::path(slot->picture.path).filename().string());
     else std::fprintf(stderr, "[ZerinSimulator] captures: %s could not be written\n", slot->picture.path.c_str());

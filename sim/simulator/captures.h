@@ -84,7 +84,7 @@ class Captures {
   struct Queue {
     std::mutex mutex;  // guards every member below and the state of slots once mapped
     std::condition_variable changed;
-    std::deque<Slot*> jobs;  // mapped, for the writer, oldest first
+    std::deque<Slot*> jobs;   // mapped, for the writer, oldest first
     Slot* writing = nullptr;  // taken by the writer, not yet written
     bool stop = false;
     std::vector<std::string> written;
@@ -105,7 +105,7 @@ class Captures {
   // The pool and the writer thread: used on the render thread under the library lock.
   std::vector<std::unique_ptr<Slot>> pool;
   std::shared_ptr<Queue> queue = std::make_shared<Queue>();
-  std::thread writer;  // owned here: joined at session end, left (never joined) at process exit
+  std::thread writer;                    // owned here: joined at session end, left (never joined) at process exit
   std::set<DXGI_FORMAT> refusedFormats;  // each said once in the log
   bool folderMade = false;
   // Process exit found the queue's lock held by a thread gone: it is never taken again.

@@ -81,7 +81,8 @@ void runClient(bool shutDown) {
       {kSide, kSide, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH},
       {kSide, kSide, DXGI_FORMAT_R16G16B16A16_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR}};
   ZerinSwapChain chains[4];
-  for (int i = 0; i < 4; ++i) ASSERT_NE(chains[i] = zerin_D3D11CreateSwapChain(session, gpu.device.get(), &configs[i]), nullptr);
+  for (int i = 0; i < 4; ++i)
+    ASSERT_NE(chains[i] = zerin_D3D11CreateSwapChain(session, gpu.device.get(), &configs[i]), nullptr);
 
   for (int64_t frame = 1; frame <= 6; ++frame) {
     zerin_WaitSync(session, frameInfo);
@@ -89,8 +90,8 @@ void runClient(bool shutDown) {
     if (frame == 5) continue;
     zerin_BeginFrame(session, submitInfo);
     for (int i = 0; i < 4; ++i) fill(gpu.device.get(), chains[i], frame, i == 2);
-    ZerinDepthExtension depth{ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0,
-                              {chains[2], 0, 0, int32_t(kSide), int32_t(kSide), 0, 0}};
+    ZerinDepthExtension depth{
+        ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0, {chains[2], 0, 0, int32_t(kSide), int32_t(kSide), 0, 0}};
     ZerinRuntimeView views[3]{};
     views[0].colour = kRgbaView;
     views[0].colour.swapChain = chains[0];
@@ -133,7 +134,11 @@ class SimulatorCaptures : public ::testing::TestWithParam<const char*> {};
 // Both ends of a run write everything: the session's end, and the process's end without it.
 TEST_P(SimulatorCaptures, WriteEachAskedViewAsReceivedAndTheReportCountsTheRun) {
   const ZerinTest::SimulatorRun run = runClientProcess(std::string("client-") + GetParam(), GetParam());
-  ASSERT_EQ(run.exitCode, 0) << [&] { std::string all; for (auto& l : run.output) all += l + "\n"; return all; }();
+  ASSERT_EQ(run.exitCode, 0) << [&] {
+    std::string all;
+    for (auto& l : run.output) all += l + "\n";
+    return all;
+  }();
   ASSERT_FALSE(run.report.is_null()) << run.reportProblem;
   EXPECT_EQ(ZerinTest::filesIn(run.outputFolder, ".png"), expectedCaptures());
   const nlohmann::json& report = run.report;

@@ -18,7 +18,7 @@ struct CompareCase {
   std::vector<std::pair<std::string, Picture>> golden, captured;  // by file name
   std::vector<std::string> extraArguments;
   int exitCode;
-  const char* printed;  // part of the standard output (refusals go to standard error)
+  const char* printed;                          // part of the standard output (refusals go to standard error)
   std::vector<std::string> differencePictures;  // written in --diff's folder
 };
 
@@ -54,28 +54,63 @@ const Picture kGreyA = picture(3, 2, 100, 1);
 INSTANTIATE_TEST_SUITE_P(
     Cases, CompareTool,
     ::testing::Values(
-        CompareCase{"Identical", {{"a.png", kGrey}, {"b.png", kGreyA}}, {{"a.png", kGrey}, {"b.png", kGreyA}}, {}, 0,
-                    "2 of 2 pictures within tolerance 0", {}},
-        CompareCase{"WithinTolerance", {{"a.png", kGrey}}, {{"a.png", withPixel(kGrey, 5, 103)}}, {"--tolerance", "3"},
-                    0, "a.png: ok, largest difference 3, mean 0.1250", {}},
-        CompareCase{"Beyond", {{"a.png", kGrey}}, {{"a.png", withPixel(kGrey, 5, 104)}}, {"--tolerance", "3"}, 1,
-                    "a.png: MISMATCH, largest difference 4", {"a-difference.png"}},
-        CompareCase{"GreyBeyond", {{"d.png", kGreyA}}, {{"d.png", withPixel(kGreyA, 0, 90)}}, {}, 1,
-                    "d.png: MISMATCH, largest difference 10", {"d-difference.png"}},
-        CompareCase{"SizeMismatch", {{"a.png", kGrey}}, {{"a.png", picture(2, 3, 100)}}, {}, 1,
-                    "sizes differ: 3x2 golden, 2x3 captured", {}},
-        CompareCase{"MissingCapture", {{"a.png", kGrey}, {"b.png", kGrey}}, {{"a.png", kGrey}}, {}, 1,
-                    "b.png: MISMATCH, missing from captured", {}},
-        CompareCase{"ExtraCapture", {{"a.png", kGrey}}, {{"a.png", kGrey}, {"c.png", kGrey}}, {}, 1,
-                    "c.png: MISMATCH, missing from golden", {}},
+        CompareCase{"Identical",
+                    {{"a.png", kGrey}, {"b.png", kGreyA}},
+                    {{"a.png", kGrey}, {"b.png", kGreyA}},
+                    {},
+                    0,
+                    "2 of 2 pictures within tolerance 0",
+                    {}},
+        CompareCase{"WithinTolerance",
+                    {{"a.png", kGrey}},
+                    {{"a.png", withPixel(kGrey, 5, 103)}},
+                    {"--tolerance", "3"},
+                    0,
+                    "a.png: ok, largest difference 3, mean 0.1250",
+                    {}},
+        CompareCase{"Beyond",
+                    {{"a.png", kGrey}},
+                    {{"a.png", withPixel(kGrey, 5, 104)}},
+                    {"--tolerance", "3"},
+                    1,
+                    "a.png: MISMATCH, largest difference 4",
+                    {"a-difference.png"}},
+        CompareCase{"GreyBeyond",
+                    {{"d.png", kGreyA}},
+                    {{"d.png", withPixel(kGreyA, 0, 90)}},
+                    {},
+                    1,
+                    "d.png: MISMATCH, largest difference 10",
+                    {"d-difference.png"}},
+        CompareCase{"SizeMismatch",
+                    {{"a.png", kGrey}},
+                    {{"a.png", picture(2, 3, 100)}},
+                    {},
+                    1,
+                    "sizes differ: 3x2 golden, 2x3 captured",
+                    {}},
+        CompareCase{"MissingCapture",
+                    {{"a.png", kGrey}, {"b.png", kGrey}},
+                    {{"a.png", kGrey}},
+                    {},
+                    1,
+                    "b.png: MISMATCH, missing from captured",
+                    {}},
+        CompareCase{"ExtraCapture",
+                    {{"a.png", kGrey}},
+                    {{"a.png", kGrey}, {"c.png", kGrey}},
+                    {},
+                    1,
+                    "c.png: MISMATCH, missing from golden",
+                    {}},
         CompareCase{"NothingToCompare", {}, {}, {}, 2, "", {}},
-        CompareCase{"ToleranceOutOfRange", {{"a.png", kGrey}}, {{"a.png", kGrey}}, {"--tolerance", "256"}, 2, "",
-                    {}}),
+        CompareCase{"ToleranceOutOfRange", {{"a.png", kGrey}}, {{"a.png", kGrey}}, {"--tolerance", "256"}, 2, "", {}}),
     [](const ::testing::TestParamInfo<CompareCase>& info) { return std::string(info.param.name); });
 
 TEST(CompareTool, NamesAFileItCannotRead) {
   const std::string root = ZerinTest::freshFolder("compare-unreadable");
-  const std::string golden = ZerinTest::joinPath(root, "golden.png"), captured = ZerinTest::joinPath(root, "captured.png");
+  const std::string golden = ZerinTest::joinPath(root, "golden.png"),
+                    captured = ZerinTest::joinPath(root, "captured.png");
   ASSERT_TRUE(ZerinTest::writePicture(golden, kGrey));
   { std::ofstream(captured) << "not a picture"; }
   const auto result = ZerinTest::runProgram(ZerinTest::builtProgram("zerin-simulator-compare"), {golden, captured});

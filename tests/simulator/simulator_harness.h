@@ -27,12 +27,12 @@ struct SimulatorRunOptions {
 };
 
 struct SimulatorRun {
-  std::string folder;        // the run's own folder: the configuration file and the output
-  std::string outputFolder;  // where the simulator was told to write
-  std::optional<int> exitCode;     // nothing when it outlived the limit and was killed
+  std::string folder;               // the run's own folder: the configuration file and the output
+  std::string outputFolder;         // where the simulator was told to write
+  std::optional<int> exitCode;      // nothing when it outlived the limit and was killed
   std::vector<std::string> output;  // its standard output, line by line
-  nlohmann::json report;             // report.json; null when absent or unreadable
-  std::string reportProblem;         // why report is null
+  nlohmann::json report;            // report.json; null when absent or unreadable
+  std::string reportProblem;        // why report is null
 
   std::string outputFile(const std::string& name) const;
 };
