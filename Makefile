@@ -19,8 +19,9 @@ bench: deps
 
 # The same measures on Windows under Wine, with the real Direct3D 11 device and named pipes.
 bench-windows: deps
-	@cmake --preset windows >/dev/null && scripts/quiet-build windows bench_windows
+	@cmake --preset windows >/dev/null && scripts/quiet-build windows bench_windows bench_simulator_capture_windows
 	@ZERIN_LOGGER_STDOUT_DISABLED=1 scripts/windows-session scripts/wine-run build/windows/bin/bench_windows.exe 2>>build/bench-stderr.log
+	@ZERIN_LOGGER_STDOUT_DISABLED=1 scripts/windows-session scripts/wine-run build/windows/bin/bench_simulator_capture_windows.exe 2>>build/bench-stderr.log
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under
 # Wine with the real Direct3D 11 device. Each leaves its picture, time plot and the run's raw
