@@ -25,7 +25,7 @@ std::string demoConfig(double x) {
 ZerinTest::SimulatorRun runDemo(const std::string& name, double x) {
   ZerinTest::SimulatorRunOptions options;
   options.program = ZerinTest::builtProgram("zerin_demo");
-  options.arguments = {"--seconds", "1", "--layers", "1", "--output", "simulator-runs/" + name + "-demo"};
+  options.arguments = {"--seconds", "1", "--fps", "40", "--layers", "1", "--output", "simulator-runs/" + name + "-demo"};
   options.config = demoConfig(x);
   return ZerinTest::runWithSimulator(name, options);
 }
@@ -49,10 +49,10 @@ TEST(DemoAgainstSimulator, ReportAndPicturesShowWhatTheConfigurationAsked) {
   const ZerinTest::SimulatorRun run = runDemo("demo-scripted", 12.0);
   ASSERT_TRUE(run.exitCode.has_value()) << "the demo did not end";
   ASSERT_FALSE(run.report.is_null()) << run.reportProblem;
-  EXPECT_EQ(run.report["framesReceived"], 90);
-  EXPECT_EQ(run.report["framesAccepted"], 90);
-  EXPECT_EQ(run.report["layersPerFrame"], nlohmann::json::parse(R"({"1": 90})"));
-  EXPECT_EQ(run.report["viewsPerFrame"], nlohmann::json::parse(R"({"4": 90})"));
+  EXPECT_EQ(run.report["framesReceived"], 40);
+  EXPECT_EQ(run.report["framesAccepted"], 40);
+  EXPECT_EQ(run.report["layersPerFrame"], nlohmann::json::parse(R"({"1": 40})"));
+  EXPECT_EQ(run.report["viewsPerFrame"], nlohmann::json::parse(R"({"4": 40})"));
   EXPECT_EQ(run.report["events"], nlohmann::json::parse(R"([{"frame": 20, "type": "buttonDown", "button": 3},
                                                           {"frame": 24, "type": "buttonUp", "button": 3}])"));
   EXPECT_EQ(framesOf(run.report), expectedCaptures());
