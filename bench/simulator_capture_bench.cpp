@@ -25,8 +25,7 @@ SimulatorFrames::SimulatorFrames() {
   if (!gpu || !session) return;
   frameInfo = zerin_CreateFrameInfo(session);
   submitInfo = zerin_CreateSubmitInfo(session);
-  const ZerinSwapChainConfig colour{kSide, kSide, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB,
-                                    1,     1,     ZERIN_SWAPCHAIN_USAGE_COLOUR};
+  const ZerinSwapChainConfig colour{kSide, kSide, DXGI_FORMAT_R8G8B8A8_UNORM_SRGB, 1, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
   const ZerinSwapChainConfig depth{kSide, kSide, DXGI_FORMAT_D32_FLOAT, 1, 1, ZERIN_SWAPCHAIN_USAGE_DEPTH};
   for (int v = 0; v < kViews; ++v) {
     colourChains.push_back(zerin_D3D11CreateSwapChain(session, gpu.device.get(), &colour));

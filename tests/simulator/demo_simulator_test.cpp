@@ -25,7 +25,8 @@ std::string demoConfig(double x) {
 ZerinTest::SimulatorRun runDemo(const std::string& name, double x) {
   ZerinTest::SimulatorRunOptions options;
   options.program = ZerinTest::builtProgram("zerin_demo");
-  options.arguments = {"--seconds", "1", "--fps", "40", "--layers", "1", "--output", "simulator-runs/" + name + "-demo"};
+  options.arguments = {"--seconds", "1", "--fps",    "40",
+                       "--layers",  "1", "--output", "simulator-runs/" + name + "-demo"};
   options.config = demoConfig(x);
   return ZerinTest::runWithSimulator(name, options);
 }
