@@ -13,7 +13,7 @@ int main() {
     return 1;
   }
   ZerinBench::Samples plain, captured;
-  for (int i = 0; i < 200; ++i) {
+  for (int i = 0; i < 80; ++i) {
     bool wasCaptured = false;
     const double seconds = frames.frame(wasCaptured);
     (wasCaptured ? captured : plain).add(seconds * 1e6);

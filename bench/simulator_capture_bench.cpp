@@ -14,7 +14,7 @@ SimulatorFrames::SimulatorFrames() {
   const std::filesystem::path folder = std::filesystem::temp_directory_path() / "zerin-bench-simulator";
   std::filesystem::create_directories(folder);
   const std::filesystem::path config = folder / "ZerinSimulator.json";
-  std::ofstream(config) << R"({"capture": {"every": 2, "depth": true}, "output": ")" +
+  std::ofstream(config) << R"({"clock": "real", "frameRate": 20, "capture": {"every": 2, "depth": true}, "output": ")" +
                                (folder / "output").generic_string() + "\"}";
   // putenv keeps the text it is given, on both targets.
   static std::string variable;

@@ -66,8 +66,9 @@ namespace {
 // The head pose of each session's latest frame, for zerin_FrameGetPose; guarded by the library
 // lock, like the hooks that use it.
 std::map<ZerinSession, HeadPose>& latestPoses() {
-  static std::map<ZerinSession, HeadPose> poses;
-  return poses;
+  // Never destroyed: a client may end its session from a static destructor of its own.
+  static auto* poses = new std::map<ZerinSession, HeadPose>;
+  return *poses;
 }
 
 void raiseScripted(RuntimeState& state, ZerinSession session, int64_t frame, const std::vector<ScriptedEvent>& events) {
