@@ -2,6 +2,7 @@
 #include <cstring>
 
 #include "runtime_state.h"
+#include "simulator_hooks.h"
 #include "sim_parts.h"
 #include "zerin_sim_control.h"
 
@@ -21,6 +22,7 @@ ZERINLIB_API void zerinsim_Reset(void) {
   auto lock = locked(state);
   state.reset();
   ZerinSim::resetParts(state, finished);
+  ZerinSim::hooks::stateMade(state);  // set up from the configuration again, as a fresh process is
 }
 
 ZERINLIB_API void zerinsim_SetVersion(const char* version) {

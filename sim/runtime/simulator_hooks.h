@@ -16,8 +16,9 @@ struct FrameInfoRecord;
 
 namespace hooks {
 
-// Once, when the runtime's state is made (the library's first call): the simulator reads its
-// configuration and sets the runtime up from it (frame rate, version, recommended sizes).
+// When the runtime's state is made (the library's first call), and again after zerinsim_Reset:
+// the simulator reads its configuration once and sets the runtime up from it (frame rate, gaze,
+// streams, occlusion mesh).
 void stateMade(RuntimeState& state);
 // Empty, or why the simulator cannot run (a configuration it refused): the runtime is then not
 // available and this is the text of ZERIN_ERROR_RUNTIME_UNAVAILABLE.

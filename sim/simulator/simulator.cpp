@@ -113,6 +113,7 @@ namespace hooks {
 
 void stateMade(RuntimeState& state) {
   const SimulatorConfig& config = Simulator::instance().config();
+  latestPoses().clear();
   state.frames.frameRate = config.frameRate;
   setGazeRate(0.0);  // the samples come with the frames instead (queueGaze)
   setStreamPatternMoving(config.cameraStreams.movingPattern);

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <string>
 
@@ -89,6 +90,44 @@ TEST(SimulatorConfig, ReadsTheSample) {
   EXPECT_EQ(config.capture.frames, (std::vector<int64_t>{30, 60}));
   EXPECT_EQ(config.occlusionMesh.vertices.size(), 6u);
   EXPECT_EQ(config.recommendedWidth, 1440u);
+}
+
+// A desk recording replays: written by the line writers, read back exactly (numbers and all)
+// from beside the configuration, its poses as the head motion and its presses as events.
+TEST(SimulatorConfig, ReplaysARecordingBesideTheConfiguration) {
+  const auto folder = std::filesystem::temp_directory_path() / "zerin-simulator-replay";
+  std::filesystem::create_directories(folder);
+  const ZerinSim::HeadPose turned{{0.1, 1.7, -0.3}, {12.5, -0.1, 1.0 / 3}};
+  std::ofstream(folder / "desk.jsonl", std::ios::binary)
+      << ZerinSim::recordedPoseLine({4, turned}) << ZerinSim::recordedButtonLine({5, 2, true})
+      << ZerinSim::recordedGazeLine({5, {0.0, 0.5, -1.0}}) << ZerinSim::recordedPoseLine({6, {}});
+  const std::string config = (folder / "c.json").string();
+  std::ofstream(config, std::ios::binary) << R"({"events": [{"frame": 9, "type": "buttonUp", "button": 2}],
+    "headMotion": {"kind": "recording", "recording": "desk.jsonl"},
+    "gaze": {"kind": "recording", "recording": "desk.jsonl"}})";
+  const ConfigOutcome outcome = ZerinSim::loadConfig(config);
+  ASSERT_TRUE(outcome.config) << outcome.error;
+  const auto& keyframes = outcome.config->headMotion.keyframes;
+  ASSERT_EQ(keyframes.size(), 2u);
+  EXPECT_EQ(keyframes[0].frame, 4);
+  EXPECT_EQ(keyframes[0].pose.position, turned.position);
+  EXPECT_EQ(keyframes[0].pose.yawPitchRoll, turned.yawPitchRoll);
+  const auto& events = outcome.config->events;
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].frame, 5);
+  EXPECT_EQ(events[0].kind, ZerinSim::ScriptedEvent::Kind::buttonDown);
+  EXPECT_EQ(events[0].value, 2);
+  EXPECT_EQ(events[1].frame, 9);
+  ASSERT_EQ(outcome.config->gaze.recorded.size(), 1u);
+  EXPECT_EQ(outcome.config->gaze.recorded[0].direction[1], 0.5);
+
+  // A bad line is named by the recording's own file and line.
+  std::ofstream(folder / "desk.jsonl", std::ios::binary)
+      << ZerinSim::recordedPoseLine({4, turned})
+      << "{\"frame\": 5, \"position\": [1, 2], \"yawPitchRoll\": [0, 0, 0]}\n";
+  EXPECT_EQ(ZerinSim::loadConfig(config).error,
+            config + " line 2: \"headMotion.recording\" is not a recording that replays: " +
+                (folder / "desk.jsonl").string() + " line 2: \"position\" must be an array of 3 numbers, not [1,2]");
 }
 
 }  // namespace
