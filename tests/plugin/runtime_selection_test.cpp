@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -81,6 +82,8 @@ struct Case {
   std::string line;
   bool loaded;
 };
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
 
 class RuntimeSelection : public ::testing::TestWithParam<Case> {
  protected:
