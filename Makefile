@@ -13,14 +13,15 @@ build: deps
 # Each program closes with its table of figures, floors and ratios. The plug-in's own log lines
 # go to build/bench-stderr.log.
 bench: deps
-	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render bench_ipc bench_depth_views
-	@for b in bench_transport bench_logging bench_render bench_ipc bench_depth_views; do echo "== $$b"; \
+	@cmake --preset linux-release >/dev/null && scripts/quiet-build linux-release bench_transport bench_logging bench_render bench_ipc bench_depth_views bench_simulator_capture
+	@for b in bench_transport bench_logging bench_render bench_ipc bench_depth_views bench_simulator_capture; do echo "== $$b"; \
 	  ZERIN_LOGGER_STDOUT_DISABLED=1 build/linux-release/bin/$$b --benchmark_min_time=0.2 2>>build/bench-stderr.log || exit 1; done
 
 # The same measures on Windows under Wine, with the real Direct3D 11 device and named pipes.
 bench-windows: deps
-	@cmake --preset windows >/dev/null && scripts/quiet-build windows bench_windows
+	@cmake --preset windows >/dev/null && scripts/quiet-build windows bench_windows bench_simulator_capture_windows
 	@ZERIN_LOGGER_STDOUT_DISABLED=1 scripts/windows-session scripts/wine-run build/windows/bin/bench_windows.exe 2>>build/bench-stderr.log
+	@ZERIN_LOGGER_STDOUT_DISABLED=1 scripts/windows-session scripts/wine-run build/windows/bin/bench_simulator_capture_windows.exe 2>>build/bench-stderr.log
 
 # The demo runs natively from the optimised build; demo-windows runs the Windows build under
 # Wine with the real Direct3D 11 device. Each leaves its picture, time plot and the run's raw

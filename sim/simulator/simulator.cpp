@@ -52,7 +52,12 @@ Simulator::Simulator() {
   log(std::string("reporting runtime version ") + ZERIN_RUNTIME_VERSION + ", the plug-in's own, so its version check passes");
 }
 
-Simulator::~Simulator() = default;
+// Process exit: the report of a session never ended, and what its captures left. Static
+// destruction, on Windows under the loader lock: see Captures::processEnding.
+Simulator::~Simulator() {
+  capturing->processEnding();
+  if (sessionsOpened) reporting->write(true);
+}
 
 void Simulator::log(const std::string& line) { std::fprintf(stderr, "[ZerinSimulator] %s\n", line.c_str()); }
 
@@ -69,6 +74,7 @@ void raiseScripted(RuntimeState& state, ZerinSession session, int64_t frame, con
   const auto due = std::equal_range(events.begin(), events.end(), ScriptedEvent{frame},
                                     [](const ScriptedEvent& a, const ScriptedEvent& b) { return a.frame < b.frame; });
   for (auto event = due.first; event != due.second; ++event) {
+    Simulator::instance().report().noteEvent(frame, *event);
     switch (event->kind) {
       case ScriptedEvent::Kind::buttonDown: setButton(state, event->value, true); break;
       case ScriptedEvent::Kind::buttonUp: setButton(state, event->value, false); break;
@@ -126,13 +132,24 @@ bool recommendedViewports(ZerinViewport (&viewports)[ZERIN_VIEW_COUNT]) {
   return true;
 }
 
-void sessionOpened(RuntimeState&, ZerinSession) {}
+void sessionOpened(RuntimeState&, ZerinSession) {
+  Simulator& simulator = Simulator::instance();
+  simulator.noteSessionOpened();
+  simulator.captures().sessionOpened();
+  simulator.report().sessionOpened();
+}
+
 void sessionClosing(RuntimeState&, ZerinSession session) {
   latestPoses().erase(session);
-  Simulator::instance().frameWatch().sessionEnded();
+  Simulator& simulator = Simulator::instance();
+  simulator.frameWatch().sessionEnded();
+  simulator.captures().sessionClosing();
+  simulator.report().write();
 }
+
 bool frameSynced(RuntimeState& state, ZerinSession session, int64_t frame, FrameInfoRecord& record) {
   Simulator& simulator = Simulator::instance();
+  simulator.report().noteSynced(frame);
   simulator.frameWatch().frameSynced(frame);
   raiseScripted(state, session, frame, simulator.config().events);
   queueGaze(simulator.config(), frame);
@@ -151,7 +168,12 @@ bool framePose(ZerinSession session, int64_t poseKind, ZerinMatrix& pose) {
                                      : simulator.headMotion().viewMatrix(head, poseKind == ZERIN_POSE_LEFT_EYE ? 0 : 1);
   return true;
 }
-void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
+
+void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame) {
+  Simulator& simulator = Simulator::instance();
+  simulator.report().noteSubmitted(frame);
+  simulator.captures().frameSubmitted(state, frame);
+}
 void finding(const char* id, int64_t frame, const std::string& sentence) {
   Simulator::instance().findings().add(id, frame, sentence);
 }

@@ -3,6 +3,7 @@
 // by a file instead of a test's control calls. It reads its configuration when the runtime's
 // state is made and takes part in the runtime's calls through the hooks of simulator_hooks.h;
 // its parts are below.
+#include <atomic>
 #include <memory>
 #include <string>
 
@@ -41,6 +42,9 @@ class Simulator {
   Findings& findings() { return found; }
   FrameWatch& frameWatch() { return frames; }
 
+  // A session was opened in this process: its report is written again at process exit.
+  void noteSessionOpened() { sessionsOpened = true; }
+
  private:
   Simulator();
 
@@ -48,6 +52,7 @@ class Simulator {
   std::string refusal;
   Findings found;
   FrameWatch frames;
+  std::atomic<bool> sessionsOpened{false};
   std::unique_ptr<HeadMotion> motion;
   std::unique_ptr<Captures> capturing;
   std::unique_ptr<RunReport> reporting;

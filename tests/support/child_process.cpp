@@ -24,9 +24,7 @@ std::string programPath() {
 #endif
 }
 
-namespace {
-
-void setVariable(const std::string& name, const std::string* value) {
+void setEnvironmentVariable(const std::string& name, const std::string* value) {
 #if defined(_WIN32)
   SetEnvironmentVariableA(name.c_str(), value ? value->c_str() : nullptr);
   _putenv_s(name.c_str(), value ? value->c_str() : "");
@@ -36,11 +34,9 @@ void setVariable(const std::string& name, const std::string* value) {
 #endif
 }
 
-}  // namespace
-
 ChildResult runTestInChild(const std::string& testName,
                            const std::vector<std::pair<std::string, std::string>>& environment) {
-  for (const auto& [name, value] : environment) setVariable(name, &value);
+  for (const auto& [name, value] : environment) setEnvironmentVariable(name, &value);
   const std::string command = "\"" + programPath() + "\" --gtest_also_run_disabled_tests --gtest_filter=" +
                               testName;
   ChildResult result;
@@ -60,7 +56,7 @@ ChildResult runTestInChild(const std::string& testName,
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
   }
-  for (const auto& entry : environment) setVariable(entry.first, nullptr);
+  for (const auto& entry : environment) setEnvironmentVariable(entry.first, nullptr);
   return result;
 }
 
