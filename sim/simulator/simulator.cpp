@@ -69,10 +69,7 @@ void sessionClosing(RuntimeState&, ZerinSession) {}
 bool frameSynced(RuntimeState&, ZerinSession, int64_t, FrameInfoRecord&) { return false; }
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }
 void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
-void finding(const char* id, int64_t frame, const std::string& sentence) {
-  Simulator::instance().findings().add(id, frame, sentence);
-}
-bool strict() { return Simulator::instance().config().strict; }
+// finding and strict: zerin_simulator_findings.cpp, beside the exports that read and steer them.
 
 }  // namespace hooks
 
