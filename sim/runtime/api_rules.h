@@ -3,62 +3,62 @@
 // release: tools and reports match on it. A broken rule is reported through hooks::finding with
 // the session's latest frame and a sentence that names the call. Strict (the default) fails the
 // call as the runtime always has; lenient only reports and lets the call go on as far as it
-// safely can. Rules marked "always" fail in both modes, because going on would mean reading or
-// writing through a handle or record the runtime does not hold. Rules marked "reported" never
+// safely can. Rules marked "always" fail in both modes: going on would mean reading or writing
+// through a handle or record the runtime does not hold, or there is nothing to go on with (no
+// such image, stream or property, no config to make images of). Rules marked "reported" never
 // fail: the runtime takes what it was given (it composites any pose, discards a frame begun
 // twice, writes a frame-info record it was handed).
 //
-// | id                            | broken when                                                 | strict fails with | lenient            |
-// |-------------------------------|-------------------------------------------------------------|-------------------|--------------------|
-// | session-closed                | a call names a null, closed or never-made session           | INVALID_SESSION   | always             |
-// | record-unknown                | a record (frame info, submit info, event, mesh) is null     | INVALID_ARGUMENT  | always             |
-// |                               | where one is needed, or was never made by the runtime       |                   |                    |
-// | record-freed                  | a record is used or freed after it was freed; zerin_WaitSync| INVALID_ARGUMENT  | always; reported   |
-// |                               | writes a frame-info record that was freed                   | (WaitSync: none)  | only for WaitSync  |
-// | frame-not-synced              | zerin_BeginFrame before the session's first zerin_WaitSync  | none              | reported           |
-// | frame-begin-twice             | zerin_BeginFrame while a begun frame was not ended          | none              | reported           |
-// | frame-end-without-begin       | zerin_EndFrameWithLayers with no frame begun                | INVALID_STATE     | frame accepted     |
-// | frame-index-mismatch          | the submitted frame index is not the frame begun            | INVALID_ARGUMENT  | frame accepted     |
-// | layer-count-out-of-range      | layerCount below 0 or above 4                               | INVALID_ARGUMENT  | clamped to 0..4    |
-// | layer-missing                 | the layer list, or one of its first layerCount entries, is  | INVALID_ARGUMENT  | layer skipped      |
-// |                               | null                                                        |                   |                    |
-// | layer-type-unknown            | a layer's type is not ZERIN_LAYER_PROJECTION                | INVALID_ARGUMENT  | taken as given     |
-// | view-count-out-of-range       | a layer's viewCount below 1 or above 4                      | INVALID_ARGUMENT  | clamped to 0..4    |
-// | views-missing                 | a layer with views has a null view list                     | INVALID_ARGUMENT  | layer's views      |
-// |                               |                                                             |                   | skipped            |
-// | extension-chain-invalid       | an unknown extension type, a second depth extension, extra  | INVALID_ARGUMENT  | chain read up to   |
-// |                               | depth without depth before it, or a chain of more than 8    |                   | the bad link       |
-// | pose-not-finite               | a view's pose or projection holds a NaN or an infinity      | none              | reported           |
-// | pose-not-rigid                | a view pose's rotation is not orthonormal within 1e-3, or   | none              | reported           |
-// |                               | its last row is not 0 0 0 1                                 |                   |                    |
-// | depth-range-invalid           | nearZ >= farZ, minDepth > maxDepth, or either outside 0..1  | none              | reported           |
-// | swapchain-unknown             | a handle the runtime never made (null included)             | INVALID_ARGUMENT  | frame accepted;    |
-// |                               |                                                             |                   | swap-chain calls   |
-// |                               |                                                             |                   | always             |
-// | swapchain-destroyed           | a handle of a swap chain already freed                      | INVALID_ARGUMENT  | as above           |
-// | swapchain-of-another-session  | a layer names a live swap chain of another session          | INVALID_ARGUMENT  | frame accepted     |
-// | image-not-released            | a layer names a swap chain whose image is acquired and not  | INVALID_STATE     | frame accepted     |
-// |                               | released                                                    |                   |                    |
-// | image-never-released          | a layer names a swap chain none of whose images was ever    | INVALID_STATE     | frame accepted     |
-// |                               | released, so it has nothing to show                         |                   |                    |
-// | viewport-outside-image        | a view's rectangle or array slice lies outside its image    | INVALID_ARGUMENT  | frame accepted     |
-// | release-without-acquire       | zerin_ReleaseSwapChainImage with no image acquired          | INVALID_STATE     | nothing released   |
-// | image-index-out-of-range      | zerin_GetSwapChainImage with an index the chain lacks       | INVALID_ARGUMENT  | always             |
-// | texture-of-another-device     | a swap chain made with another device than the session's    | INVALID_ARGUMENT  | made all the same; |
-// |                               | live swap chains use; zerin_ToD3D11Texture with a texture   |                   | the image's own    |
-// |                               | that is not the image's                                     |                   | texture returned   |
-// | swapchain-config-invalid      | a null config, a zero size or array, multisampling, an      | INVALID_ARGUMENT  | always             |
-// |                               | unknown usage, a depth format the runtime cannot make       |                   |                    |
-// | pose-kind-unknown             | zerin_FrameGetPose or zerin_ResetPose with a kind not 1..3  | INVALID_ARGUMENT  | head pose used     |
-// | button-state-unknown          | zerin_GetButtonEvent with a state not 1..3                  | INVALID_ARGUMENT  | answers 0          |
-// | gaze-not-started              | a gaze query before the session's zerin_GazeInit            | INVALID_STATE     | empty sample       |
-// | property-unknown              | zerin_GetPropertyBool of a property the session lacks       | NOT_FOUND         | always             |
-// | stream-unknown                | a stream id the runtime does not offer, or stopping a       | NOT_FOUND         | always             |
-// |                               | stream not started                                          |                   |                    |
-// | stream-started-twice          | zerin_StartDataStream of a stream already running           | INVALID_STATE     | keeps running      |
-// | invalid-argument              | the rest: a null output pointer, a negative count, a null   | INVALID_ARGUMENT  | always             |
-// |                               | key or callback, an unknown flag, a view index not 0..3, a  |                   |                    |
-// |                               | quaternion of length 0                                      |                   |                    |
+// Columns: the id; what strict fails the call with; what lenient does instead; when it is broken.
+//
+// session-closed                INVALID_SESSION   always        a null, closed or never-made session handle
+// record-unknown                INVALID_ARGUMENT  always        a null record where one is needed (frame info, submit
+//                                                               info, event, mesh), or one the runtime never made
+// record-freed                  INVALID_ARGUMENT  always        a record used or freed after it was freed; the write
+//                                                               of zerin_WaitSync into a freed frame info is only
+//                                                               reported (the record stays allocated for it)
+// frame-not-synced              -                 reported      zerin_BeginFrame before the session's first sync
+// frame-begin-twice             -                 reported      zerin_BeginFrame while a begun frame was not ended
+// frame-end-without-begin       INVALID_STATE     accepted      zerin_EndFrameWithLayers with no frame begun
+// frame-index-mismatch          INVALID_ARGUMENT  accepted      the submitted frame index is not the frame begun
+// layer-count-out-of-range      INVALID_ARGUMENT  clamped       layerCount below 0 or above 4
+// layer-missing                 INVALID_ARGUMENT  skipped       a null layer list, or a null entry among layerCount
+// layer-type-unknown            INVALID_ARGUMENT  accepted      a layer type other than ZERIN_LAYER_PROJECTION
+// view-count-out-of-range       INVALID_ARGUMENT  clamped       a layer's viewCount below 1 or above 4
+// views-missing                 INVALID_ARGUMENT  skipped       a layer with views and a null view list
+// extension-chain-invalid       INVALID_ARGUMENT  read to it    an unknown extension type, a second depth extension,
+//                                                               extra depth without depth before it, more than 8 links
+// pose-not-finite               -                 reported      a view's pose or projection holds a NaN or infinity
+// pose-not-rigid                -                 reported      a view pose's rotation not orthonormal within 1e-3, or
+//                                                               its last row not 0 0 0 1
+// depth-range-invalid           -                 reported      nearZ >= farZ, or minDepth > maxDepth, or either
+//                                                               outside 0..1
+// swapchain-unknown             INVALID_ARGUMENT  accepted (1)  a swap-chain handle the runtime never made, or null
+// swapchain-destroyed           INVALID_ARGUMENT  accepted (1)  the handle of a swap chain that was freed
+// swapchain-of-another-session  INVALID_ARGUMENT  accepted      a layer names a live swap chain of another session
+// image-not-released            INVALID_STATE     accepted      a layer names a swap chain whose image is acquired and
+//                                                               not released
+// image-never-released          INVALID_STATE     accepted      a layer names a swap chain none of whose images was
+//                                                               ever released: it has nothing to show
+// viewport-outside-image        INVALID_ARGUMENT  accepted      a view's rectangle or array slice outside its image
+// release-without-acquire       INVALID_STATE     nothing       zerin_ReleaseSwapChainImage with no image acquired
+// image-index-out-of-range      INVALID_ARGUMENT  always        an image index the swap chain does not have
+// texture-of-another-device     INVALID_ARGUMENT  made / right  a swap chain made with another device than the
+//                                                 texture       session's live swap chains; zerin_ToD3D11Texture with
+//                                                               a texture that is not the image's
+// swapchain-config-invalid      INVALID_ARGUMENT  always        a null config, zero size or slices, multisampling, an
+//                                                               unknown usage, a depth format the runtime cannot make
+// pose-kind-unknown             INVALID_ARGUMENT  head pose     zerin_FrameGetPose or zerin_ResetPose, kind not 1..3
+// button-state-unknown          INVALID_ARGUMENT  answers 0     zerin_GetButtonEvent with a state not 1..3
+// gaze-not-started              INVALID_STATE     empty sample  a gaze query before the session's zerin_GazeInit
+// property-unknown              NOT_FOUND         always        zerin_GetPropertyBool of a property the session lacks
+// stream-unknown                NOT_FOUND         always        a stream not offered, or stopping one not started
+// stream-started-twice          INVALID_STATE     runs on       zerin_StartDataStream of a stream already running
+// invalid-argument              INVALID_ARGUMENT  always        the rest: a null output pointer or key or callback, a
+//                                                               negative count, an unknown flag or view index, a
+//                                                               quaternion of length 0
+//
+// (1) in a layer; the swap-chain calls themselves always fail on such a handle.
 #include <cstddef>
 
 namespace ZerinSim {

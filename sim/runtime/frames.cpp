@@ -119,8 +119,8 @@ bool imageDescription(const ZerinSwapChainConfig& config, D3D11_TEXTURE2D_DESC& 
 // Refuses a swap-chain handle that names no live swap chain, telling a freed one from a stray one.
 void refuseSwapChain(Call& call, ZerinSwapChain handle) {
   const auto& chains = call.state().frames.swapChains;
-  if (chains.count(handle)) return call.refuse(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT,
-                                               "the swap chain was freed already");
+  if (chains.count(handle))
+    return call.refuse(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT, "the swap chain was freed already");
   call.refuse(Rule::SwapchainUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
               handle ? "the swap chain was never made by the runtime" : "the swap-chain handle is null");
 }
@@ -181,8 +181,9 @@ class SubmissionRecorder {
       }
       frame.layers[l] = *layer;
       if (layer->type != ZERIN_LAYER_PROJECTION)
-        broke(Rule::LayerTypeUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d has type %lld; only %d (projection) exists",
-              l, static_cast<long long>(layer->type), ZERIN_LAYER_PROJECTION);
+        broke(Rule::LayerTypeUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+              "layer %d has type %lld; only %d (projection) exists", l, static_cast<long long>(layer->type),
+              ZERIN_LAYER_PROJECTION);
       if (layer->viewCount < 1 || layer->viewCount > ZERIN_VIEW_COUNT)
         broke(Rule::ViewCountOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d has %d views; 1 to %d are allowed", l,
               layer->viewCount, ZERIN_VIEW_COUNT);
@@ -219,8 +220,9 @@ class SubmissionRecorder {
         out.hasExtraDepth = 1;
         extension = out.extraDepth.next;
       } else {
-        broke(Rule::ExtensionChainInvalid, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d view %d: extension %d, of type %lld, %s",
-              l, v, hops, static_cast<long long>(extension->type), misplaced(extension->type, out));
+        broke(Rule::ExtensionChainInvalid, ZERIN_ERROR_INVALID_ARGUMENT,
+              "layer %d view %d: extension %d, of type %lld, %s", l, v, hops, static_cast<long long>(extension->type),
+              misplaced(extension->type, out));
         return;
       }
     }
@@ -253,8 +255,8 @@ class SubmissionRecorder {
     }
     const SwapChainRecord* record = found->second.get();
     if (record->images.empty()) {
-      broke(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d view %d names a %s swap chain that was freed",
-            l, v, kind);
+      broke(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT,
+            "layer %d view %d names a %s swap chain that was freed", l, v, kind);
       return -1;
     }
     if (record->session != session) {
@@ -275,8 +277,8 @@ class SubmissionRecorder {
         int64_t(viewport.y) + viewport.height > int64_t(config.height) || viewport.arrayIndex < 0 ||
         uint32_t(viewport.arrayIndex) >= config.arraySize)
       broke(Rule::ViewportOutsideImage, ZERIN_ERROR_INVALID_ARGUMENT,
-            "layer %d view %d: the %s rectangle %d,%d %dx%d in slice %d lies outside the %u by %u image of %u slices", l, v,
-            kind, viewport.x, viewport.y, viewport.width, viewport.height, viewport.arrayIndex, config.width,
+            "layer %d view %d: the %s rectangle %d,%d %dx%d in slice %d lies outside the %u by %u image of %u slices",
+            l, v, kind, viewport.x, viewport.y, viewport.width, viewport.height, viewport.arrayIndex, config.width,
             config.height, config.arraySize);
     return record->lastReleased;
   }
@@ -317,9 +319,9 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   const auto live = state.frameInfos.find(frameInfo);
   FrameInfoRecord* record = live != state.frameInfos.end() ? live->second.get() : state.retiredFrameInfo(frameInfo);
   if (!record)
-    return call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "%s",
-                       frameInfo ? "the frame-info record was not made by zerin_CreateFrameInfo"
-                                 : "the frame-info record is null");
+    return call.refuse(
+        Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "%s",
+        frameInfo ? "the frame-info record was not made by zerin_CreateFrameInfo" : "the frame-info record is null");
   FrameRoad& road = state.frames;
   const uint64_t serial = state.sessionSerial(session);
 
@@ -420,13 +422,14 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
 
   auto& frames = state.frames.sessions[session];
   if (!frames.begun) {
-    recorder.broke(Rule::FrameEndWithoutBegin, ZERIN_ERROR_INVALID_STATE, "frame %lld was ended without zerin_BeginFrame",
-                   static_cast<long long>(submit->frameIndex));
+    recorder.broke(Rule::FrameEndWithoutBegin, ZERIN_ERROR_INVALID_STATE,
+                   "frame %lld was ended without zerin_BeginFrame", static_cast<long long>(submit->frameIndex));
   } else {
     frame->begunFrameIndex = frames.begunIndex;
     if (submit->frameIndex != frames.begunIndex)
-      recorder.broke(Rule::FrameIndexMismatch, ZERIN_ERROR_INVALID_ARGUMENT, "frame %lld was ended, but frame %lld was begun",
-                     static_cast<long long>(submit->frameIndex), static_cast<long long>(frames.begunIndex));
+      recorder.broke(Rule::FrameIndexMismatch, ZERIN_ERROR_INVALID_ARGUMENT,
+                     "frame %lld was ended, but frame %lld was begun", static_cast<long long>(submit->frameIndex),
+                     static_cast<long long>(frames.begunIndex));
   }
   frames.begun = false;
   recorder.copyLayers(*submit);
@@ -521,8 +524,8 @@ ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChai
     return ZerinSwapChainImage{};
   }
   if (index < 0 || static_cast<size_t>(index) >= record->images.size()) {
-    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "image %d was asked of a swap chain of %zu images",
-                index, record->images.size());
+    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT,
+                "image %d was asked of a swap chain of %zu images", index, record->images.size());
     return ZerinSwapChainImage{};
   }
   ID3D11Texture2D* texture = record->images[static_cast<size_t>(index)].get();
@@ -549,8 +552,8 @@ ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
     return call.result<ID3D11Texture2D*>(nullptr);
   }
   if (image.index < 0 || static_cast<size_t>(image.index) >= record->images.size()) {
-    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "image %d of a swap chain of %zu images", image.index,
-                record->images.size());
+    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "image %d of a swap chain of %zu images",
+                image.index, record->images.size());
     return call.result<ID3D11Texture2D*>(nullptr);
   }
   // Only the handle and index are looked up; the texture pointer is compared, never used.

@@ -317,8 +317,8 @@ void resetMixedReality(FinishedStreams& finished) {
 
 using ZerinSim::Call;
 using ZerinSim::FinishedStreams;
-using ZerinSim::Rule;
 using ZerinSim::mixedReality;
+using ZerinSim::Rule;
 
 extern "C" {
 
@@ -344,8 +344,8 @@ ZERINLIB_API int32_t zerin_GetPropertyBool(ZerinSession session, int64_t key) {
   const auto& properties = mixedReality().propertiesOf(session);
   const auto found = properties.find(key);
   if (found == properties.end()) {
-    call.refuse(Rule::PropertyUnknown, ZERIN_ERROR_NOT_FOUND, "the session has no property 0x%llx (see zerin_HasProperty)",
-                static_cast<unsigned long long>(key));
+    call.refuse(Rule::PropertyUnknown, ZERIN_ERROR_NOT_FOUND,
+                "the session has no property 0x%llx (see zerin_HasProperty)", static_cast<unsigned long long>(key));
     return call.result<int32_t>(0);
   }
   return call.result<int32_t>(found->second != 0 ? 1 : 0);
@@ -450,7 +450,8 @@ ZERINLIB_API void zerin_FreeOcclusionMesh(ZerinOcclusionMesh* mesh) {
   if (found == meshes.end()) {
     if (call.state().wasFreed(mesh))
       return call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT, "the occlusion mesh was freed already");
-    return call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "the occlusion mesh was not made by the runtime");
+    return call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+                       "the occlusion mesh was not made by the runtime");
   }
   call.state().forget(found->second->vertices.data());
   call.state().forget(mesh);

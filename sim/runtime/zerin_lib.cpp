@@ -250,8 +250,8 @@ ZERINLIB_API ZerinEulerAngles zerin_GetEulerAngles(double x, double y, double z,
   if (call.injectedFailure()) return ZerinEulerAngles{};
   const double length = std::sqrt(x * x + y * y + z * z + w * w);
   if (!(length > 0.0) || !std::isfinite(length)) {
-    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the quaternion (%g, %g, %g, %g) is no rotation", x,
-                y, z, w);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the quaternion (%g, %g, %g, %g) is no rotation",
+                x, y, z, w);
     return ZerinEulerAngles{};
   }
   x /= length;

@@ -87,7 +87,8 @@ struct Client {
       views[v].pose = identity();
       views[v].projection = identity();
       views[v].colour = {colour, 0, 0, int32_t(kSize), int32_t(kSize), 0, 0};
-      depths[v] = {ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0, {depth, 0, 0, int32_t(kSize), int32_t(kSize), 0, 0}};
+      depths[v] = {
+          ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0, {depth, 0, 0, int32_t(kSize), int32_t(kSize), 0, 0}};
       views[v].extensions = reinterpret_cast<const ZerinExtensionHeader*>(&depths[v]);
     }
     layer = {ZERIN_LAYER_PROJECTION, 0, 0, ZERIN_VIEW_COUNT, 0, views};
@@ -144,7 +145,8 @@ const std::vector<Case> kFrameCycle = {
 };
 
 const std::vector<Case> kLayers = {
-    {"LayerCountFive", "layer-count-out-of-range", kArgument, 0, [](Client& c, bool) { c.submit.layerCount = 5, c.end(); }},
+    {"LayerCountFive", "layer-count-out-of-range", kArgument, 0,
+     [](Client& c, bool) { c.submit.layerCount = 5, c.end(); }},
     {"NullLayer", "layer-missing", kArgument, 0, [](Client& c, bool) { c.layers[0] = nullptr, c.end(); }},
     {"LayerType", "layer-type-unknown", kArgument, 0, [](Client& c, bool) { c.layer.type = 7, c.end(); }},
     {"FiveViews", "view-count-out-of-range", kArgument, 0, [](Client& c, bool) { c.layer.viewCount = 5, c.end(); }},
@@ -257,7 +259,8 @@ const std::vector<Case> kQueries = {
     {"GazeUnstarted", "gaze-not-started", kState, 0, [](Client& c, bool) { zerin_GetGaze(c.session); }},
     {"MissingProperty", "property-unknown", kNotFound, kNotFound,
      [](Client& c, bool) { zerin_GetPropertyBool(c.session, 0x1234); }},
-    {"StopUnstarted", "stream-unknown", kNotFound, kNotFound, [](Client& c, bool) { zerin_StopDataStream(c.session, 999); }},
+    {"StopUnstarted", "stream-unknown", kNotFound, kNotFound,
+     [](Client& c, bool) { zerin_StopDataStream(c.session, 999); }},
     {"StartTwice", "stream-started-twice", kState, 0,
      [](Client& c, bool) {
        ZerinDataStreamConfig config{};
