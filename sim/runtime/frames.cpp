@@ -3,7 +3,9 @@
 // every submission, and swap chains whose images are textures of the client's device.
 #include <algorithm>
 #include <cmath>
+#include <cstdarg>
 #include <cstring>
+#include <iterator>
 
 #include "runtime_state.h"
 #include "simulator_hooks.h"
@@ -11,6 +13,7 @@
 using ZerinSim::Call;
 using ZerinSim::FrameInfoRecord;
 using ZerinSim::FrameRoad;
+using ZerinSim::Rule;
 using ZerinSim::RuntimeState;
 using ZerinSim::SwapChainRecord;
 
@@ -77,6 +80,17 @@ void errorsToSessionOf(Call& call, ZerinSwapChain handle) {
   if (const SwapChainRecord* record = call.state().frames.liveSwapChain(handle)) call.errorsTo(record->session);
 }
 
+// True when `device` made the session's live swap chains, or the session has none.
+bool sessionDevice(const RuntimeState& state, ZerinSession session, ID3D11Device* device) {
+  for (const auto& [handle, record] : state.frames.swapChains) {
+    if (record->session != session || record->images.empty()) continue;
+    ZerinSim::Gfx::Ref<ID3D11Device> owner;
+    record->images.front()->GetDevice(owner.put());
+    return owner.get() == device;
+  }
+  return true;
+}
+
 bool imageDescription(const ZerinSwapChainConfig& config, D3D11_TEXTURE2D_DESC& desc) {
   if (config.width == 0 || config.height == 0 || config.arraySize == 0 || config.sampleCount > 1) return false;
   desc = D3D11_TEXTURE2D_DESC{};
@@ -102,88 +116,180 @@ bool imageDescription(const ZerinSwapChainConfig& config, D3D11_TEXTURE2D_DESC& 
   }
 }
 
-// Builds the record of one zerin_EndFrameWithLayers, noting the first problem found.
+// Refuses a swap-chain handle that names no live swap chain, telling a freed one from a stray one.
+void refuseSwapChain(Call& call, ZerinSwapChain handle) {
+  const auto& chains = call.state().frames.swapChains;
+  if (chains.count(handle))
+    return call.refuse(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT, "the swap chain was freed already");
+  call.refuse(Rule::SwapchainUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+              handle ? "the swap chain was never made by the runtime" : "the swap-chain handle is null");
+}
+
+// A rotation and translation: the rotation rows orthonormal, the last row 0 0 0 1.
+bool rigid(const ZerinMatrix& pose) {
+  constexpr double kTolerance = 1e-3;
+  const double* m = pose.m;
+  for (int a = 0; a < 3; ++a)
+    for (int b = a; b < 3; ++b) {
+      const double dot = m[a * 4] * m[b * 4] + m[a * 4 + 1] * m[b * 4 + 1] + m[a * 4 + 2] * m[b * 4 + 2];
+      if (std::fabs(dot - (a == b ? 1.0 : 0.0)) > kTolerance) return false;
+    }
+  return std::fabs(m[12]) <= kTolerance && std::fabs(m[13]) <= kTolerance && std::fabs(m[14]) <= kTolerance &&
+         std::fabs(m[15] - 1.0) <= kTolerance;
+}
+
+bool finite(const ZerinMatrix& matrix) {
+  return std::all_of(std::begin(matrix.m), std::end(matrix.m), [](double cell) { return std::isfinite(cell); });
+}
+
+// Builds the record of one zerin_EndFrameWithLayers, reporting every rule it breaks once and
+// keeping the first problem as the call's error (strict); lenient keeps none.
 class SubmissionRecorder {
  public:
-  SubmissionRecorder(RuntimeState& state, ZerinSession session, ZerinSimSubmittedFrame& frame)
-      : state(state), session(session), frame(frame) {}
+  SubmissionRecorder(Call& call, ZerinSession session, ZerinSimSubmittedFrame& frame)
+      : call(call), state(call.state()), session(session), frame(frame), strict(ZerinSim::hooks::strict()) {}
 
-  void note(ZerinErrorCode code) {
-    if (problem == 0) problem = code;
+  ZERINSIM_PRINTF(4, 5) void broke(Rule rule, ZerinErrorCode code, const char* format, ...) {
+    if (strict && problem == 0) problem = code;
+    const auto index = static_cast<size_t>(rule);
+    if (told[index]) return;
+    told[index] = true;
+    va_list arguments;
+    va_start(arguments, format);
+    call.tell(rule, format, arguments);
+    va_end(arguments);
   }
   ZerinErrorCode firstProblem() const { return problem; }
 
   void copyLayers(const ZerinLayerSubmit& submit) {
-    if (submit.layerCount < 0 || submit.layerCount > kMaxLayers) note(ZERIN_ERROR_INVALID_ARGUMENT);
+    if (submit.layerCount < 0 || submit.layerCount > kMaxLayers)
+      broke(Rule::LayerCountOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "layerCount %d is outside 0 to %d",
+            submit.layerCount, kMaxLayers);
     const int layerCount = std::clamp(submit.layerCount, 0, kMaxLayers);
     if (!submit.layers) {
-      if (layerCount > 0) note(ZERIN_ERROR_INVALID_ARGUMENT);
+      if (layerCount > 0)
+        broke(Rule::LayerMissing, ZERIN_ERROR_INVALID_ARGUMENT, "the layer list is null with layerCount %d",
+              layerCount);
       return;
     }
     for (int l = 0; l < kMaxLayers; ++l) frame.layerPointers[l] = submit.layers[l];
     for (int l = 0; l < layerCount; ++l) {
       const ZerinRuntimeLayer* layer = submit.layers[l];
       if (!layer) {
-        note(ZERIN_ERROR_INVALID_ARGUMENT);
+        broke(Rule::LayerMissing, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d of %d is null", l, layerCount);
         continue;
       }
       frame.layers[l] = *layer;
-      if (layer->type != ZERIN_LAYER_PROJECTION) note(ZERIN_ERROR_INVALID_ARGUMENT);
-      if (layer->viewCount < 1 || layer->viewCount > ZERIN_VIEW_COUNT) note(ZERIN_ERROR_INVALID_ARGUMENT);
+      if (layer->type != ZERIN_LAYER_PROJECTION)
+        broke(Rule::LayerTypeUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+              "layer %d has type %lld; only %d (projection) exists", l, static_cast<long long>(layer->type),
+              ZERIN_LAYER_PROJECTION);
+      if (layer->viewCount < 1 || layer->viewCount > ZERIN_VIEW_COUNT)
+        broke(Rule::ViewCountOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d has %d views; 1 to %d are allowed", l,
+              layer->viewCount, ZERIN_VIEW_COUNT);
       const int viewCount = std::clamp(layer->viewCount, 0, static_cast<int>(ZERIN_VIEW_COUNT));
       if (!layer->views) {
-        if (viewCount > 0) note(ZERIN_ERROR_INVALID_ARGUMENT);
+        if (viewCount > 0)
+          broke(Rule::ViewsMissing, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d has %d views and a null view list", l,
+                viewCount);
         continue;
       }
-      for (int v = 0; v < viewCount; ++v) copyView(layer->views[v], frame.views[l * ZERIN_VIEW_COUNT + v]);
+      for (int v = 0; v < viewCount; ++v) copyView(l, v, layer->views[v], frame.views[l * ZERIN_VIEW_COUNT + v]);
     }
   }
 
  private:
-  void copyView(const ZerinRuntimeView& view, ZerinSimSubmittedView& out) {
+  void copyView(int l, int v, const ZerinRuntimeView& view, ZerinSimSubmittedView& out) {
     out.view = view;
-    out.colourImage = shownImage(view.colour);
+    if (!finite(view.pose) || !finite(view.projection))
+      broke(Rule::PoseNotFinite, 0, "layer %d view %d has a pose or projection that is not finite", l, v);
+    else if (!rigid(view.pose))
+      broke(Rule::PoseNotRigid, 0, "layer %d view %d has a pose that is no rotation and translation", l, v);
+    out.colourImage = shownImage(l, v, "colour", view.colour);
     out.depthImage = -1;
     const ZerinExtensionHeader* extension = view.extensions;
     for (int hops = 0; extension && hops < kMaxExtensions; ++hops) {
       if (extension->type == ZERIN_EXTENSION_DEPTH && !out.hasDepth) {
         std::memcpy(&out.depth, extension, sizeof out.depth);
         out.hasDepth = 1;
-        out.depthImage = shownImage(out.depth.depth);
+        checkDepthRange(l, v, out.depth);
+        out.depthImage = shownImage(l, v, "depth", out.depth.depth);
         extension = out.depth.next;
       } else if (extension->type == ZERIN_EXTENSION_EXTRA_DEPTH && out.hasDepth && !out.hasExtraDepth) {
         std::memcpy(&out.extraDepth, extension, sizeof out.extraDepth);
         out.hasExtraDepth = 1;
         extension = out.extraDepth.next;
       } else {
-        note(ZERIN_ERROR_INVALID_ARGUMENT);
+        broke(Rule::ExtensionChainInvalid, ZERIN_ERROR_INVALID_ARGUMENT,
+              "layer %d view %d: extension %d, of type %lld, %s", l, v, hops, static_cast<long long>(extension->type),
+              misplaced(extension->type, out));
         return;
       }
     }
-    if (extension) note(ZERIN_ERROR_INVALID_ARGUMENT);
+    if (extension)
+      broke(Rule::ExtensionChainInvalid, ZERIN_ERROR_INVALID_ARGUMENT,
+            "layer %d view %d: the extension chain goes on past %d links", l, v, kMaxExtensions);
+  }
+
+  static const char* misplaced(int64_t type, const ZerinSimSubmittedView& out) {
+    if (type == ZERIN_EXTENSION_DEPTH) return "repeats the depth extension";
+    if (type == ZERIN_EXTENSION_EXTRA_DEPTH)
+      return out.hasDepth ? "repeats the extra-depth extension" : "comes before any depth extension";
+    return "is no extension the runtime knows";
+  }
+
+  void checkDepthRange(int l, int v, const ZerinDepthExtension& depth) {
+    if (depth.nearZ < depth.farZ && depth.minDepth >= 0.0 && depth.minDepth <= depth.maxDepth && depth.maxDepth <= 1.0)
+      return;
+    broke(Rule::DepthRangeInvalid, 0, "layer %d view %d has near %g, far %g, depth %g to %g", l, v, depth.nearZ,
+          depth.farZ, depth.minDepth, depth.maxDepth);
   }
 
   // The image a viewport's swap chain shows in this frame: the one released last.
-  int32_t shownImage(const ZerinSwapchainViewport& viewport) {
-    const SwapChainRecord* record = state.frames.liveSwapChain(viewport.swapChain);
-    if (!record || record->session != session) {
-      note(ZERIN_ERROR_INVALID_ARGUMENT);
+  int32_t shownImage(int l, int v, const char* kind, const ZerinSwapchainViewport& viewport) {
+    const auto found = state.frames.swapChains.find(viewport.swapChain);
+    if (found == state.frames.swapChains.end()) {
+      broke(Rule::SwapchainUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "layer %d view %d names a %s swap chain %s", l, v,
+            kind, viewport.swapChain ? "the runtime never made" : "that is null");
       return -1;
     }
-    if (record->acquired > 0 || record->lastReleased < 0) note(ZERIN_ERROR_INVALID_STATE);
+    const SwapChainRecord* record = found->second.get();
+    if (record->images.empty()) {
+      broke(Rule::SwapchainDestroyed, ZERIN_ERROR_INVALID_ARGUMENT,
+            "layer %d view %d names a %s swap chain that was freed", l, v, kind);
+      return -1;
+    }
+    if (record->session != session) {
+      broke(Rule::SwapchainOfAnotherSession, ZERIN_ERROR_INVALID_ARGUMENT,
+            "layer %d view %d names a %s swap chain of another session", l, v, kind);
+      return -1;
+    }
+    if (record->acquired > 0)
+      broke(Rule::ImageNotReleased, ZERIN_ERROR_INVALID_STATE,
+            "layer %d view %d names a %s swap chain whose image %d is acquired and not released", l, v, kind,
+            record->currentImage);
+    else if (record->lastReleased < 0)
+      broke(Rule::ImageNeverReleased, ZERIN_ERROR_INVALID_STATE,
+            "layer %d view %d names a %s swap chain none of whose images was ever released", l, v, kind);
     const auto& config = record->config;
     if (viewport.x < 0 || viewport.y < 0 || viewport.width <= 0 || viewport.height <= 0 ||
         int64_t(viewport.x) + viewport.width > int64_t(config.width) ||
         int64_t(viewport.y) + viewport.height > int64_t(config.height) || viewport.arrayIndex < 0 ||
         uint32_t(viewport.arrayIndex) >= config.arraySize)
-      note(ZERIN_ERROR_INVALID_ARGUMENT);
+      broke(Rule::ViewportOutsideImage, ZERIN_ERROR_INVALID_ARGUMENT,
+            "layer %d view %d: the %s rectangle %d,%d %dx%d in slice %d lies outside the %u by %u image of %u slices",
+            l, v, kind, viewport.x, viewport.y, viewport.width, viewport.height, viewport.arrayIndex, config.width,
+            config.height, config.arraySize);
     return record->lastReleased;
   }
 
+  Call& call;
   RuntimeState& state;
   ZerinSession session;
   ZerinSimSubmittedFrame& frame;
+  const bool strict;
   ZerinErrorCode problem = 0;
+  bool told[static_cast<size_t>(Rule::Count)] = {};
 };
 
 }  // namespace
@@ -212,7 +318,10 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   // A record freed already is written all the same, as a runtime that trusts its client would.
   const auto live = state.frameInfos.find(frameInfo);
   FrameInfoRecord* record = live != state.frameInfos.end() ? live->second.get() : state.retiredFrameInfo(frameInfo);
-  if (!record) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!record)
+    return call.refuse(
+        Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "%s",
+        frameInfo ? "the frame-info record was not made by zerin_CreateFrameInfo" : "the frame-info record is null");
   FrameRoad& road = state.frames;
   const uint64_t serial = state.sessionSerial(session);
 
@@ -232,6 +341,8 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   road.waitersChanged.notify_all();
 
   // The record is written on waking, without asking whether it still exists.
+  if (state.retired(record))
+    call.report(Rule::RecordFreed, "the frame-info record it writes was freed by zerin_FreeFrameInfo");
   state.noteWrite(record, "zerin_WaitSync");
   auto& info = record->info;
   if (state.sessionSerial(session) != serial) {
@@ -263,8 +374,10 @@ ZERINLIB_API ZerinMatrix zerin_FrameGetPose(ZerinSession session, int64_t poseKi
   call.arguments(session, poseKind);
   if (call.injectedFailure() || !call.checkSession(session)) return ZerinMatrix{};
   if (poseKind < ZERIN_POSE_HEAD || poseKind > ZERIN_POSE_RIGHT_EYE) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
-    return ZerinMatrix{};
+    if (call.broke(Rule::PoseKindUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+                   "pose kind %lld is none of 1 (head), 2 (left eye), 3 (right eye)", static_cast<long long>(poseKind)))
+      return ZerinMatrix{};
+    poseKind = ZERIN_POSE_HEAD;
   }
   ZerinMatrix pose;
   if (ZerinSim::hooks::framePose(session, poseKind, pose)) return pose;
@@ -277,9 +390,20 @@ ZERINLIB_API void zerin_BeginFrame(ZerinSession session, ZerinSubmitInfo* submit
   if (call.injectedFailure() || !call.checkSession(session)) return;
   auto& state = call.state();
   const auto record = state.submitInfos.find(submitInfo);
-  if (record == state.submitInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (record == state.submitInfos.end()) {
+    if (submitInfo && state.wasFreed(submitInfo))
+      return call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT,
+                         "the submit-info record was freed by zerin_FreeSubmitInfo");
+    return call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "%s",
+                       submitInfo ? "the submit-info record was not made by zerin_CreateSubmitInfo"
+                                  : "the submit-info record is null");
+  }
   // A frame begun and never ended is discarded by the next begin.
   auto& frames = state.frames.sessions[session];
+  if (frames.synced == 0) call.report(Rule::FrameNotSynced, "a frame was begun before the first zerin_WaitSync");
+  if (frames.begun)
+    call.report(Rule::FrameBeginTwice, "frame %lld was begun while frame %lld was begun and not ended",
+                static_cast<long long>(frames.synced), static_cast<long long>(frames.begunIndex));
   frames.begun = true;
   frames.begunIndex = frames.synced;
   record->second->info.frameIndex = frames.synced;
@@ -289,19 +413,23 @@ ZERINLIB_API void zerin_EndFrameWithLayers(ZerinSession session, const ZerinLaye
   Call call("zerin_EndFrameWithLayers");
   call.arguments(session, static_cast<const void*>(submit));
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  if (!submit) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!submit) return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the layer submit is null");
   auto& state = call.state();
   ZerinSimSubmittedFrame* frame = &state.frames.submitted.add();
   frame->session = session;
   frame->submit = *submit;
-  SubmissionRecorder recorder(state, session, *frame);
+  SubmissionRecorder recorder(call, session, *frame);
 
   auto& frames = state.frames.sessions[session];
   if (!frames.begun) {
-    recorder.note(ZERIN_ERROR_INVALID_STATE);
+    recorder.broke(Rule::FrameEndWithoutBegin, ZERIN_ERROR_INVALID_STATE,
+                   "frame %lld was ended without zerin_BeginFrame", static_cast<long long>(submit->frameIndex));
   } else {
     frame->begunFrameIndex = frames.begunIndex;
-    if (submit->frameIndex != frames.begunIndex) recorder.note(ZERIN_ERROR_INVALID_ARGUMENT);
+    if (submit->frameIndex != frames.begunIndex)
+      recorder.broke(Rule::FrameIndexMismatch, ZERIN_ERROR_INVALID_ARGUMENT,
+                     "frame %lld was ended, but frame %lld was begun", static_cast<long long>(submit->frameIndex),
+                     static_cast<long long>(frames.begunIndex));
   }
   frames.begun = false;
   recorder.copyLayers(*submit);
@@ -319,17 +447,32 @@ ZERINLIB_API ZerinSwapChain zerin_D3D11CreateSwapChain(ZerinSession session, ID3
   call.arguments(session, static_cast<const void*>(device), static_cast<const void*>(config));
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<ZerinSwapChain>(nullptr);
   D3D11_TEXTURE2D_DESC desc;
-  if (!device || !config || !imageDescription(*config, desc)) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!device) {
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the device is null");
     return call.result<ZerinSwapChain>(nullptr);
   }
+  if (!config) {
+    call.refuse(Rule::SwapchainConfigInvalid, ZERIN_ERROR_INVALID_ARGUMENT, "the swap-chain config is null");
+    return call.result<ZerinSwapChain>(nullptr);
+  }
+  if (!imageDescription(*config, desc)) {
+    call.refuse(Rule::SwapchainConfigInvalid, ZERIN_ERROR_INVALID_ARGUMENT,
+                "no image can be made of %u by %u texels, format %d, %u slices, %u samples, usage %u", config->width,
+                config->height, config->format, config->arraySize, config->sampleCount, config->usage);
+    return call.result<ZerinSwapChain>(nullptr);
+  }
+  if (!sessionDevice(call.state(), session, device) &&
+      call.broke(Rule::TextureOfAnotherDevice, ZERIN_ERROR_INVALID_ARGUMENT,
+                 "the device is not the one the session's swap chains were made with"))
+    return call.result<ZerinSwapChain>(nullptr);
   auto record = std::make_unique<SwapChainRecord>();
   record->session = session;
   record->config = *config;
   for (int i = 0; i < ZERINSIM_SWAPCHAIN_IMAGE_COUNT; ++i) {
     ZerinSim::Gfx::Ref<ID3D11Texture2D> image;
     if (FAILED(device->CreateTexture2D(&desc, nullptr, image.put())) || !image) {
-      call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+      call.refuse(Rule::SwapchainConfigInvalid, ZERIN_ERROR_INVALID_ARGUMENT,
+                  "the device made no %u by %u image of format %d", config->width, config->height, config->format);
       return call.result<ZerinSwapChain>(nullptr);
     }
     record->images.push_back(std::move(image));
@@ -350,7 +493,7 @@ ZERINLIB_API void zerin_FreeSwapChain(ZerinSwapChain swapChain) {
   if (call.injectedFailure()) return;
   auto& state = call.state();
   SwapChainRecord* record = state.frames.liveSwapChain(swapChain);
-  if (!record) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!record) return refuseSwapChain(call, swapChain);
   retire(state, swapChain, *record);
 }
 
@@ -360,7 +503,8 @@ ZERINLIB_API void zerin_AcquireSwapChainImage(ZerinSwapChain swapChain, int32_t*
   errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return;
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
-  if (!record || !index) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!record) return refuseSwapChain(call, swapChain);
+  if (!index) return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the index pointer is null");
   // Acquires within one frame, before the image is released, all get the same image.
   if (record->acquired == 0)
     record->currentImage = (record->currentImage + 1) % static_cast<int32_t>(record->images.size());
@@ -375,8 +519,13 @@ ZERINLIB_API ZerinSwapChainImage zerin_GetSwapChainImage(ZerinSwapChain swapChai
   errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return ZerinSwapChainImage{};
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
-  if (!record || index < 0 || static_cast<size_t>(index) >= record->images.size()) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!record) {
+    refuseSwapChain(call, swapChain);
+    return ZerinSwapChainImage{};
+  }
+  if (index < 0 || static_cast<size_t>(index) >= record->images.size()) {
+    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT,
+                "image %d was asked of a swap chain of %zu images", index, record->images.size());
     return ZerinSwapChainImage{};
   }
   ID3D11Texture2D* texture = record->images[static_cast<size_t>(index)].get();
@@ -398,11 +547,20 @@ ZERINLIB_API ID3D11Texture2D* zerin_ToD3D11Texture(ZerinSwapChainImage image) {
   errorsToSessionOf(call, image.swapChain);
   if (call.injectedFailure()) return call.result<ID3D11Texture2D*>(nullptr);
   SwapChainRecord* record = call.state().frames.liveSwapChain(image.swapChain);
-  if (!record || image.index < 0 || static_cast<size_t>(image.index) >= record->images.size() ||
-      record->images[static_cast<size_t>(image.index)].get() != image.nativeTexture) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!record) {
+    refuseSwapChain(call, image.swapChain);
     return call.result<ID3D11Texture2D*>(nullptr);
   }
+  if (image.index < 0 || static_cast<size_t>(image.index) >= record->images.size()) {
+    call.refuse(Rule::ImageIndexOutOfRange, ZERIN_ERROR_INVALID_ARGUMENT, "image %d of a swap chain of %zu images",
+                image.index, record->images.size());
+    return call.result<ID3D11Texture2D*>(nullptr);
+  }
+  // Only the handle and index are looked up; the texture pointer is compared, never used.
+  if (record->images[static_cast<size_t>(image.index)].get() != image.nativeTexture &&
+      call.broke(Rule::TextureOfAnotherDevice, ZERIN_ERROR_INVALID_ARGUMENT,
+                 "the image's texture is not image %d of its swap chain", image.index))
+    return call.result<ID3D11Texture2D*>(nullptr);
   return call.result(record->images[static_cast<size_t>(image.index)].get());
 }
 
@@ -412,8 +570,12 @@ ZERINLIB_API void zerin_ReleaseSwapChainImage(ZerinSwapChain swapChain) {
   errorsToSessionOf(call, swapChain);
   if (call.injectedFailure()) return;
   SwapChainRecord* record = call.state().frames.liveSwapChain(swapChain);
-  if (!record) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
-  if (record->acquired == 0) return call.fail(ZERIN_ERROR_INVALID_STATE);
+  if (!record) return refuseSwapChain(call, swapChain);
+  if (record->acquired == 0) {
+    // Lenient: nothing to release, so nothing more happens.
+    call.broke(Rule::ReleaseWithoutAcquire, ZERIN_ERROR_INVALID_STATE, "no image of the swap chain is acquired");
+    return;
+  }
   if (--record->acquired == 0) record->lastReleased = record->currentImage;
   ++record->releases;
 }

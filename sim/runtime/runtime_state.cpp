@@ -26,6 +26,9 @@ namespace {
 // Freed records kept before the oldest is really freed: far more than a client can still be
 // writing through at once.
 constexpr size_t kKeptFreedRecords = 256;
+// Freed addresses remembered; past that the oldest in address order go (a long run's records
+// are few: the plug-in makes them per session).
+constexpr size_t kRememberedFreedRecords = 4096;
 constexpr unsigned char kFreedByte = 0xdd;
 
 void poison(FrameInfoRecord* record) {
@@ -77,6 +80,7 @@ void RuntimeState::reset() {
   frameInfos.clear();
   writesToFreedRecords = 0;
   submitInfos.clear();
+  freedRecords.clear();
   frames.reset();
   pendingEvents.clear();
   config.clear();
@@ -109,6 +113,11 @@ void RuntimeState::noteWrite(const FrameInfoRecord* record, const char* function
   if (!retired(record)) return;
   ++writesToFreedRecords;
   std::fprintf(stderr, "ZerinLib: %s writes a frame-info record that was freed\n", function);
+}
+
+void RuntimeState::recordFreed(const void* record) {
+  if (freedRecords.size() >= kRememberedFreedRecords) freedRecords.erase(freedRecords.begin());
+  freedRecords.insert(record);
 }
 
 void RuntimeState::runCallHook(const char* function) {
@@ -194,8 +203,52 @@ void Call::errorsTo(ZerinSession session) {
 
 bool Call::checkSession(ZerinSession session) {
   if (runtime.validSession(session)) return true;
-  fail(ZERIN_ERROR_INVALID_SESSION);
+  refuse(Rule::SessionClosed, ZERIN_ERROR_INVALID_SESSION,
+         session ? "the session handle names no open session (closed, or never made)" : "the session handle is null");
   return false;
+}
+
+bool Call::broke(Rule rule, ZerinErrorCode code, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  tell(rule, format, arguments);
+  va_end(arguments);
+  if (!hooks::strict()) return false;
+  fail(code);
+  return true;
+}
+
+void Call::refuse(Rule rule, ZerinErrorCode code, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  tell(rule, format, arguments);
+  va_end(arguments);
+  fail(code);
+}
+
+void Call::report(Rule rule, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  tell(rule, format, arguments);
+  va_end(arguments);
+}
+
+// Made on the stack: the stand-in drops every finding, and a steady frame must not allocate.
+void Call::tell(Rule rule, const char* format, va_list arguments) {
+  char sentence[384];
+  const int prefix = std::snprintf(sentence, sizeof sentence, "%s: ", function);
+  if (prefix > 0 && static_cast<size_t>(prefix) < sizeof sentence)
+    std::vsnprintf(sentence + prefix, sizeof sentence - static_cast<size_t>(prefix), format, arguments);
+  hooks::finding(ruleId(rule), findingFrame(), sentence);
+}
+
+// The call's session when it is still open; else the only open one (the plug-in holds one).
+int64_t Call::findingFrame() const {
+  ZerinSession session = nullptr;
+  if (errorSessionSerial != 0 && runtime.sessionSerial(errorSession) == errorSessionSerial) session = errorSession;
+  else if (runtime.sessions.size() == 1) session = runtime.sessions.begin()->first;
+  const auto found = runtime.frames.sessions.find(session);
+  return found != runtime.frames.sessions.end() ? found->second.synced : 0;
 }
 
 void Call::notImplemented() {

@@ -1,5 +1,6 @@
 #pragma once
 // The simulated runtime's state, shared by the API and the control surface.
+#include <cstdarg>
 #include <cstdint>
 #include <deque>
 #include <map>
@@ -12,9 +13,16 @@
 #include <utility>
 #include <vector>
 
+#include "api_rules.h"
 #include "frame_state.h"
 #include "zerin_lib.h"
 #include "zerin_version.h"
+
+#if defined(__MINGW32__)
+#define ZERINSIM_PRINTF(at, first) __attribute__((format(gnu_printf, at, first)))
+#else
+#define ZERINSIM_PRINTF(at, first) __attribute__((format(printf, at, first)))
+#endif
 
 namespace ZerinSim {
 
@@ -71,6 +79,10 @@ class RuntimeState {
   std::deque<std::unique_ptr<FrameInfoRecord>> freedFrameInfos;
   int32_t writesToFreedRecords = 0;
   std::map<ZerinSubmitInfo*, std::unique_ptr<SubmitInfoRecord>> submitInfos;
+  // Addresses of records freed by the client (submit infos, events, meshes; frame infos are kept
+  // among freedFrameInfos), so that a later use is told from a stray pointer. An address leaves
+  // when a new record takes it.
+  std::set<const void*> freedRecords;
   // Frame clock, frame cycle, swap chains and submitted frames.
   FrameRoad frames;
   // Events waiting for zerin_PollEvent, oldest first.
@@ -93,6 +105,9 @@ class RuntimeState {
   // The runtime writes `record` now; a freed one is reported and counted (the write still
   // happens, as it would in a runtime that trusts its client).
   void noteWrite(const FrameInfoRecord* record, const char* function);
+  void recordFreed(const void* record);
+  void recordMade(const void* record) { freedRecords.erase(record); }
+  bool wasFreed(const void* record) const { return freedRecords.count(record) != 0; }
 
   // Runs before the named function takes the library lock; see zerinsim_SetCallHook.
   void runCallHook(const char* function);
@@ -164,6 +179,15 @@ class Call {
   void errorsTo(ZerinSession session);
   // Refuses a null or closed session handle; true when the call may go on.
   bool checkSession(ZerinSession session);
+  // A broken API-use rule (api_rules.h), reported with a sentence made from `format` after the
+  // call's name, at the latest frame of the call's session. broke: true when the call stops with
+  // `code` (strict), false when it goes on (lenient). refuse: it stops with `code` in both modes.
+  // report: it goes on in both.
+  bool broke(Rule rule, ZerinErrorCode code, const char* format, ...) ZERINSIM_PRINTF(4, 5);
+  void refuse(Rule rule, ZerinErrorCode code, const char* format, ...) ZERINSIM_PRINTF(4, 5);
+  void report(Rule rule, const char* format, ...) ZERINSIM_PRINTF(3, 4);
+  // Reports a finding and nothing more: for a caller that weighs several problems itself.
+  void tell(Rule rule, const char* format, va_list arguments);
   // Fails as a function that a later stage of the runtime completes.
   void notImplemented();
   // Notes the result in the log line and returns it.
@@ -184,6 +208,8 @@ class Call {
   bool sessionNamed = false;
   ZerinSession errorSession = nullptr;
   uint64_t errorSessionSerial = 0;  // 0: the session named was not open
+
+  int64_t findingFrame() const;
 
   template <class T>
   void noteSession(const T&) {}

@@ -100,7 +100,9 @@ ZERINLIB_API int32_t zerin_GetButtonEvent(ZerinSession session, int64_t button, 
       return call.result<int32_t>(released ? 1 : 0);
     }
     default:
-      call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+      // Lenient: no button is in a state that does not exist.
+      call.broke(ZerinSim::Rule::ButtonStateUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+                 "button state %lld is none of 1 (down), 2 (pressed), 3 (released)", static_cast<long long>(state));
       return call.result<int32_t>(0);
   }
 }

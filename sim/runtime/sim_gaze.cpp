@@ -139,7 +139,8 @@ void catchUp(GazeState& state, GazeSession& session) {
 GazeSession* started(Call& call, GazeState& state, ZerinSession session) {
   const auto found = state.sessions.find(session);
   if (found == state.sessions.end()) {
-    call.fail(ZERIN_ERROR_INVALID_STATE);
+    // Lenient: an empty sample, as from a tracker that sees nothing yet.
+    call.broke(Rule::GazeNotStarted, ZERIN_ERROR_INVALID_STATE, "gaze was asked for before zerin_GazeInit");
     return nullptr;
   }
   catchUp(state, found->second);
@@ -179,6 +180,7 @@ void resetGaze() { gaze() = GazeState{}; }
 
 using ZerinSim::Call;
 using ZerinSim::gaze;
+using ZerinSim::Rule;
 
 extern "C" {
 
@@ -210,7 +212,8 @@ ZERINLIB_API int32_t zerin_GetGazeArray(ZerinSession session, ZerinGazeSample* s
   call.arguments(session, static_cast<const void*>(samples), capacity);
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
   if (capacity < 0 || (capacity > 0 && !samples)) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "capacity %d with %s sample array", capacity,
+                samples ? "a" : "a null");
     return call.result<int32_t>(0);
   }
   ZerinSim::GazeSession* tracking = ZerinSim::started(call, gaze(), session);
@@ -247,7 +250,8 @@ ZERINLIB_API void zerin_RequestGazeCalibrationWithParameters(ZerinSession sessio
   Call call("zerin_RequestGazeCalibrationWithParameters");
   call.arguments(session, static_cast<const void*>(parameters), count);
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  if (count > 0 && !parameters) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (count > 0 && !parameters)
+    return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "%u parameters in a null array", count);
   gaze().calibrations.push_back({session, true, {parameters, parameters + count}});
 }
 

@@ -326,6 +326,7 @@ void resetMixedReality(FinishedStreams& finished) {
 using ZerinSim::Call;
 using ZerinSim::FinishedStreams;
 using ZerinSim::mixedReality;
+using ZerinSim::Rule;
 
 extern "C" {
 
@@ -351,7 +352,8 @@ ZERINLIB_API int32_t zerin_GetPropertyBool(ZerinSession session, int64_t key) {
   const auto& properties = mixedReality().propertiesOf(session);
   const auto found = properties.find(key);
   if (found == properties.end()) {
-    call.fail(ZERIN_ERROR_NOT_FOUND);
+    call.refuse(Rule::PropertyUnknown, ZERIN_ERROR_NOT_FOUND,
+                "the session has no property 0x%llx (see zerin_HasProperty)", static_cast<unsigned long long>(key));
     return call.result<int32_t>(0);
   }
   return call.result<int32_t>(found->second != 0 ? 1 : 0);
@@ -370,7 +372,8 @@ ZERINLIB_API int32_t zerin_GetDataStreamConfigs(ZerinSession session, ZerinDataS
   call.arguments(session, static_cast<const void*>(configs), count);
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
   if (count < 0 || (count > 0 && !configs)) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "count %d with %s config array", count,
+                configs ? "a" : "a null");
     return call.result<int32_t>(0);
   }
   const auto& offered = mixedReality().configs;
@@ -389,11 +392,21 @@ ZERINLIB_API void zerin_StartDataStream(ZerinSession session, int64_t streamId, 
   mr.takeRetired(finished);
   if (call.injectedFailure() || !call.checkSession(session)) return;
   const ZerinDataStreamConfig* config = findConfig(mr, streamId);
-  if (!config) return call.fail(ZERIN_ERROR_NOT_FOUND);
+  if (!config)
+    return call.refuse(Rule::StreamUnknown, ZERIN_ERROR_NOT_FOUND, "stream %lld is not offered",
+                       static_cast<long long>(streamId));
   const uint64_t channels = channelMask & config->channelFlags;
-  if (!callback || !channels) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!callback || !channels)
+    return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "stream %lld: %s",
+                       static_cast<long long>(streamId),
+                       callback ? "the channel mask names none of its channels" : "the callback is null");
   auto& slot = mr.streams[{session, streamId}];
-  if (slot) return call.fail(ZERIN_ERROR_INVALID_STATE);
+  // Lenient: the stream runs on as it was started.
+  if (slot) {
+    call.broke(Rule::StreamStartedTwice, ZERIN_ERROR_INVALID_STATE, "stream %lld is running already",
+               static_cast<long long>(streamId));
+    return;
+  }
   slot = std::make_unique<ZerinSim::DataStream>(*config, channels, callback, userData, frameInterval(mr, *config),
                                                 mr.movingPattern);
   ZerinSim::raiseEvent(call.state(), ZERIN_EVENT_DATA_STREAM_START, streamId);
@@ -407,7 +420,9 @@ ZERINLIB_API void zerin_StopDataStream(ZerinSession session, int64_t streamId) {
   mr.takeRetired(finished);
   if (call.injectedFailure() || !call.checkSession(session)) return;
   const auto found = mr.streams.find({session, streamId});
-  if (found == mr.streams.end()) return call.fail(ZERIN_ERROR_NOT_FOUND);
+  if (found == mr.streams.end())
+    return call.refuse(Rule::StreamUnknown, ZERIN_ERROR_NOT_FOUND, "stream %lld was not started",
+                       static_cast<long long>(streamId));
   mr.finish(std::move(found->second), finished);
   mr.streams.erase(found);
   ZerinSim::raiseEvent(call.state(), ZERIN_EVENT_DATA_STREAM_STOP, streamId);
@@ -418,7 +433,8 @@ ZERINLIB_API ZerinOcclusionMesh* zerin_CreateOcclusionMesh(ZerinSession session,
   call.arguments(session, viewIndex, flags);
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<ZerinOcclusionMesh*>(nullptr);
   if (viewIndex < 0 || viewIndex >= ZERIN_VIEW_COUNT || flags != 1) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "view %d with flags %d (views 0 to 3, flags 1)",
+                viewIndex, flags);
     return call.result<ZerinOcclusionMesh*>(nullptr);
   }
   auto record = std::make_unique<ZerinSim::MeshRecord>();
@@ -431,6 +447,7 @@ ZERINLIB_API ZerinOcclusionMesh* zerin_CreateOcclusionMesh(ZerinSession session,
   const std::string name = call.state().nameObject(mesh, "occlusionMesh");
   call.state().nameMember(record->vertices.data(), name + ".vertices");
   mixedReality().meshes.emplace(mesh, std::move(record));
+  call.state().recordMade(mesh);
   return call.result(mesh);
 }
 
@@ -440,10 +457,16 @@ ZERINLIB_API void zerin_FreeOcclusionMesh(ZerinOcclusionMesh* mesh) {
   if (call.injectedFailure() || !mesh) return;
   auto& meshes = mixedReality().meshes;
   const auto found = meshes.find(mesh);
-  if (found == meshes.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (found == meshes.end()) {
+    if (call.state().wasFreed(mesh))
+      return call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT, "the occlusion mesh was freed already");
+    return call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+                       "the occlusion mesh was not made by the runtime");
+  }
   call.state().forget(found->second->vertices.data());
   call.state().forget(mesh);
   meshes.erase(found);
+  call.state().recordFreed(mesh);
 }
 
 /* ---- Control surface ------------------------------------------------------------------------ */

@@ -44,8 +44,9 @@ bool framePose(ZerinSession session, int64_t poseKind, ZerinMatrix& pose);
 void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame);
 
 // One broken rule of the runtime's API: `id` is stable ("frame-end-without-begin"), `frame` the
-// session's latest frame index (0 before the first), `sentence` says what happened in plain words.
-void finding(const char* id, int64_t frame, const std::string& sentence);
+// session's latest frame index (0 before the first), `sentence` says what happened in plain words
+// (the ids are in api_rules.h).
+void finding(const char* id, int64_t frame, const char* sentence);
 // The call that broke a rule fails as the runtime would (strict) or goes on as if it had not
 // (lenient: only the finding is kept). The stand-in is always strict.
 bool strict();

@@ -18,7 +18,7 @@ void sessionClosing(RuntimeState&, ZerinSession) {}
 bool frameSynced(RuntimeState&, ZerinSession, int64_t, FrameInfoRecord&) { return false; }
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }
 void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
-void finding(const char*, int64_t, const std::string&) {}
+void finding(const char*, int64_t, const char*) {}
 bool strict() { return true; }
 
 }  // namespace ZerinSim::hooks

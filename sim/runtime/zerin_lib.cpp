@@ -12,6 +12,7 @@
 
 using ZerinSim::Call;
 using ZerinSim::FrameInfoRecord;
+using ZerinSim::Rule;
 using ZerinSim::SessionRecord;
 using ZerinSim::SubmitInfoRecord;
 
@@ -25,6 +26,13 @@ ZerinMatrix identity() {
   ZerinMatrix matrix{};
   for (int i = 0; i < 4; ++i) matrix.m[i * 5] = 1.0;
   return matrix;
+}
+
+// A record that is not live: freed already, or never made (a stray or null pointer).
+void refuseRecord(Call& call, const void* record, const char* kind) {
+  if (record && call.state().wasFreed(record))
+    return call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT, "the %s record was freed already", kind);
+  call.refuse(Rule::RecordUnknown, ZERIN_ERROR_INVALID_ARGUMENT, "the %s record was not made by the runtime", kind);
 }
 
 ZerinSession openSession(Call& call, const SessionRecord& record) {
@@ -126,6 +134,7 @@ ZERINLIB_API ZerinEvent* zerin_AllocateEvent(void) {
   auto owned = std::make_unique<ZerinEvent>();
   ZerinEvent* event = owned.get();
   call.state().events.emplace(event, std::move(owned));
+  call.state().recordMade(event);
   call.state().nameObject(event, "event");
   return call.result(event);
 }
@@ -135,9 +144,10 @@ ZERINLIB_API void zerin_FreeEvent(ZerinEvent* event) {
   call.arguments(static_cast<const void*>(event));
   if (call.injectedFailure() || !event) return;
   auto& state = call.state();
-  if (!state.events.count(event)) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!state.events.count(event)) return refuseRecord(call, event, "event");
   state.forget(event);
   state.events.erase(event);
+  state.recordFreed(event);
 }
 
 ZERINLIB_API int32_t zerin_PollEvent(ZerinSession session, ZerinEvent* event) {
@@ -145,7 +155,12 @@ ZERINLIB_API int32_t zerin_PollEvent(ZerinSession session, ZerinEvent* event) {
   call.arguments(session, static_cast<const void*>(event));
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
   if (!event) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the event record is null");
+    return call.result<int32_t>(0);
+  }
+  // Writing into a record the runtime already gave back would write into freed memory.
+  if (call.state().wasFreed(event)) {
+    call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT, "the event record was freed by zerin_FreeEvent");
     return call.result<int32_t>(0);
   }
   auto& pending = call.state().pendingEvents;
@@ -182,7 +197,11 @@ ZERINLIB_API void zerin_FreeFrameInfo(ZerinFrameInfo* frameInfo) {
   if (call.injectedFailure() || !frameInfo) return;
   auto& state = call.state();
   const auto found = state.frameInfos.find(frameInfo);
-  if (found == state.frameInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (found == state.frameInfos.end()) {
+    if (state.retiredFrameInfo(frameInfo))
+      return call.refuse(Rule::RecordFreed, ZERIN_ERROR_INVALID_ARGUMENT, "the frame-info record was freed already");
+    return refuseRecord(call, frameInfo, "frame-info");
+  }
   state.forget(found->second->views);
   state.forget(frameInfo);
   state.retireFrameInfo(std::move(found->second));
@@ -201,6 +220,7 @@ ZERINLIB_API ZerinSubmitInfo* zerin_CreateSubmitInfo(ZerinSession session) {
   const std::string name = state.nameObject(info, "submitInfo");
   state.nameMember(owned->viewports, name + ".viewports");
   state.submitInfos.emplace(info, std::move(owned));
+  state.recordMade(info);
   return call.result(info);
 }
 
@@ -210,17 +230,18 @@ ZERINLIB_API void zerin_FreeSubmitInfo(ZerinSubmitInfo* submitInfo) {
   if (call.injectedFailure() || !submitInfo) return;
   auto& state = call.state();
   const auto found = state.submitInfos.find(submitInfo);
-  if (found == state.submitInfos.end()) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (found == state.submitInfos.end()) return refuseRecord(call, submitInfo, "submit-info");
   state.forget(found->second->viewports);
   state.forget(submitInfo);
   state.submitInfos.erase(found);
+  state.recordFreed(submitInfo);
 }
 
 ZERINLIB_API void zerin_LayoutDefaultViewports(ZerinSession session, ZerinViewport* viewports) {
   Call call("zerin_LayoutDefaultViewports");
   call.arguments(session, static_cast<const void*>(viewports));
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  if (!viewports) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!viewports) return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the viewport array is null");
   ZerinViewport recommended[ZERIN_VIEW_COUNT];
   std::memcpy(recommended, kDefaultViewports, sizeof kDefaultViewports);
   ZerinSim::hooks::recommendedViewports(recommended);
@@ -235,7 +256,8 @@ ZERINLIB_API ZerinEulerAngles zerin_GetEulerAngles(double x, double y, double z,
   if (call.injectedFailure()) return ZerinEulerAngles{};
   const double length = std::sqrt(x * x + y * y + z * z + w * w);
   if (!(length > 0.0) || !std::isfinite(length)) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the quaternion (%g, %g, %g, %g) is no rotation",
+                x, y, z, w);
     return ZerinEulerAngles{};
   }
   x /= length;
@@ -254,7 +276,9 @@ ZERINLIB_API void zerin_ResetPose(ZerinSession session, int32_t includeHeight, i
   Call call("zerin_ResetPose");
   call.arguments(session, includeHeight, originKind);
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  if (originKind < ZERIN_POSE_HEAD || originKind > ZERIN_POSE_RIGHT_EYE) call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (originKind < ZERIN_POSE_HEAD || originKind > ZERIN_POSE_RIGHT_EYE)
+    call.broke(Rule::PoseKindUnknown, ZERIN_ERROR_INVALID_ARGUMENT,
+               "origin kind %lld is none of 1 (head), 2 (left eye), 3 (right eye)", static_cast<long long>(originKind));
 }
 
 ZERINLIB_API void zerin_SetSessionVisible(ZerinSession session, int32_t visible) {
@@ -283,7 +307,7 @@ ZERINLIB_API void zerin_SetConfig(ZerinSession session, const char* key, const c
   Call call("zerin_SetConfig");
   call.arguments(session, key, value);
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  if (!key) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+  if (!key) return call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the key is null");
   if (value) call.state().config[key] = value;
   else call.state().config.erase(key);
 }
@@ -293,7 +317,7 @@ ZERINLIB_API int32_t zerin_GetConfig(ZerinSession session, const char* key, char
   call.arguments(session, key, static_cast<const void*>(buffer), size);
   if (call.injectedFailure() || !call.checkSession(session)) return call.result<int32_t>(0);
   if (!key) {
-    call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
+    call.refuse(Rule::InvalidArgument, ZERIN_ERROR_INVALID_ARGUMENT, "the key is null");
     return call.result<int32_t>(0);
   }
   auto& state = call.state();

@@ -4,14 +4,15 @@
 
 namespace ZerinSim {
 
-void Findings::add(const char* id, int64_t frame, const std::string& sentence) {
+bool Findings::add(const char* id, int64_t frame, const std::string& sentence) {
   std::lock_guard<std::mutex> lock(mutex);
   const auto known = std::find_if(found.begin(), found.end(), [&](const Finding& f) { return f.id == id; });
   if (known != found.end()) {
     ++known->count;
-    return;
+    return false;
   }
   found.push_back(Finding{id, frame, sentence, 1});
+  return true;
 }
 
 std::vector<Finding> Findings::all() const {

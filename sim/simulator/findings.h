@@ -17,8 +17,8 @@ struct Finding {
 
 class Findings {
  public:
-  // A repeat of a known id only counts; the first of an id is kept whole.
-  void add(const char* id, int64_t frame, const std::string& sentence);
+  // A repeat of a known id only counts; the first of an id is kept whole (true).
+  bool add(const char* id, int64_t frame, const std::string& sentence);
   // In the order first seen.
   std::vector<Finding> all() const;
   void clear();

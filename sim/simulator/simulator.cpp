@@ -176,10 +176,7 @@ void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame) {
   simulator.report().noteSubmitted(frame);
   simulator.captures().frameSubmitted(state, frame);
 }
-void finding(const char* id, int64_t frame, const std::string& sentence) {
-  Simulator::instance().findings().add(id, frame, sentence);
-}
-bool strict() { return Simulator::instance().config().strict; }
+// finding and strict: zerin_simulator_findings.cpp, beside the exports that read and steer them.
 
 }  // namespace hooks
 
