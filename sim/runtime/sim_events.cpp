@@ -40,6 +40,17 @@ void raiseEvent(RuntimeState& state, int64_t type, int64_t data) {
 
 void resetEvents() { input() = InputState{}; }
 
+bool setButton(RuntimeState& state, int64_t button, bool down) {
+  ButtonState& current = input().buttons[button];
+  if (current.down == down) return false;  // no change, no event
+  current.down = down;
+  if (down) current.pressedSinceQuery = true;
+  else current.releasedSinceQuery = true;
+  const uint32_t edge = down ? ZERIN_BUTTON_STATE_PRESSED : ZERIN_BUTTON_STATE_RELEASED;
+  raiseEvent(state, ZERIN_EVENT_BUTTON, eventPair(static_cast<uint32_t>(button), edge));
+  return true;
+}
+
 void closeSessionParts(RuntimeState&, ZerinSession session, FinishedStreams& finished) {
   closeSessionGaze(session);
   closeSessionMixedReality(session, finished);
@@ -104,14 +115,7 @@ ZERINLIB_API void zerinsim_SetHeadsetStandby(int32_t standby) {
 ZERINLIB_API void zerinsim_SetButton(int64_t button, int32_t down) {
   auto& state = RuntimeState::instance();
   std::lock_guard<std::mutex> lock(state.mutex);
-  ZerinSim::ButtonState& current = ZerinSim::input().buttons[button];
-  const bool pressing = down != 0;
-  if (current.down == pressing) return;  // no change, no event
-  current.down = pressing;
-  if (pressing) current.pressedSinceQuery = true;
-  else current.releasedSinceQuery = true;
-  const uint32_t edge = pressing ? ZERIN_BUTTON_STATE_PRESSED : ZERIN_BUTTON_STATE_RELEASED;
-  ZerinSim::raiseEvent(state, ZERIN_EVENT_BUTTON, ZerinSim::eventPair(static_cast<uint32_t>(button), edge));
+  ZerinSim::setButton(state, button, down != 0);
 }
 
 }  // extern "C"

@@ -65,10 +65,12 @@ bool recommendedViewports(ZerinViewport (&viewports)[ZERIN_VIEW_COUNT]) {
 }
 
 void sessionOpened(RuntimeState&, ZerinSession) {}
-void sessionClosing(RuntimeState&, ZerinSession) {}
+void sessionClosing(RuntimeState&, ZerinSession) { Simulator::instance().mirror().sessionClosing(); }
 bool frameSynced(RuntimeState&, ZerinSession, int64_t, FrameInfoRecord&) { return false; }
 bool framePose(ZerinSession, int64_t, ZerinMatrix&) { return false; }
-void frameSubmitted(RuntimeState&, const ZerinSimSubmittedFrame&) {}
+void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame) {
+  Simulator::instance().mirror().frameSubmitted(state, frame);
+}
 void finding(const char* id, int64_t frame, const std::string& sentence) {
   Simulator::instance().findings().add(id, frame, sentence);
 }
