@@ -29,8 +29,9 @@ struct HeadMotionConfig {
   HeadPose still;                        // kind still; also where a path is centred
   std::string path;                      // kind path: a built-in path's name
   double pathPeriodFrames = 360.0;       // kind path: frames for one round
-  std::vector<HeadKeyframe> keyframes;   // kind keyframes: by frame, interpolated per frame
-  std::string recording;                 // kind recording: a desk-mode recording to replay
+  // Kind keyframes: by frame, interpolated per frame. Kind recording: the recording's poses.
+  std::vector<HeadKeyframe> keyframes;
+  std::string recording;                 // kind recording: the file replayed (read when checked)
   double interPupillaryDistance = 0.064; // metres between the eyes
 };
 
@@ -42,12 +43,19 @@ struct ScriptedEvent {
   int64_t value = 0;  // the button id, the stream id, or 0/1 for the switches
 };
 
+// The combined gaze ray of one frame, head space.
+struct GazeFrame {
+  int64_t frame = 0;
+  Vector3 direction{0.0, 0.0, -1.0};
+};
+
 struct GazeConfig {
   enum class Kind { off, fixed, path, recording };
   Kind kind = Kind::off;
   Vector3 direction{0.0, 0.0, -1.0};  // kind fixed: the combined gaze ray, head space
   std::string path;                   // kind path: a built-in path's name
-  std::string recording;              // kind recording: a file of samples by frame
+  std::string recording;              // kind recording: a recording's "gaze" lines...
+  std::vector<GazeFrame> recorded;    // ...read when the configuration is checked, by frame
   double samplesPerSecond = 120.0;
 };
 
@@ -69,7 +77,8 @@ struct MirrorConfig {
   bool enabled = false;  // desk mode: a window showing each submitted frame's views
   int32_t width = 1280;  // the window's client size
   int32_t height = 720;
-  std::string recordTo;  // where a recording of head motion and input goes ("" none)
+  std::string recordTo;  // where a recording of head motion and input goes ("" none); relative
+                         // names are resolved against the configuration's folder
 };
 
 struct SimulatorConfig {
