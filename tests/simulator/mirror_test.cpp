@@ -226,7 +226,47 @@ void post(WindowKey key, bool down) {
   ASSERT_TRUE(Zerin::platform::Window::post("Zerin Simulator", input));
 }
 
-TEST(Mirror, KeysSteerTheHeadPerFrameAndPressButtonsIntoTheRecording) {
+void post(WindowInput::Kind kind, int32_t x, int32_t y) {
+  WindowInput input;
+  input.kind = kind;
+  input.x = x;
+  input.y = y;
+  ASSERT_TRUE(Zerin::platform::Window::post("Zerin Simulator", input));
+}
+
+using Pose = std::array<double, 6>;  // x, y, z, yaw, pitch, roll
+const Pose kStart{0, 1.6, 0, 0, 0, 0};  // the configuration's still pose
+
+// Each key's step in one frame from a pose turned by `yaw` degrees: walking follows the yaw.
+struct KeyStep {
+  WindowKey key;
+  Pose (*step)(double yaw);
+};
+constexpr double kMetres = 0.02, kDegrees = 1.0;
+double radians(double degrees) { return degrees * M_PI / 180.0; }
+const KeyStep kKeySteps[] = {
+    {WindowKey::left, [](double) { return Pose{0, 0, 0, kDegrees, 0, 0}; }},
+    {WindowKey::w, [](double yaw) { return Pose{-std::sin(radians(yaw)) * kMetres, 0, -std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::s, [](double yaw) { return Pose{std::sin(radians(yaw)) * kMetres, 0, std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::d, [](double yaw) { return Pose{std::cos(radians(yaw)) * kMetres, 0, -std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::a, [](double yaw) { return Pose{-std::cos(radians(yaw)) * kMetres, 0, std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::e, [](double) { return Pose{0, kMetres, 0, 0, 0, 0}; }},
+    {WindowKey::q, [](double) { return Pose{0, -kMetres, 0, 0, 0, 0}; }},
+    {WindowKey::right, [](double) { return Pose{0, 0, 0, -kDegrees, 0, 0}; }},
+    {WindowKey::up, [](double) { return Pose{0, 0, 0, 0, kDegrees, 0}; }},
+    {WindowKey::down, [](double) { return Pose{0, 0, 0, 0, -kDegrees, 0}; }},
+};
+
+bool settled(const Recorded& r) {
+  const size_t n = r.poses.size();
+  return n > 2 && r.poses[n - 1].second == r.poses[n - 2].second && r.poses[n - 2].second == r.poses[n - 3].second;
+}
+
+void expectPose(const Pose& actual, const Pose& expected, const std::string& what) {
+  for (size_t i = 0; i < 6; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-9) << what << ", component " << i;
+}
+
+TEST(Mirror, KeysAndDragsSteerTheHeadPerFrameAndPressButtonsIntoTheRecording) {
   std::remove(kRecording);
   expectChildPasses("Mirror.DISABLED_ClientSteeredByKeys",
                     configFile("mirror-record.json", std::string(R"({"clock": "real", "frameRate": 200, )") +
@@ -234,38 +274,62 @@ TEST(Mirror, KeysSteerTheHeadPerFrameAndPressButtonsIntoTheRecording) {
                                                          R"("recordTo": ")" + kRecording + R"("}})"));
   const Recorded recorded = readRecorded(kRecording);
   ASSERT_FALSE(recorded.poses.empty());
-  int steps = 0;
+  EXPECT_EQ(recorded.poses.front().first, 1);
   for (size_t i = 1; i < recorded.poses.size(); ++i) {
     const auto& [frame, pose] = recorded.poses[i];
     const auto& [before, last] = recorded.poses[i - 1];
-    EXPECT_EQ(frame, before + 1);
-    const double step = pose[2] - last[2];
-    // W walks forward (-z) the same distance every frame, however long the frame took.
-    EXPECT_TRUE(std::abs(step) < 1e-12 || std::abs(step + 0.02) < 1e-9) << "frame " << frame << ": " << step;
-    steps += step < 0;
-    EXPECT_EQ(pose[0], last[0]);
-    EXPECT_EQ(pose[1], last[1]);
+    EXPECT_EQ(frame, before + 1) << "a pose line for every frame";
+    // A held key moves the same distance every frame, however long the frame took.
+    const double walked = std::hypot(pose[0] - last[0], pose[1] - last[1], pose[2] - last[2]);
+    EXPECT_TRUE(walked < 1e-12 || std::abs(walked - kMetres) < 1e-9 || pose == kStart)
+        << "frame " << frame << " moved " << walked;
   }
-  EXPECT_GT(steps, 0);
   ASSERT_EQ(recorded.buttons.size(), 2u);
   EXPECT_EQ(std::get<1>(recorded.buttons[0]), 2);
   EXPECT_TRUE(std::get<2>(recorded.buttons[0]));
+  EXPECT_EQ(std::get<1>(recorded.buttons[1]), 2);
   EXPECT_FALSE(std::get<2>(recorded.buttons[1]));
 }
 
 TEST(Mirror, DISABLED_ClientSteeredByKeys) {
   Client client;
   ASSERT_TRUE(client.ready());
-  client.frame();
-  ASSERT_NO_FATAL_FAILURE(post(WindowKey::w, true));
-  auto moved = [](const Recorded& r) { return !r.poses.empty() && r.poses.back().second[2] < -0.1; };
-  ASSERT_TRUE(framesUntil(client, moved));
-  ASSERT_NO_FATAL_FAILURE(post(WindowKey::w, false));
-  auto stopped = [](const Recorded& r) {
-    const size_t n = r.poses.size();
-    return n > 2 && r.poses[n - 1].second == r.poses[n - 2].second && r.poses[n - 2].second == r.poses[n - 3].second;
-  };
-  ASSERT_TRUE(framesUntil(client, stopped));
+  ASSERT_TRUE(framesUntil(client, settled));
+  for (const KeyStep& entry : kKeySteps) {
+    const std::string what = "key " + std::to_string(int(entry.key));
+    const size_t from = readRecorded(kRecording).poses.size();
+    ASSERT_NO_FATAL_FAILURE(post(entry.key, true));
+    ASSERT_TRUE(framesUntil(client, [&](const Recorded& r) { return r.poses.back().second != r.poses[from - 1].second; }))
+        << what;
+    ASSERT_NO_FATAL_FAILURE(post(entry.key, false));
+    ASSERT_TRUE(framesUntil(client, settled)) << what;
+    // The first frame that moved moved by one step of that key.
+    const Recorded r = readRecorded(kRecording);
+    size_t moved = from;
+    while (r.poses[moved].second == r.poses[from - 1].second) ++moved;
+    const Pose& before = r.poses[moved - 1].second;
+    Pose expected = entry.step(before[3]);
+    for (size_t i = 0; i < 6; ++i) expected[i] += before[i];
+    expectPose(r.poses[moved].second, expected, what);
+  }
+
+  // A drag right turns right and a drag down looks down, a quarter degree a pixel in all.
+  const Pose beforeDrag = readRecorded(kRecording).poses.back().second;
+  ASSERT_NO_FATAL_FAILURE(post(WindowInput::Kind::pointerDown, 10, 10));
+  ASSERT_NO_FATAL_FAILURE(post(WindowInput::Kind::pointerMove, 14, 10));
+  ASSERT_NO_FATAL_FAILURE(post(WindowInput::Kind::pointerMove, 14, 18));
+  ASSERT_NO_FATAL_FAILURE(post(WindowInput::Kind::pointerUp, 14, 18));
+  ASSERT_NO_FATAL_FAILURE(post(WindowInput::Kind::pointerMove, 40, 40));  // not dragging: no turn
+  Pose dragged = beforeDrag;
+  dragged[3] -= 1.0;
+  dragged[4] -= 2.0;
+  ASSERT_TRUE(framesUntil(client, [&](const Recorded& r) { return settled(r) && r.poses.back().second != beforeDrag; }));
+  expectPose(readRecorded(kRecording).poses.back().second, dragged, "drag");
+
+  // R gives the configuration's pose back.
+  ASSERT_NO_FATAL_FAILURE(post(WindowKey::r, true));
+  ASSERT_NO_FATAL_FAILURE(post(WindowKey::r, false));
+  ASSERT_TRUE(framesUntil(client, [](const Recorded& r) { return r.poses.back().second == kStart; }));
 
   // Key 2 presses button 2, seen by the client from the frame the recording names.
   ASSERT_NO_FATAL_FAILURE(post(WindowKey::digit2, true));
@@ -277,7 +341,7 @@ TEST(Mirror, DISABLED_ClientSteeredByKeys) {
   ASSERT_NO_FATAL_FAILURE(post(WindowKey::digit2, false));
   ASSERT_TRUE(framesUntil(client, [](const Recorded& r) { return r.buttons.size() == 2; }));
   const Recorded recorded = readRecorded(kRecording);
-  // The press was seen after frame seenDown was submitted: the next frame is the one it belongs to.
+  // The press was seen right after frame seenDown was submitted: it belongs to the next frame.
   EXPECT_EQ(std::get<0>(recorded.buttons[0]), seenDown + 1);
 }
 
