@@ -40,15 +40,14 @@ void raiseEvent(RuntimeState& state, int64_t type, int64_t data) {
 
 void resetEvents() { input() = InputState{}; }
 
-bool setButton(RuntimeState& state, int64_t button, bool down) {
+void setButton(RuntimeState& state, int64_t button, bool down) {
   ButtonState& current = input().buttons[button];
-  if (current.down == down) return false;  // no change, no event
+  if (current.down == down) return;  // no change, no event
   current.down = down;
   if (down) current.pressedSinceQuery = true;
   else current.releasedSinceQuery = true;
   const uint32_t edge = down ? ZERIN_BUTTON_STATE_PRESSED : ZERIN_BUTTON_STATE_RELEASED;
   raiseEvent(state, ZERIN_EVENT_BUTTON, eventPair(static_cast<uint32_t>(button), edge));
-  return true;
 }
 
 void closeSessionParts(RuntimeState&, ZerinSession session, FinishedStreams& finished) {

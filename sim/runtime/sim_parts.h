@@ -26,8 +26,8 @@ void raiseEvent(RuntimeState& state, int64_t type, int64_t data);
 inline int64_t eventPair(uint32_t low, uint32_t high) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
-// zerinsim_SetButton with the lock held; false when the button was in that state already.
-bool setButton(RuntimeState& state, int64_t button, bool down);
+// zerinsim_SetButton with the lock held.
+void setButton(RuntimeState& state, int64_t button, bool down);
 
 /* ---- Mixed reality (sim_mixed_reality.cpp) ------------------------------------------------ */
 

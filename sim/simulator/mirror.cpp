@@ -87,6 +87,7 @@ void Mirror::close() {
   std::lock_guard<std::mutex> lock(inputMutex);
   input = DeskInput{};
   buttons.clear();
+  buttonsDown = 0;
   dragging = false;
 }
 
@@ -116,8 +117,10 @@ void Mirror::frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& f
     input.reset = false;
     changes.swap(buttons);
   }
-  for (const auto& [button, down] : changes)
-    if (setButton(state, button, down) && recording) record(recordedButtonLine(RecordedButton{index + 1, button, down}));
+  for (const auto& [button, down] : changes) {
+    setButton(state, button, down);
+    if (recording) record(recordedButtonLine(RecordedButton{index + 1, button, down}));
+  }
   if (taken.reset) motion.steer(std::nullopt);
   else if (taken.any()) motion.steer(deskStep(motion.steered().value_or(pose), taken));
 
@@ -140,7 +143,11 @@ void Mirror::onInput(const WindowInput& event) {
     case WindowInput::Kind::keyDown:
     case WindowInput::Kind::keyUp: {
       const bool down = event.kind == WindowInput::Kind::keyDown;
-      if (button != 0) buttons.emplace_back(button, down);
+      if (button != 0) {
+        // A held key repeats its presses; the button changes once.
+        if (((buttonsDown >> button) & 1u) != uint32_t(down)) buttons.emplace_back(button, down);
+        buttonsDown = down ? buttonsDown | 1u << button : buttonsDown & ~(1u << button);
+      }
       else if (event.key == WindowKey::r) input.reset = input.reset || down;
       else if (down) input.held |= bit(event.key);
       else input.held &= ~bit(event.key);
