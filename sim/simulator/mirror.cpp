@@ -44,8 +44,8 @@ HeadPose deskStep(const HeadPose& pose, const DeskInput& input, const DeskSpeeds
   // Dragging right turns right (yaw is positive to the left); dragging down looks down.
   yaw += speeds.degreesPerFrame * sign(input.held, WindowKey::left, WindowKey::right) -
          speeds.degreesPerPixel * input.dragX;
-  pitch += speeds.degreesPerFrame * sign(input.held, WindowKey::up, WindowKey::down) -
-           speeds.degreesPerPixel * input.dragY;
+  pitch +=
+      speeds.degreesPerFrame * sign(input.held, WindowKey::up, WindowKey::down) - speeds.degreesPerPixel * input.dragY;
   pitch = std::clamp(pitch, -89.0, 89.0);
   const double radians = yaw * M_PI / 180.0;
   const double forward = speeds.metresPerFrame * sign(input.held, WindowKey::w, WindowKey::s);
@@ -65,7 +65,8 @@ void Mirror::open() {
   opened = true;
   const MirrorConfig& config = simulator.config().mirror;
   std::string error;
-  if (window.open(kTitle, config.width, config.height, [this](const WindowInput& input) { onInput(input); }, error)) {
+  if (window.open(
+          kTitle, config.width, config.height, [this](const WindowInput& input) { onInput(input); }, error)) {
     presenter = makeMirrorPresenter(window, simulator);
     simulator.log("mirror window open, " + std::to_string(config.width) + "x" + std::to_string(config.height) +
                   ": W/A/S/D move, Q/E down/up, arrows or a drag turn, R resets, 1-4 press buttons");
@@ -147,8 +148,7 @@ void Mirror::onInput(const WindowInput& event) {
         // A held key repeats its presses; the button changes once.
         if (((buttonsDown >> button) & 1u) != uint32_t(down)) buttons.emplace_back(button, down);
         buttonsDown = down ? buttonsDown | 1u << button : buttonsDown & ~(1u << button);
-      }
-      else if (event.key == WindowKey::r) input.reset = input.reset || down;
+      } else if (event.key == WindowKey::r) input.reset = input.reset || down;
       else if (down) input.held |= bit(event.key);
       else input.held &= ~bit(event.key);
       break;
@@ -165,12 +165,8 @@ void Mirror::onInput(const WindowInput& event) {
       lastX = event.x;
       lastY = event.y;
       break;
-    case WindowInput::Kind::pointerUp:
-      dragging = false;
-      break;
-    case WindowInput::Kind::closed:
-      simulator.log("mirror window closed; frames go on without it");
-      break;
+    case WindowInput::Kind::pointerUp: dragging = false; break;
+    case WindowInput::Kind::closed: simulator.log("mirror window closed; frames go on without it"); break;
   }
 }
 

@@ -81,7 +81,7 @@ class Mirror {
   bool dragging = false;
   int32_t lastX = 0, lastY = 0;
   std::vector<std::pair<int64_t, bool>> buttons;  // changes not yet applied, in order
-  uint32_t buttonsDown = 0;                        // bit per button, as the keys left them
+  uint32_t buttonsDown = 0;                       // bit per button, as the keys left them
 };
 
 }  // namespace ZerinSim

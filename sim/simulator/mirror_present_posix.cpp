@@ -15,19 +15,14 @@ bool channelOrder(DXGI_FORMAT format, bool& blueFirst) {
   switch (format) {
     case DXGI_FORMAT_R8G8B8A8_TYPELESS:
     case DXGI_FORMAT_R8G8B8A8_UNORM:
-    case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB:
-      blueFirst = false;
-      return true;
+    case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: blueFirst = false; return true;
     case DXGI_FORMAT_B8G8R8A8_TYPELESS:
     case DXGI_FORMAT_B8G8R8A8_UNORM:
     case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
     case DXGI_FORMAT_B8G8R8X8_TYPELESS:
     case DXGI_FORMAT_B8G8R8X8_UNORM:
-    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB:
-      blueFirst = true;
-      return true;
-    default:
-      return false;
+    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB: blueFirst = true; return true;
+    default: return false;
   }
 }
 
@@ -58,7 +53,8 @@ class ReadBackPresenter : public MirrorPresenter {
     view.texture->GetDesc(&desc);
     bool blueFirst = false;
     if (!channelOrder(desc.Format, blueFirst)) {
-      if (!toldFormat) simulator.log("the mirror shows 8-bit colour images only, not format " + std::to_string(desc.Format));
+      if (!toldFormat)
+        simulator.log("the mirror shows 8-bit colour images only, not format " + std::to_string(desc.Format));
       toldFormat = true;
       return false;
     }

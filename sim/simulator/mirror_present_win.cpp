@@ -26,10 +26,8 @@ DXGI_FORMAT backBufferFormat(DXGI_FORMAT format) {
     case DXGI_FORMAT_B8G8R8A8_UNORM:
     case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
     case DXGI_FORMAT_R16G16B16A16_FLOAT:
-    case DXGI_FORMAT_R10G10B10A2_UNORM:
-      return format;
-    default:
-      return DXGI_FORMAT_UNKNOWN;
+    case DXGI_FORMAT_R10G10B10A2_UNORM: return format;
+    default: return DXGI_FORMAT_UNKNOWN;
   }
 }
 
@@ -49,9 +47,10 @@ class SwapChainPresenter : public MirrorPresenter {
     Gfx::Ref<ID3D11Device> device;
     views[0].texture->GetDevice(device.put());
     const DXGI_FORMAT format = backBufferFormat(first.Format);
-    if (format == DXGI_FORMAT_UNKNOWN) return refuse("the mirror cannot show colour format " + std::to_string(first.Format));
-    const bool changed = device.get() != owner.get() || format != bufferFormat || width != bufferWidth ||
-                         height != bufferHeight;
+    if (format == DXGI_FORMAT_UNKNOWN)
+      return refuse("the mirror cannot show colour format " + std::to_string(first.Format));
+    const bool changed =
+        device.get() != owner.get() || format != bufferFormat || width != bufferWidth || height != bufferHeight;
     // A swap chain refused once is asked for again only for other views.
     if (changed || (!swapChain && !broken)) broken = !make(device, format, width, height);
     if (!swapChain) return false;
@@ -64,8 +63,12 @@ class SwapChainPresenter : public MirrorPresenter {
       D3D11_TEXTURE2D_DESC desc;
       view.texture->GetDesc(&desc);
       if (backBufferFormat(desc.Format) != format) return false;
-      const D3D11_BOX box{UINT(view.rect.x), UINT(view.rect.y), 0, UINT(view.rect.x + view.rect.width),
-                          UINT(view.rect.y + view.rect.height), 1};
+      const D3D11_BOX box{UINT(view.rect.x),
+                          UINT(view.rect.y),
+                          0,
+                          UINT(view.rect.x + view.rect.width),
+                          UINT(view.rect.y + view.rect.height),
+                          1};
       context->CopySubresourceRegion(back.get(), 0, left, 0, 0, view.texture,
                                      D3D11CalcSubresource(0, UINT(view.rect.arrayIndex), desc.MipLevels), &box);
       left += UINT(view.rect.width);

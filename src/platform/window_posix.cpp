@@ -18,7 +18,7 @@ namespace Zerin::platform {
 
 struct Window::State {
   InputHandler handler;
-  std::thread thread;  // owned by the Window: joined by close()
+  std::thread thread;      // owned by the Window: joined by close()
   int wake[2] = {-1, -1};  // a byte on wake[1] wakes the thread for a picture or the close
 
   std::mutex mutex;  // guards everything below
@@ -65,7 +65,7 @@ WindowKey keyOf(KeySym symbol) {
 }
 
 KeySym symbolOf(WindowKey key) {
-  static const KeySym symbols[] = {NoSymbol, XK_w,    XK_a,     XK_s,  XK_d,    XK_q, XK_e, XK_r,
+  static const KeySym symbols[] = {NoSymbol, XK_w,     XK_a,  XK_s,    XK_d, XK_q, XK_e, XK_r,
                                    XK_Left,  XK_Right, XK_Up, XK_Down, XK_1, XK_2, XK_3, XK_4};
   return symbols[static_cast<int>(key)];
 }
@@ -88,8 +88,8 @@ void fill(XImage& image, const Visual& visual, const std::vector<uint8_t>& rgba,
     auto* out = reinterpret_cast<uint32_t*>(image.data + size_t(y) * size_t(image.bytes_per_line));
     for (int x = 0; x < image.width; ++x) {
       const uint8_t* texel = row + size_t(int64_t(x) * width / image.width) * 4;
-      const unsigned long pixel = (unsigned long)(texel[0]) << red | (unsigned long)(texel[1]) << green |
-                                  (unsigned long)(texel[2]) << blue;
+      const unsigned long pixel =
+          (unsigned long)(texel[0]) << red | (unsigned long)(texel[1]) << green | (unsigned long)(texel[2]) << blue;
       if (direct) out[x] = static_cast<uint32_t>(pixel);
       else XPutPixel(&image, x, y, pixel);
     }
@@ -119,8 +119,8 @@ void Window::State::run(const std::string& title, int32_t width, int32_t height)
   Display* display = XOpenDisplay(nullptr);
   if (!display) return finishStart(false, "no X display (DISPLAY is unset or unreachable)");
   const int screen = DefaultScreen(display);
-  ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width),
-                                        unsigned(height), 0, BlackPixel(display, screen), BlackPixel(display, screen));
+  ::Window window = XCreateSimpleWindow(display, RootWindow(display, screen), 0, 0, unsigned(width), unsigned(height),
+                                        0, BlackPixel(display, screen), BlackPixel(display, screen));
   XStoreName(display, window, title.c_str());
   XSelectInput(display, window,
                KeyPressMask | KeyReleaseMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
@@ -179,8 +179,7 @@ void Window::State::run(const std::string& title, int32_t width, int32_t height)
             open = false;
           }
           break;
-        default:
-          break;
+        default: break;
       }
     }
     std::vector<uint8_t> rgba;
@@ -336,8 +335,7 @@ bool Window::post(const std::string& title, const WindowInput& input) {
         event.xmotion.same_screen = True;
         mask = PointerMotionMask;
         break;
-      case WindowInput::Kind::closed:
-        break;
+      case WindowInput::Kind::closed: break;
     }
     sent = mask != 0 && XSendEvent(display, window, True, mask, &event) != 0;
     XSync(display, False);

@@ -96,14 +96,9 @@ struct Window::State {
         self->handler(input);
         DestroyWindow(window);
         return 0;
-      case kCloseQuietly:
-        DestroyWindow(window);
-        return 0;
-      case WM_DESTROY:
-        PostQuitMessage(0);
-        return 0;
-      default:
-        return DefWindowProcA(window, message, wParam, lParam);
+      case kCloseQuietly: DestroyWindow(window); return 0;
+      case WM_DESTROY: PostQuitMessage(0); return 0;
+      default: return DefWindowProcA(window, message, wParam, lParam);
     }
   }
 };

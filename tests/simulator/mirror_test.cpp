@@ -30,7 +30,7 @@ using Zerin::platform::WindowInput;
 using Zerin::platform::WindowKey;
 
 constexpr uint32_t kViewSize = 32;
-const uint8_t kLeft[3] = {200, 30, 40};  // view 0
+const uint8_t kLeft[3] = {200, 30, 40};   // view 0
 const uint8_t kRight[3] = {20, 180, 60};  // view 1
 
 std::vector<uint8_t> readFile(const std::string& path) {
@@ -63,8 +63,9 @@ struct Xwd {
     for (uint32_t y = 0; y < height; ++y)
       for (uint32_t x = 0; x < width; ++x) {
         const uint8_t* p = bytes.data() + start + size_t(y) * bytesPerLine + size_t(x) * 4;
-        const uint32_t pixel = byteOrder == 0 ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
-                                              : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
+        const uint32_t pixel = byteOrder == 0
+                                   ? uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24
+                                   : uint32_t(p[3]) | uint32_t(p[2]) << 8 | uint32_t(p[1]) << 16 | uint32_t(p[0]) << 24;
         for (int c = 0; c < 3; ++c) {
           int shift = 0;
           while (masks[c] && !((masks[c] >> shift) & 1)) ++shift;
@@ -109,7 +110,8 @@ class Client {
     if (!device || !session) return;
     frameInfo = zerin_CreateFrameInfo(session);
     submitInfo = zerin_CreateSubmitInfo(session);
-    const ZerinSwapChainConfig config{kViewSize, kViewSize, DXGI_FORMAT_R8G8B8A8_UNORM, 2, 1, ZERIN_SWAPCHAIN_USAGE_COLOUR};
+    const ZerinSwapChainConfig config{kViewSize, kViewSize, DXGI_FORMAT_R8G8B8A8_UNORM,
+                                      2,         1,         ZERIN_SWAPCHAIN_USAGE_COLOUR};
     swapChain = zerin_D3D11CreateSwapChain(session, device.device.get(), &config);
     for (int32_t image = 0; swapChain && image < ZERINSIM_SWAPCHAIN_IMAGE_COUNT; ++image) {
       ID3D11Texture2D* texture = zerin_ToD3D11Texture(zerin_GetSwapChainImage(swapChain, image));
@@ -182,7 +184,8 @@ TEST(Mirror, DISABLED_ClientShowingTwoViews) {
   }
   ASSERT_GT(shot.width, 0u) << "no window named Zerin Simulator on the display";
   stbi_write_png("mirror-screenshot.png", int(shot.width), int(shot.height), 3, shot.rgb.data(), int(shot.width) * 3);
-  EXPECT_TRUE(shown) << "a screenshot of " << shot.width << "x" << shot.height << " without both views (mirror-screenshot.png)";
+  EXPECT_TRUE(shown) << "a screenshot of " << shot.width << "x" << shot.height
+                     << " without both views (mirror-screenshot.png)";
 }
 
 // Recorded poses, in frame order, and the frames buttons changed in.
@@ -201,7 +204,8 @@ Recorded readRecorded(const std::string& path) {
       recorded.buttons.emplace_back(json["frame"], json["button"], json["down"]);
     } else {
       std::array<double, 6> pose{};
-      for (int i = 0; i < 3; ++i) pose[size_t(i)] = json["position"][size_t(i)], pose[size_t(i) + 3] = json["yawPitchRoll"][size_t(i)];
+      for (int i = 0; i < 3; ++i)
+        pose[size_t(i)] = json["position"][size_t(i)], pose[size_t(i) + 3] = json["yawPitchRoll"][size_t(i)];
       recorded.poses.emplace_back(json["frame"], pose);
     }
   }
@@ -234,7 +238,7 @@ void post(WindowInput::Kind kind, int32_t x, int32_t y) {
   ASSERT_TRUE(Zerin::platform::Window::post("Zerin Simulator", input));
 }
 
-using Pose = std::array<double, 6>;  // x, y, z, yaw, pitch, roll
+using Pose = std::array<double, 6>;     // x, y, z, yaw, pitch, roll
 const Pose kStart{0, 1.6, 0, 0, 0, 0};  // the configuration's still pose
 
 // Each key's step in one frame from a pose turned by `yaw` degrees: walking follows the yaw.
@@ -246,10 +250,14 @@ constexpr double kMetres = 0.02, kDegrees = 1.0;
 double radians(double degrees) { return degrees * M_PI / 180.0; }
 const KeyStep kKeySteps[] = {
     {WindowKey::left, [](double) { return Pose{0, 0, 0, kDegrees, 0, 0}; }},
-    {WindowKey::w, [](double yaw) { return Pose{-std::sin(radians(yaw)) * kMetres, 0, -std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
-    {WindowKey::s, [](double yaw) { return Pose{std::sin(radians(yaw)) * kMetres, 0, std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
-    {WindowKey::d, [](double yaw) { return Pose{std::cos(radians(yaw)) * kMetres, 0, -std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
-    {WindowKey::a, [](double yaw) { return Pose{-std::cos(radians(yaw)) * kMetres, 0, std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::w,
+     [](double yaw) { return Pose{-std::sin(radians(yaw)) * kMetres, 0, -std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::s,
+     [](double yaw) { return Pose{std::sin(radians(yaw)) * kMetres, 0, std::cos(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::d,
+     [](double yaw) { return Pose{std::cos(radians(yaw)) * kMetres, 0, -std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
+    {WindowKey::a,
+     [](double yaw) { return Pose{-std::cos(radians(yaw)) * kMetres, 0, std::sin(radians(yaw)) * kMetres, 0, 0, 0}; }},
     {WindowKey::e, [](double) { return Pose{0, kMetres, 0, 0, 0, 0}; }},
     {WindowKey::q, [](double) { return Pose{0, -kMetres, 0, 0, 0, 0}; }},
     {WindowKey::right, [](double) { return Pose{0, 0, 0, -kDegrees, 0, 0}; }},
@@ -299,8 +307,9 @@ TEST(Mirror, DISABLED_ClientSteeredByKeys) {
     const std::string what = "key " + std::to_string(int(entry.key));
     const size_t from = readRecorded(kRecording).poses.size();
     ASSERT_NO_FATAL_FAILURE(post(entry.key, true));
-    ASSERT_TRUE(framesUntil(client, [&](const Recorded& r) { return r.poses.back().second != r.poses[from - 1].second; }))
-        << what;
+    ASSERT_TRUE(framesUntil(client, [&](const Recorded& r) {
+      return r.poses.back().second != r.poses[from - 1].second;
+    })) << what;
     ASSERT_NO_FATAL_FAILURE(post(entry.key, false));
     ASSERT_TRUE(framesUntil(client, settled)) << what;
     // The first frame that moved moved by one step of that key.
@@ -323,7 +332,8 @@ TEST(Mirror, DISABLED_ClientSteeredByKeys) {
   Pose dragged = beforeDrag;
   dragged[3] -= 1.0;
   dragged[4] -= 2.0;
-  ASSERT_TRUE(framesUntil(client, [&](const Recorded& r) { return settled(r) && r.poses.back().second != beforeDrag; }));
+  ASSERT_TRUE(
+      framesUntil(client, [&](const Recorded& r) { return settled(r) && r.poses.back().second != beforeDrag; }));
   expectPose(readRecorded(kRecording).poses.back().second, dragged, "drag");
 
   // R gives the configuration's pose back.
