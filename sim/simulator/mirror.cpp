@@ -16,6 +16,7 @@ using Zerin::platform::WindowKey;
 namespace {
 
 constexpr const char* kTitle = "Zerin Simulator";  // the screenshot test finds the window by it
+constexpr double kPi = 3.14159265358979323846;
 
 uint32_t bit(WindowKey key) { return 1u << static_cast<int>(key); }
 
@@ -47,7 +48,7 @@ HeadPose deskStep(const HeadPose& pose, const DeskInput& input, const DeskSpeeds
   pitch +=
       speeds.degreesPerFrame * sign(input.held, WindowKey::up, WindowKey::down) - speeds.degreesPerPixel * input.dragY;
   pitch = std::clamp(pitch, -89.0, 89.0);
-  const double radians = yaw * M_PI / 180.0;
+  const double radians = yaw * kPi / 180.0;
   const double forward = speeds.metresPerFrame * sign(input.held, WindowKey::w, WindowKey::s);
   const double right = speeds.metresPerFrame * sign(input.held, WindowKey::d, WindowKey::a);
   // Forward is -z turned by the yaw, right is +x turned by it; the head's pitch does not tilt the walk.

@@ -74,7 +74,7 @@ struct Xwd {
       }
     return true;
   }
-  bool near(uint32_t x, uint32_t y, const uint8_t (&colour)[3]) const {
+  bool shows(uint32_t x, uint32_t y, const uint8_t (&colour)[3]) const {
     const uint8_t* p = &rgb[(size_t(y) * width + x) * 3];
     for (int c = 0; c < 3; ++c)
       if (std::abs(int(p[c]) - int(colour[c])) > 8) return false;
@@ -179,8 +179,8 @@ TEST(Mirror, DISABLED_ClientShowingTwoViews) {
   bool shown = false;
   for (const auto until = Clock::now() + std::chrono::seconds(30); !shown && Clock::now() < until;) {
     client.frame();
-    shown = screenshot(shot) && shot.near(shot.width / 4, shot.height / 2, kLeft) &&
-            shot.near(shot.width * 3 / 4, shot.height / 2, kRight);
+    shown = screenshot(shot) && shot.shows(shot.width / 4, shot.height / 2, kLeft) &&
+            shot.shows(shot.width * 3 / 4, shot.height / 2, kRight);
   }
   ASSERT_GT(shot.width, 0u) << "no window named Zerin Simulator on the display";
   stbi_write_png("mirror-screenshot.png", int(shot.width), int(shot.height), 3, shot.rgb.data(), int(shot.width) * 3);
@@ -247,7 +247,7 @@ struct KeyStep {
   Pose (*step)(double yaw);
 };
 constexpr double kMetres = 0.02, kDegrees = 1.0;
-double radians(double degrees) { return degrees * M_PI / 180.0; }
+double radians(double degrees) { return degrees * 3.14159265358979323846 / 180.0; }
 const KeyStep kKeySteps[] = {
     {WindowKey::left, [](double) { return Pose{0, 0, 0, kDegrees, 0, 0}; }},
     {WindowKey::w,
