@@ -250,10 +250,10 @@ ZERINLIB_API void zerin_WaitSync(ZerinSession session, ZerinFrameInfo* frameInfo
   info.predictedDisplayTime = ZerinSim::hooks::virtualClock()
                                   ? static_cast<int64_t>(static_cast<double>(frame) * period * 1e9)
                                   : nanosecondsSince(road.clockEpoch, tick) + static_cast<int64_t>(period * 1e9);
-  if (ZerinSim::hooks::frameSynced(state, session, frame, *record)) return;
+  const bool posed = ZerinSim::hooks::frameSynced(state, session, frame, *record);
   for (int view = 0; view < ZERIN_VIEW_COUNT; ++view) {
     ZerinFrameView& out = record->views[view];
-    out.pose = frameMatrix(frames, view);
+    if (!posed) out.pose = frameMatrix(frames, view);
     out.projection = projection(out.viewport);
   }
 }

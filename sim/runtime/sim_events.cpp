@@ -40,6 +40,20 @@ void raiseEvent(RuntimeState& state, int64_t type, int64_t data) {
 
 void resetEvents() { input() = InputState{}; }
 
+void setForeground(RuntimeState& state, bool foreground) {
+  int32_t& current = input().foreground;
+  if (current == (foreground ? 1 : 0)) return;  // no change, no event
+  current = foreground ? 1 : 0;
+  raiseEvent(state, ZERIN_EVENT_FOREGROUND, current);
+}
+
+void setHeadsetStandby(RuntimeState& state, bool standby) {
+  int32_t& current = input().standby;
+  if (current == (standby ? 1 : 0)) return;  // no change, no event
+  current = standby ? 1 : 0;
+  raiseEvent(state, ZERIN_EVENT_HEADSET_STANDBY, current);
+}
+
 void setButton(RuntimeState& state, int64_t button, bool down) {
   ButtonState& current = input().buttons[button];
   if (current.down == down) return;  // no change, no event
@@ -96,19 +110,13 @@ ZERINLIB_API int32_t zerin_GetButtonEvent(ZerinSession session, int64_t button, 
 ZERINLIB_API void zerinsim_SetForeground(int32_t foreground) {
   auto& state = RuntimeState::instance();
   std::lock_guard<std::mutex> lock(state.mutex);
-  int32_t& current = ZerinSim::input().foreground;
-  if (current == (foreground ? 1 : 0)) return;  // no change, no event
-  current = foreground ? 1 : 0;
-  ZerinSim::raiseEvent(state, ZERIN_EVENT_FOREGROUND, current);
+  ZerinSim::setForeground(state, foreground != 0);
 }
 
 ZERINLIB_API void zerinsim_SetHeadsetStandby(int32_t standby) {
   auto& state = RuntimeState::instance();
   std::lock_guard<std::mutex> lock(state.mutex);
-  int32_t& current = ZerinSim::input().standby;
-  if (current == (standby ? 1 : 0)) return;  // no change, no event
-  current = standby ? 1 : 0;
-  ZerinSim::raiseEvent(state, ZERIN_EVENT_HEADSET_STANDBY, current);
+  ZerinSim::setHeadsetStandby(state, standby != 0);
 }
 
 ZERINLIB_API void zerinsim_SetButton(int64_t button, int32_t down) {

@@ -57,8 +57,9 @@ ZerinVector3d normalised(double x, double y, double z) {
   return {x / length, y / length, z / length};
 }
 
-// The gaze wanders slowly around the straight-ahead direction (-z); each tick differs.
-ZerinGazeSample makeSample(int64_t tick, int64_t timestamp) {
+}  // namespace
+
+ZerinGazeSample gazeSample(int64_t tick, int64_t timestamp, ZerinVector3d direction) {
   const double phase = static_cast<double>(tick) * 0.05;
   ZerinGazeSample sample{};
   sample.timestamp = timestamp;
@@ -66,7 +67,7 @@ ZerinGazeSample makeSample(int64_t tick, int64_t timestamp) {
   const uint32_t valid =
       ZERIN_GAZE_VALID_ORIGIN | ZERIN_GAZE_VALID_DIRECTION | ZERIN_GAZE_VALID_PUPIL | ZERIN_GAZE_VALID_OPENNESS;
   sample.combinedOrigin = {0.0, 0.0, 0.0};
-  sample.combinedDirection = normalised(0.2 * std::cos(phase), 0.1 * std::sin(phase), -1.0);
+  sample.combinedDirection = normalised(direction.x, direction.y, direction.z);
   sample.validity = valid;
   sample.confidence = 0.95f;
   ZerinGazeEye* eyes[2] = {&sample.left, &sample.right};
@@ -79,6 +80,14 @@ ZerinGazeSample makeSample(int64_t tick, int64_t timestamp) {
     eye.validity = valid;
   }
   return sample;
+}
+
+namespace {
+
+// The gaze wanders slowly around the straight-ahead direction (-z); each tick differs.
+ZerinGazeSample makeSample(int64_t tick, int64_t timestamp) {
+  const double phase = static_cast<double>(tick) * 0.05;
+  return gazeSample(tick, timestamp, {0.2 * std::cos(phase), 0.1 * std::sin(phase), -1.0});
 }
 
 // What the eye cameras saw for a sample: pupil ellipses in 640 x 480 images.
@@ -140,6 +149,29 @@ GazeSession* started(Call& call, GazeState& state, ZerinSession session) {
 }  // namespace
 
 void closeSessionGaze(ZerinSession session) { gaze().sessions.erase(session); }
+
+void setGazeRate(double samplesPerSecond) {
+  auto& state = gaze();
+  // Samples due at the old rate are buffered first; the new rate counts from now.
+  const auto now = std::chrono::steady_clock::now();
+  for (auto& entry : state.sessions) {
+    catchUp(state, entry.second);
+    entry.second.anchor = now;
+    entry.second.anchorTick = entry.second.generated;
+  }
+  state.rate = std::isfinite(samplesPerSecond) && samplesPerSecond > 0 ? samplesPerSecond : 0.0;
+}
+
+int32_t queueGazeSample(const ZerinGazeSample& sample) {
+  auto& state = gaze();
+  for (auto& entry : state.sessions) {
+    catchUp(state, entry.second);
+    entry.second.latest = sample;
+    entry.second.buffer.push_back(sample);
+    if (entry.second.buffer.size() > kGazeBufferCapacity) entry.second.buffer.pop_front();
+  }
+  return static_cast<int32_t>(state.sessions.size());
+}
 
 void resetGaze() { gaze() = GazeState{}; }
 
@@ -223,28 +255,13 @@ ZERINLIB_API void zerin_RequestGazeCalibrationWithParameters(ZerinSession sessio
 
 ZERINLIB_API void zerinsim_SetGazeRate(double samplesPerSecond) {
   std::lock_guard<std::mutex> lock(ZerinSim::RuntimeState::instance().mutex);
-  auto& state = gaze();
-  // Samples due at the old rate are buffered first; the new rate counts from now.
-  const auto now = std::chrono::steady_clock::now();
-  for (auto& entry : state.sessions) {
-    ZerinSim::catchUp(state, entry.second);
-    entry.second.anchor = now;
-    entry.second.anchorTick = entry.second.generated;
-  }
-  state.rate = std::isfinite(samplesPerSecond) && samplesPerSecond > 0 ? samplesPerSecond : 0.0;
+  ZerinSim::setGazeRate(samplesPerSecond);
 }
 
 ZERINLIB_API int32_t zerinsim_QueueGazeSample(const ZerinGazeSample* sample) {
   if (!sample) return 0;
   std::lock_guard<std::mutex> lock(ZerinSim::RuntimeState::instance().mutex);
-  auto& state = gaze();
-  for (auto& entry : state.sessions) {
-    ZerinSim::catchUp(state, entry.second);
-    entry.second.latest = *sample;
-    entry.second.buffer.push_back(*sample);
-    if (entry.second.buffer.size() > ZerinSim::kGazeBufferCapacity) entry.second.buffer.pop_front();
-  }
-  return static_cast<int32_t>(state.sessions.size());
+  return ZerinSim::queueGazeSample(*sample);
 }
 
 ZERINLIB_API int32_t zerinsim_BufferedGazeCount(ZerinSession session) {

@@ -67,9 +67,9 @@ thread_local int64_t deliveringStream = -1;
 // asked to stop; the owner of the object joins the thread when it destroys it.
 class DataStream {
  public:
-  DataStream(const ZerinDataStreamConfig& config, uint64_t channels, ZerinStreamFrameCallback callback,
-             void* userData, std::chrono::nanoseconds interval)
-      : config(config), channels(channels), callback(callback), userData(userData), interval(interval) {
+  DataStream(const ZerinDataStreamConfig& config, uint64_t channels, ZerinStreamFrameCallback callback, void* userData,
+             std::chrono::nanoseconds interval, bool moving)
+      : config(config), channels(channels), callback(callback), userData(userData), interval(interval), moving(moving) {
     thread = std::thread([this] { run(); });
   }
 
@@ -110,9 +110,10 @@ class DataStream {
       for (uint64_t channel : {uint64_t{ZERIN_STREAM_CHANNEL_LEFT}, uint64_t{ZERIN_STREAM_CHANNEL_RIGHT}}) {
         if (!(channels & channel)) continue;
         // A moving gradient, different per channel, so that frames can be told apart.
+        const uint32_t shift = moving ? frameIndex : 0;
         for (uint32_t y = 0; y < config.height; ++y)
           for (uint32_t x = 0; x < rowPitch; ++x)
-            pixels[static_cast<size_t>(y) * rowPitch + x] = static_cast<uint8_t>(x + y + frameIndex + channel * 64);
+            pixels[static_cast<size_t>(y) * rowPitch + x] = static_cast<uint8_t>(x + y + shift + channel * 64);
         ZerinStreamFrame frame{};
         frame.streamType = config.streamType;
         frame.streamId = config.streamId;
@@ -133,6 +134,7 @@ class DataStream {
   const ZerinStreamFrameCallback callback;
   void* const userData;
   const std::chrono::nanoseconds interval;
+  const bool moving;
 
   std::mutex mutex;  // guards stopping
   std::condition_variable wake;  // stopping was set
@@ -170,6 +172,8 @@ struct MixedRealityState {
   // are joined by the next call that can wait.
   std::vector<std::unique_ptr<DataStream>> retired;
   std::map<ZerinOcclusionMesh*, std::unique_ptr<MeshRecord>> meshes;
+  bool movingPattern = true;
+  std::vector<ZerinOcclusionVertex> meshOverride;  // empty: each view's hidden area
 
   // With the library's globals. Where the process is ending, the system has stopped the delivery
   // threads already, perhaps in the middle of a wait whose end a stop would wait for: the streams
@@ -303,6 +307,10 @@ void closeSessionMixedReality(ZerinSession session, FinishedStreams& finished) {
   mr.takeRetired(finished);
 }
 
+void setStreamPatternMoving(bool moving) { mixedReality().movingPattern = moving; }
+
+void setOcclusionMesh(std::vector<ZerinOcclusionVertex> vertices) { mixedReality().meshOverride = std::move(vertices); }
+
 void resetMixedReality(FinishedStreams& finished) {
   auto& mr = mixedReality();
   for (auto& entry : mr.streams) mr.finish(std::move(entry.second), finished);
@@ -386,7 +394,8 @@ ZERINLIB_API void zerin_StartDataStream(ZerinSession session, int64_t streamId, 
   if (!callback || !channels) return call.fail(ZERIN_ERROR_INVALID_ARGUMENT);
   auto& slot = mr.streams[{session, streamId}];
   if (slot) return call.fail(ZERIN_ERROR_INVALID_STATE);
-  slot = std::make_unique<ZerinSim::DataStream>(*config, channels, callback, userData, frameInterval(mr, *config));
+  slot = std::make_unique<ZerinSim::DataStream>(*config, channels, callback, userData, frameInterval(mr, *config),
+                                                mr.movingPattern);
   ZerinSim::raiseEvent(call.state(), ZERIN_EVENT_DATA_STREAM_START, streamId);
 }
 
@@ -413,7 +422,8 @@ ZERINLIB_API ZerinOcclusionMesh* zerin_CreateOcclusionMesh(ZerinSession session,
     return call.result<ZerinOcclusionMesh*>(nullptr);
   }
   auto record = std::make_unique<ZerinSim::MeshRecord>();
-  record->vertices = ZerinSim::hiddenAreaMesh(viewIndex);
+  const auto& configured = mixedReality().meshOverride;
+  record->vertices = configured.empty() ? ZerinSim::hiddenAreaMesh(viewIndex) : configured;
   record->mesh.vertices = record->vertices.data();
   record->mesh.vertexCount = static_cast<int32_t>(record->vertices.size());
   record->mesh.viewIndex = viewIndex;

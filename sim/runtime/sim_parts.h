@@ -26,10 +26,30 @@ void raiseEvent(RuntimeState& state, int64_t type, int64_t data);
 inline int64_t eventPair(uint32_t low, uint32_t high) {
   return static_cast<int64_t>((static_cast<uint64_t>(high) << 32) | low);
 }
-// zerinsim_SetButton with the lock held.
+
+// The devices' changes behind the control surface, for callers that hold the lock already (the
+// headset simulator's scripted events). Each queues its event only when the value changes.
 void setButton(RuntimeState& state, int64_t button, bool down);
+void setForeground(RuntimeState& state, bool foreground);
+void setHeadsetStandby(RuntimeState& state, bool standby);
+void setSessionVisible(RuntimeState& state, ZerinSession session, bool visible);  // zerin_lib.cpp
+
+/* ---- Gaze (sim_gaze.cpp) ------------------------------------------------------------------ */
+
+// A tracker's sample of tick `tick` looking along `direction` (head space, not normalised).
+ZerinGazeSample gazeSample(int64_t tick, int64_t timestamp, ZerinVector3d direction);
+// As zerinsim_SetGazeRate and zerinsim_QueueGazeSample.
+void setGazeRate(double samplesPerSecond);
+int32_t queueGazeSample(const ZerinGazeSample& sample);
 
 /* ---- Mixed reality (sim_mixed_reality.cpp) ------------------------------------------------ */
+
+// Whether the pattern of streams started from now on moves from frame to frame (a frozen stream
+// then shows); the same every frame when false.
+void setStreamPatternMoving(bool moving);
+// The occlusion mesh every view gets from now on (triangles, normalised view coordinates); empty
+// gives back the runtime's own.
+void setOcclusionMesh(std::vector<ZerinOcclusionVertex> vertices);
 
 // A started data stream with its delivery thread.
 class DataStream;

@@ -34,7 +34,8 @@ void sessionOpened(RuntimeState& state, ZerinSession session);
 void sessionClosing(RuntimeState& state, ZerinSession session);
 
 // Frame `frame` of `session` was synced: raises the events scripted for it and writes the head
-// and view poses into `record`. False leaves the runtime's own poses.
+// and view poses into `record` (the runtime still writes the projections). False leaves the
+// runtime's own poses.
 bool frameSynced(RuntimeState& state, ZerinSession session, int64_t frame, FrameInfoRecord& record);
 // zerin_FrameGetPose of the session's latest frame; false leaves the runtime's own.
 bool framePose(ZerinSession session, int64_t poseKind, ZerinMatrix& pose);

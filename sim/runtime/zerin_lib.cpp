@@ -44,6 +44,12 @@ ZerinSession openSession(Call& call, const SessionRecord& record) {
 
 }  // namespace
 
+void ZerinSim::setSessionVisible(RuntimeState& state, ZerinSession session, bool visible) {
+  int32_t& current = state.sessions[session]->visible;
+  if ((current != 0) != visible) raiseEvent(state, ZERIN_EVENT_VISIBILITY, visible ? 1 : 0);
+  current = visible ? 1 : 0;
+}
+
 extern "C" {
 
 /* ---- Version, session -------------------------------------------------------------------- */
@@ -255,9 +261,8 @@ ZERINLIB_API void zerin_SetSessionVisible(ZerinSession session, int32_t visible)
   Call call("zerin_SetSessionVisible");
   call.arguments(session, visible);
   if (call.injectedFailure() || !call.checkSession(session)) return;
-  int32_t& current = call.state().sessions[session]->visible;
-  if ((current != 0) != (visible != 0)) ZerinSim::raiseEvent(call.state(), ZERIN_EVENT_VISIBILITY, visible ? 1 : 0);
-  current = visible;
+  ZerinSim::setSessionVisible(call.state(), session, visible != 0);
+  call.state().sessions[session]->visible = visible;
 }
 
 ZERINLIB_API void zerin_SetSessionTransparent(ZerinSession session, int32_t transparent) {

@@ -15,8 +15,10 @@ class HeadMotion {
  public:
   explicit HeadMotion(Simulator& simulator) : simulator(simulator) {}
 
-  // The head pose of frame `frame`.
+  // The head pose of frame `frame`: the steered one, else the configuration's.
   HeadPose poseAt(int64_t frame);
+  // The configuration's pose of a frame (fractional frames lie between two).
+  static HeadPose configuredPose(const HeadMotionConfig& motion, double frame);
   // From now on every frame's head pose is `pose` (the control surface, the desk); nullopt
   // gives the configuration's motion back.
   void steer(std::optional<HeadPose> pose);
@@ -26,6 +28,10 @@ class HeadMotion {
   // eye, 1 and 3 the right, half the inter-pupillary distance to each side).
   static ZerinMatrix headMatrix(const HeadPose& pose);
   ZerinMatrix viewMatrix(const HeadPose& pose, int view) const;
+  static ZerinMatrix viewMatrix(const HeadPose& pose, int view, double interPupillaryDistance);
+
+  // The gaze ray of a frame in head space (not normalised), for any kind but off.
+  static Vector3 gazeDirection(const GazeConfig& gaze, double periodFrames, double frame);
 
  private:
   Simulator& simulator;
