@@ -274,7 +274,7 @@ void expectPose(const Pose& actual, const Pose& expected, const std::string& wha
   for (size_t i = 0; i < 6; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-9) << what << ", component " << i;
 }
 
-TEST(Mirror, KeysAndDragsSteerTheHeadPerFrameAndPressButtonsIntoTheRecording) {
+TEST(Mirror, KeysAndDragsSteerTheHeadPerFrameAndPressButtonsIntoARecordingThatReplaysFrameForFrame) {
   std::remove(kRecording);
   expectChildPasses("Mirror.DISABLED_ClientSteeredByKeys",
                     configFile("mirror-record.json", std::string(R"({"clock": "real", "frameRate": 200, )") +
@@ -297,6 +297,36 @@ TEST(Mirror, KeysAndDragsSteerTheHeadPerFrameAndPressButtonsIntoTheRecording) {
   EXPECT_TRUE(std::get<2>(recorded.buttons[0]));
   EXPECT_EQ(std::get<1>(recorded.buttons[1]), 2);
   EXPECT_FALSE(std::get<2>(recorded.buttons[1]));
+
+  expectChildPasses(
+      "Mirror.DISABLED_ClientReplaying",
+      configFile("mirror-replay.json",
+                 std::string(R"({"headMotion": {"kind": "recording", "recording": ")") + kRecording + R"("}})"));
+}
+
+// Replayed, each frame's head pose is the one recorded for it, and button 2 is down from the
+// frame its press was recorded in until its release.
+TEST(Mirror, DISABLED_ClientReplaying) {
+  const Recorded recorded = readRecorded(kRecording);
+  ASSERT_EQ(recorded.buttons.size(), 2u);
+  const int64_t pressed = std::get<0>(recorded.buttons[0]), released = std::get<0>(recorded.buttons[1]);
+  Client client;
+  ASSERT_TRUE(client.ready());
+  for (const auto& [frame, pose] : recorded.poses) {
+    ASSERT_EQ(client.frame(), frame);
+    const ZerinMatrix head = zerin_FrameGetPose(client.session, ZERIN_POSE_HEAD);
+    const std::string what = "frame " + std::to_string(frame);
+    EXPECT_NEAR(head.m[3], pose[0], 1e-9) << what;
+    EXPECT_NEAR(head.m[7], pose[1], 1e-9) << what;
+    EXPECT_NEAR(head.m[11], pose[2], 1e-9) << what;
+    // The head's +z axis, turned by yaw then pitch.
+    const double yaw = radians(pose[3]), pitch = radians(pose[4]);
+    EXPECT_NEAR(head.m[2], std::cos(pitch) * std::sin(yaw), 1e-9) << what;
+    EXPECT_NEAR(head.m[6], -std::sin(pitch), 1e-9) << what;
+    EXPECT_NEAR(head.m[10], std::cos(pitch) * std::cos(yaw), 1e-9) << what;
+    EXPECT_EQ(zerin_GetButtonEvent(client.session, 2, ZERIN_BUTTON_STATE_DOWN), frame >= pressed && frame < released)
+        << what;
+  }
 }
 
 TEST(Mirror, DISABLED_ClientSteeredByKeys) {
