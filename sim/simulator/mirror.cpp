@@ -127,7 +127,7 @@ void Mirror::frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& f
   else if (taken.any()) motion.steer(deskStep(motion.steered().value_or(pose), taken));
 
   if (!presenter || frame.submit.layerCount < 1) return;
-  std::vector<MirrorView> views;
+  views.clear();
   const int viewCount = std::clamp(frame.layers[0].viewCount, 0, 2);
   for (int v = 0; v < viewCount; ++v) {
     const ZerinSimSubmittedView& submitted = frame.views[v];

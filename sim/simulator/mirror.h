@@ -74,6 +74,7 @@ class Mirror {
   bool opened = false;
   Zerin::platform::Window window;
   std::unique_ptr<MirrorPresenter> presenter;
+  std::vector<MirrorView> views;  // the frame's views being shown, kept from frame to frame
   std::FILE* recording = nullptr;
 
   std::mutex inputMutex;  // guards input and buttons: written by the window's thread
