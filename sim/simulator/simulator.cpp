@@ -146,6 +146,7 @@ void sessionClosing(RuntimeState&, ZerinSession session) {
   Simulator& simulator = Simulator::instance();
   simulator.frameWatch().sessionEnded();
   simulator.captures().sessionClosing();
+  simulator.mirror().sessionClosing();
   simulator.report().write();
 }
 
@@ -175,6 +176,7 @@ void frameSubmitted(RuntimeState& state, const ZerinSimSubmittedFrame& frame) {
   Simulator& simulator = Simulator::instance();
   simulator.report().noteSubmitted(frame);
   simulator.captures().frameSubmitted(state, frame);
+  simulator.mirror().frameSubmitted(state, frame);
 }
 // finding and strict: zerin_simulator_findings.cpp, beside the exports that read and steer them.
 
