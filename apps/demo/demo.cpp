@@ -114,7 +114,7 @@ bool createSceneTextures(ID3D11Device* device, SceneTextures& scene) {
 // engine leaves them between passes.
 void drawFrame(ID3D11DeviceContext* context, EngineView (&views)[kViews], const SceneTextures& scene, int64_t frame) {
   for (int v = 0; v < kViews; ++v) {
-    const EngineView& source = scene.frames[v][static_cast<size_t>(frame % kSceneFrames)];
+    const EngineView& source = scene.frames[v][static_cast<size_t>(sceneFrame(frame))];
     context->CopyResource(views[v].colour.get(), source.colour.get());
     context->CopyResource(views[v].depth.get(), source.depth.get());
   }

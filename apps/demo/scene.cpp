@@ -27,7 +27,7 @@ ViewImage renderView(int64_t frame, int view, uint32_t size) {
   const double horizon = 0.62 * s;
   // The ball swings left and right; the quarter frame keeps the frames on either side of a
   // turn apart. The views sit 3% apart.
-  const double phase = (static_cast<double>(frame % kSceneFrames) + 0.25) / kSceneFrames * 2.0 * 3.14159265358979;
+  const double phase = (static_cast<double>(sceneFrame(frame)) + 0.25) / kSceneFrames * 2.0 * 3.14159265358979;
   const double ballX = s * (0.5 + 0.28 * std::sin(phase) + 0.03 * (view - 1.5));
   const double ballY = horizon - 0.05 * s;
   const double radius = 0.2 * s;

@@ -16,6 +16,10 @@ struct ViewImage {
 
 constexpr int64_t kSceneFrames = 30;
 
+// The scene's frame of any frame number: a runtime's poses, and so the frame read from them, may
+// be negative.
+constexpr int64_t sceneFrame(int64_t frame) { return (frame % kSceneFrames + kSceneFrames) % kSceneFrames; }
+
 ViewImage renderView(int64_t frame, int view, uint32_t size);
 
 }  // namespace ZerinDemo
