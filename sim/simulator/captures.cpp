@@ -302,9 +302,10 @@ void Captures::processEnding() {
     queue->jobs.clear();
     queue->stop = true;
     queue->changed.notify_all();
-    // A picture being written finishes where the writer still runs; a writer gone never signals.
+    // A picture being written finishes where the writer still runs; a writer gone (Windows ends
+    // the other threads first) never signals, and its picture is written again here.
     if (!queue->changed.wait_for(lock, std::chrono::seconds(2), [&] { return !queue->writing; }))
-      simulator.log("captures: " + queue->writing->picture.path + " may be incomplete: the process ended meanwhile");
+      left.insert(left.begin(), queue->writing);
   } else {
     abandonedQueue = true;
     simulator.log("captures: the process ended while the writer held its queue; pending captures are lost");
