@@ -15,7 +15,8 @@ bool SharedLibrary::open(const std::string& fileName, std::string& failure) {
   close();
   // A path: the libraries it needs are looked for beside it first, as for a program.
   const bool path = fileName.find_first_of("\\/") != std::string::npos;
-  handle = path ? LoadLibraryExA(fileName.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadLibraryA(fileName.c_str());
+  handle =
+      path ? LoadLibraryExA(fileName.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH) : LoadLibraryA(fileName.c_str());
   // The reason stays in GetLastError, for the caller to put in words.
   if (!handle) failure.clear();
   return handle != nullptr;

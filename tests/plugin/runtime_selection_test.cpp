@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
+#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -47,10 +48,12 @@ TEST(RuntimeSelectionChild, DISABLED_LogsTheChoiceOnce) {
   ASSERT_TRUE(expectedLine && loaded);
   std::mutex linesLock;  // guards lines: the plug-in logs on the render thread too
   std::vector<std::string> lines;
-  ZerinSim::PluginLogRoute route([&](const char* line) {
-    std::lock_guard<std::mutex> lock(linesLock);
-    lines.emplace_back(line);
-  }, "");
+  ZerinSim::PluginLogRoute route(
+      [&](const char* line) {
+        std::lock_guard<std::mutex> lock(linesLock);
+        lines.emplace_back(line);
+      },
+      "");
   ZerinSim::EngineHost host;
   ASSERT_TRUE(host.openLibrary()) << host.error();
   ASSERT_TRUE(route.install(host) && host.callPluginLoad());
@@ -82,6 +85,8 @@ struct Case {
   bool loaded;
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
 class RuntimeSelection : public ::testing::TestWithParam<Case> {
  protected:
   void SetUp() override { std::remove(kChoiceFile.c_str()); }
@@ -103,20 +108,37 @@ const std::string kNotLoaded = "Runtime library " + kMissing + " (ZERIN_RUNTIME=
 
 INSTANTIATE_TEST_SUITE_P(
     Choices, RuntimeSelection,
-    ::testing::Values(
-        Case{"SimulatorByEnvironment", {{"ZERIN_RUNTIME", "simulator"}}, nullptr,
-             "Runtime library: " + kSimulator + " (ZERIN_RUNTIME=simulator)", true},
-        Case{"PathByEnvironment", {{"ZERIN_RUNTIME", kStandIn}}, nullptr,
-             "Runtime library: " + kStandIn + " (ZERIN_RUNTIME=" + kStandIn + ")", true},
-        Case{"SimulatorByFile", {}, "simulator\r\n# later lines are not read\n",
-             "Runtime library: " + kSimulator + " (" + kChoiceFile + ": simulator)", true},
-        Case{"EnvironmentOverFile", {{"ZERIN_RUNTIME", kStandIn}}, "simulator",
-             "Runtime library: " + kStandIn + " (ZERIN_RUNTIME=" + kStandIn + ")", true},
-        Case{"EmptyEnvironmentLeavesTheFile", {{"ZERIN_RUNTIME", ""}}, "  simulator  ",
-             "Runtime library: " + kSimulator + " (" + kChoiceFile + ": simulator)", true},
-        Case{"RelativePathInTheFileFromItsFolder", {}, kStandInFromHere.c_str(),
-             "Runtime library: " + kStandIn + " (" + kChoiceFile + ": " + kStandInFromHere + ")", true},
-        Case{"MissingPath", {{"ZERIN_RUNTIME", kMissing}}, nullptr, kNotLoaded + kMissingText, false}),
+    ::testing::Values(Case{"SimulatorByEnvironment",
+                           {{"ZERIN_RUNTIME", "simulator"}},
+                           nullptr,
+                           "Runtime library: " + kSimulator + " (ZERIN_RUNTIME=simulator)",
+                           true},
+                      Case{"PathByEnvironment",
+                           {{"ZERIN_RUNTIME", kStandIn}},
+                           nullptr,
+                           "Runtime library: " + kStandIn + " (ZERIN_RUNTIME=" + kStandIn + ")",
+                           true},
+                      Case{"SimulatorByFile",
+                           {},
+                           "simulator\r\n# later lines are not read\n",
+                           "Runtime library: " + kSimulator + " (" + kChoiceFile + ": simulator)",
+                           true},
+                      Case{"EnvironmentOverFile",
+                           {{"ZERIN_RUNTIME", kStandIn}},
+                           "simulator",
+                           "Runtime library: " + kStandIn + " (ZERIN_RUNTIME=" + kStandIn + ")",
+                           true},
+                      Case{"EmptyEnvironmentLeavesTheFile",
+                           {{"ZERIN_RUNTIME", ""}},
+                           "  simulator  ",
+                           "Runtime library: " + kSimulator + " (" + kChoiceFile + ": simulator)",
+                           true},
+                      Case{"RelativePathInTheFileFromItsFolder",
+                           {},
+                           kStandInFromHere.c_str(),
+                           "Runtime library: " + kStandIn + " (" + kChoiceFile + ": " + kStandInFromHere + ")",
+                           true},
+                      Case{"MissingPath", {{"ZERIN_RUNTIME", kMissing}}, nullptr, kNotLoaded + kMissingText, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -36,6 +36,12 @@ namespace Zerin.Simulator.Tests
             session.WaitForFrameSync();
         }
 
+        static string Text(Matrix m)
+        {
+            return string.Format("head pose rows: {0} {1} {2} {3} / {4} {5} {6} {7} / {8} {9} {10} {11}", m.M00, m.M01, m.M02,
+                                 m.M03, m.M10, m.M11, m.M12, m.M13, m.M20, m.M21, m.M22, m.M23);
+        }
+
         [Test]
         public void AButtonPressedAndReleasedReachesTheSessionsEvents()
         {
@@ -77,7 +83,7 @@ namespace Zerin.Simulator.Tests
             Assert.IsFalse(SimulatorControl.SetHeadPose(new[] { double.NaN, 0, 0 }, new[] { 0.0, 0.0, 0.0 }));
             SyncFrame();
             Matrix head = session.FramePoses.HeadPose;
-            Assert.AreEqual(new[] { 0.5, 1.2, -0.25 }, new[] { head.M03, head.M13, head.M23 });
+            Assert.AreEqual(new[] { 0.5, 1.2, -0.25 }, new[] { head.M03, head.M13, head.M23 }, Text(head));
             SimulatorControl.ClearHeadPose();
             SyncFrame();
             head = session.FramePoses.HeadPose;
