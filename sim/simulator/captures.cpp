@@ -40,7 +40,7 @@ bool writeCapturePicture(const CapturePicture& picture, const uint8_t* texels, s
   const int channels = depth ? 1 : 4;
   std::vector<uint8_t> pixels(size_t(picture.width) * picture.height * channels);
   for (uint32_t y = 0; y < picture.height; ++y) {
-    const uint8_t* row = texels + y * rowPitch;
+    const uint8_t* row = texels + (picture.top + y) * rowPitch + picture.left * 4;
     uint8_t* out = pixels.data() + size_t(y) * picture.width * channels;
     for (uint32_t x = 0; x < picture.width; ++x, row += 4, out += channels) {
       switch (picture.kind) {
@@ -152,9 +152,11 @@ void Captures::capture(RuntimeState& state, ZerinSwapChain swapChain, int32_t im
     return;
   }
 
+  // Depth-stencil resources are copied whole and cut to the viewport by the writer.
+  const bool whole = (sourceDesc.BindFlags & D3D11_BIND_DEPTH_STENCIL) != 0;
   D3D11_TEXTURE2D_DESC desc{};
-  desc.Width = uint32_t(viewport.width);
-  desc.Height = uint32_t(viewport.height);
+  desc.Width = whole ? sourceDesc.Width : uint32_t(viewport.width);
+  desc.Height = whole ? sourceDesc.Height : uint32_t(viewport.height);
   desc.MipLevels = 1;
   desc.ArraySize = 1;
   desc.Format = sourceDesc.Format;
@@ -183,8 +185,9 @@ void Captures::capture(RuntimeState& state, ZerinSwapChain swapChain, int32_t im
                       1};
   slot->context->CopySubresourceRegion(slot->staging.get(), 0, 0, 0, 0, source,
                                        D3D11CalcSubresource(0, uint32_t(viewport.arrayIndex), sourceDesc.MipLevels),
-                                       &box);
-  slot->picture = CapturePicture{kind, desc.Width, desc.Height, path};
+                                       whole ? nullptr : &box);
+  slot->picture = CapturePicture{kind, uint32_t(viewport.width),          uint32_t(viewport.height),
+                                 path, whole ? uint32_t(viewport.x) : 0u, whole ? uint32_t(viewport.y) : 0u};
   slot->state = SlotState::copied;
 }
 
@@ -299,9 +302,10 @@ void Captures::processEnding() {
     queue->jobs.clear();
     queue->stop = true;
     queue->changed.notify_all();
-    // A picture being written finishes where the writer still runs; a writer gone never signals.
+    // A picture being written finishes where the writer still runs; a writer gone (Windows ends
+    // the other threads first) never signals, and its picture is written again here.
     if (!queue->changed.wait_for(lock, std::chrono::seconds(2), [&] { return !queue->writing; }))
-      simulator.log("captures: " + queue->writing->picture.path + " may be incomplete: the process ended meanwhile");
+      left.insert(left.begin(), queue->writing);
   } else {
     abandonedQueue = true;
     simulator.log("captures: the process ended while the writer held its queue; pending captures are lost");

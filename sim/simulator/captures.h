@@ -30,6 +30,10 @@ struct CapturePicture {
   uint32_t width = 0;
   uint32_t height = 0;
   std::string path;
+  // Where the picture starts in the texels handed to writeCapturePicture (a depth image is copied
+  // whole: the device copies no part of a depth-stencil resource).
+  uint32_t left = 0;
+  uint32_t top = 0;
 };
 
 // How the texels of a format are written; false for formats no picture is made of.

@@ -30,9 +30,9 @@ uint8_t texelByte(int64_t frame, uint32_t slice, uint32_t x, uint32_t y, int cha
 
 float depthValue(int64_t frame, uint32_t x, uint32_t y) {
   const uint32_t i = y * kSide + x;
-  if (i == 0) return -0.5f;  // clamped to black
-  if (i == 1) return 2.0f;   // clamped to white
-  if (i == 2) return std::numeric_limits<float>::quiet_NaN();
+  if (i == 1) return -0.5f;  // clamped to black
+  if (i == 2) return 2.0f;   // clamped to white
+  if (i == 3) return std::numeric_limits<float>::quiet_NaN();
   return float(i + frame) / 32.0f;
 }
 
@@ -90,8 +90,13 @@ void runClient(bool shutDown) {
     if (frame == 5) continue;
     zerin_BeginFrame(session, submitInfo);
     for (int i = 0; i < 4; ++i) fill(gpu.device.get(), chains[i], frame, i == 2);
-    ZerinDepthExtension depth{
-        ZERIN_EXTENSION_DEPTH, nullptr, 0.1, 100.0, 0.0, 1.0, {chains[2], 0, 0, int32_t(kSide), int32_t(kSide), 0, 0}};
+    ZerinDepthExtension depth{ZERIN_EXTENSION_DEPTH,
+                              nullptr,
+                              0.1,
+                              100.0,
+                              0.0,
+                              1.0,
+                              {chains[2], 1, 0, int32_t(kSide) - 1, int32_t(kSide), 0, 0}};
     ZerinRuntimeView views[3]{};
     views[0].colour = kRgbaView;
     views[0].colour.swapChain = chains[0];
@@ -155,14 +160,14 @@ TEST_P(SimulatorCaptures, WriteEachAskedViewAsReceivedAndTheReportCountsTheRun) 
             report["frameIntervalMilliseconds"]["median"].get<double>());
   EXPECT_TRUE(report["events"].is_array() && report["findings"].is_array());
 
-  // Frame 2's pictures: the viewport's part of slice 1, BGRA turned to RGBA, depth as grey.
+  // Frame 2's pictures: the viewports' parts (of slice 1), BGRA turned to RGBA, depth as grey.
   const auto rgba = ZerinTest::readPicture(run.outputFile("frame-000002-layer0-view0-colour.png"));
   const auto bgra = ZerinTest::readPicture(run.outputFile("frame-000002-layer0-view1-colour.png"));
   const auto depth = ZerinTest::readPicture(run.outputFile("frame-000002-layer0-view0-depth.png"));
   ASSERT_TRUE(rgba && bgra && depth);
   ASSERT_EQ(std::make_tuple(rgba->width, rgba->height, rgba->channels), std::make_tuple(4, 3, 4));
   ASSERT_EQ(std::make_tuple(bgra->width, bgra->height, bgra->channels), std::make_tuple(4, 4, 4));
-  ASSERT_EQ(std::make_tuple(depth->width, depth->height, depth->channels), std::make_tuple(4, 4, 1));
+  ASSERT_EQ(std::make_tuple(depth->width, depth->height, depth->channels), std::make_tuple(3, 4, 1));
   for (int y = 0; y < 3; ++y)
     for (int x = 0; x < 4; ++x)
       for (int c = 0; c < 4; ++c)
@@ -170,8 +175,8 @@ TEST_P(SimulatorCaptures, WriteEachAskedViewAsReceivedAndTheReportCountsTheRun) 
   for (int i = 0; i < 16; ++i) {
     const int swapped[4] = {2, 1, 0, 3};
     for (int c = 0; c < 4; ++c) ASSERT_EQ(bgra->pixels[i * 4 + c], texelByte(2, 0, i % 4, i / 4, swapped[c])) << i;
-    ASSERT_EQ(depth->pixels[i], depthGrey(depthValue(2, i % 4, i / 4))) << i;
   }
+  for (int i = 0; i < 12; ++i) ASSERT_EQ(depth->pixels[i], depthGrey(depthValue(2, i % 3 + 1, i / 3))) << i;
 }
 
 INSTANTIATE_TEST_SUITE_P(Ends, SimulatorCaptures, ::testing::Values("RunsAndShutsDown", "RunsAndExits"));

@@ -70,6 +70,8 @@ ProgramResult runProgram(const std::string& program, const std::vector<std::stri
   }
   result.exitCode = process.waitForExit(limit);
   if (!result.exitCode) process.kill();
+  // The child's end comes before the end of its output on the reader thread: wait for that too.
+  process.waitForLine([](const std::string&) { return false; }, 0, 10000);
   result.output = process.takeLines();
   return result;
 }
