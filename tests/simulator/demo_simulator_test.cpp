@@ -66,7 +66,8 @@ TEST(DemoAgainstSimulator, ReportAndPicturesShowWhatTheConfigurationAsked) {
 }
 
 // The same configuration makes the same pictures however busy the machine is; another pose
-// makes others, and the compare tool says where.
+// makes others, and the compare tool says where. The moved head goes left of the origin, where
+// the demo reads negative frame numbers from its poses.
 TEST(DemoAgainstSimulator, CapturesRepeatUnderLoadAndFollowThePose) {
   const ZerinTest::SimulatorRun first = runDemo("demo-first", 12.0);
   std::atomic<bool> busy{true};
@@ -79,8 +80,9 @@ TEST(DemoAgainstSimulator, CapturesRepeatUnderLoadAndFollowThePose) {
   const ZerinTest::SimulatorRun loaded = runDemo("demo-loaded", 12.0);
   busy = false;
   for (auto& thread : load) thread.join();
-  const ZerinTest::SimulatorRun moved = runDemo("demo-moved", 24.0);
+  const ZerinTest::SimulatorRun moved = runDemo("demo-moved", -24.0);
   ASSERT_EQ(ZerinTest::filesIn(first.outputFolder, ".png"), expectedCaptures());
+  ASSERT_EQ(ZerinTest::filesIn(moved.outputFolder, ".png"), expectedCaptures()) << moved.reportProblem;
 
   const std::string compare = ZerinTest::builtProgram("zerin-simulator-compare");
   const auto same = ZerinTest::runProgram(compare, {first.outputFolder, loaded.outputFolder, "--tolerance", "0"});
