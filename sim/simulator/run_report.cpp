@@ -81,7 +81,9 @@ void RunReport::noteSubmitted(const ZerinSimSubmittedFrame& frame) {
   lastSubmission = now;
   const int layers = std::clamp(frame.submit.layerCount, 0, 4);
   ++layerCounts[layers];
-  for (int l = 0; l < layers; ++l) ++viewCounts[std::clamp(frame.layers[l].viewCount, 0, int(ZERIN_VIEW_COUNT))];
+  int views = 0;
+  for (int l = 0; l < layers; ++l) views += std::clamp(frame.layers[l].viewCount, 0, int(ZERIN_VIEW_COUNT));
+  ++viewCounts[views];
 }
 
 void RunReport::noteEvent(int64_t frame, const ScriptedEvent& event) {

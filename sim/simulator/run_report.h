@@ -53,7 +53,7 @@ class RunReport {
   std::vector<double> intervals;  // milliseconds between submissions
   Clock::time_point lastSubmission{};
   std::map<int, int64_t> layerCounts;
-  std::map<int, int64_t> viewCounts;
+  std::map<int, int64_t> viewCounts;  // by the views of all of a frame's layers
   std::vector<std::string> events;  // each a JSON object's text, in the order raised
 };
 
