@@ -23,17 +23,21 @@ function(zerin_add_test name)
   if(NOT ARG_TIMEOUT)
     set(ARG_TIMEOUT 120)
   endif()
-  set(props TIMEOUT ${ARG_TIMEOUT})
-  if(ARG_LABELS)
-    list(APPEND props LABELS "${ARG_LABELS}")
-  endif()
-  if(ARG_LOCKS)
-    list(APPEND props RESOURCE_LOCK "${ARG_LOCKS}")
-  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES ${props})
+    PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+  # The discovery passes its PROPERTIES on flattened, so a list value ("e2e;display") would shift
+  # every property after it: a lock would be lost without a word. List values are set on the
+  # discovered tests from a file of our own, read after the discovery's.
+  if(ARG_LABELS OR ARG_LOCKS)
+    set(list_properties ${CMAKE_CURRENT_BINARY_DIR}/${name}_list_properties.cmake)
+    file(WRITE ${list_properties}
+      "foreach(test IN LISTS ${name}_TESTS)\n"
+      "  set_tests_properties(\"\${test}\" PROPERTIES LABELS [==[${ARG_LABELS}]==] RESOURCE_LOCK [==[${ARG_LOCKS}]==])\n"
+      "endforeach()\n")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${list_properties})
+  endif()
 endfunction()
 
 # A shared library exports exactly the names in its list (one a line, '#' comments). Windows
