@@ -226,7 +226,8 @@ function(zerin_link_stub target)
 endfunction()
 
 # Header-only libraries from Debian's packages, found in the host's /usr/include for both
-# targets (they hold no code of the host's): nlohmann's JSON (zerin_json) and stb (zerin_stb).
+# targets (they hold no code of the host's): nlohmann's JSON (zerin_json) and stb (zerin_stb,
+# whose implementation is compiled once, in a library of its own).
 find_path(ZERIN_JSON_INCLUDE_DIR nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
 find_path(ZERIN_STB_INCLUDE_DIR stb_image_write.h PATHS /usr/include/stb NO_CMAKE_FIND_ROOT_PATH NO_DEFAULT_PATH)
 if(NOT ZERIN_JSON_INCLUDE_DIR OR NOT ZERIN_STB_INCLUDE_DIR)
@@ -239,5 +240,5 @@ file(MAKE_DIRECTORY ${zerin_json_folder})
 file(CREATE_LINK ${ZERIN_JSON_INCLUDE_DIR}/nlohmann ${zerin_json_folder}/nlohmann SYMBOLIC)
 add_library(zerin_json INTERFACE)
 target_include_directories(zerin_json SYSTEM INTERFACE ${zerin_json_folder})
-add_library(zerin_stb INTERFACE)
-target_include_directories(zerin_stb SYSTEM INTERFACE ${ZERIN_STB_INCLUDE_DIR})
+add_library(zerin_stb STATIC ${CMAKE_CURRENT_LIST_DIR}/stb.cpp)
+target_include_directories(zerin_stb SYSTEM PUBLIC ${ZERIN_STB_INCLUDE_DIR})

@@ -4,8 +4,6 @@
 #include <cmath>
 #include <fstream>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb_image_write.h>
 
 namespace ZerinDemo {

@@ -10,8 +10,6 @@
 #include "platform/thread_name.h"
 #include "runtime_state.h"
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb_image_write.h>
 
 namespace ZerinSim {
@@ -318,8 +316,8 @@ void Captures::processEnding() {
   // No graphics call and no join at process exit: the thread and the staging textures are left,
   // the textures held from a global so that nothing reads them as lost.
   if (writer.joinable()) writer.detach();
-  static std::vector<std::unique_ptr<Slot>>* kept = nullptr;
-  kept = new std::vector<std::unique_ptr<Slot>>(std::move(pool));
+  static auto* const kept = new std::vector<std::vector<std::unique_ptr<Slot>>>;
+  kept->push_back(std::move(pool));
 }
 
 }  // namespace ZerinSim

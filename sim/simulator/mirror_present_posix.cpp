@@ -3,28 +3,13 @@
 #include <algorithm>
 #include <cstring>
 
+#include "captures.h"
 #include "gfx_textures.h"
 #include "mirror.h"
 
 namespace ZerinSim {
 
 namespace {
-
-// How a format's texels map onto red, green, blue: false for those the mirror cannot show.
-bool channelOrder(DXGI_FORMAT format, bool& blueFirst) {
-  switch (format) {
-    case DXGI_FORMAT_R8G8B8A8_TYPELESS:
-    case DXGI_FORMAT_R8G8B8A8_UNORM:
-    case DXGI_FORMAT_R8G8B8A8_UNORM_SRGB: blueFirst = false; return true;
-    case DXGI_FORMAT_B8G8R8A8_TYPELESS:
-    case DXGI_FORMAT_B8G8R8A8_UNORM:
-    case DXGI_FORMAT_B8G8R8A8_UNORM_SRGB:
-    case DXGI_FORMAT_B8G8R8X8_TYPELESS:
-    case DXGI_FORMAT_B8G8R8X8_UNORM:
-    case DXGI_FORMAT_B8G8R8X8_UNORM_SRGB: blueFirst = true; return true;
-    default: return false;
-  }
-}
 
 class ReadBackPresenter : public MirrorPresenter {
  public:
@@ -51,8 +36,9 @@ class ReadBackPresenter : public MirrorPresenter {
   bool copyView(const MirrorView& view, int32_t left, int32_t pictureWidth) {
     D3D11_TEXTURE2D_DESC desc;
     view.texture->GetDesc(&desc);
-    bool blueFirst = false;
-    if (!channelOrder(desc.Format, blueFirst)) {
+    // The formats a capture writes as colour are the ones the mirror can show.
+    CapturePicture::Kind kind;
+    if (!captureKind(desc.Format, false, kind)) {
       if (!toldFormat)
         simulator.log("the mirror shows 8-bit colour images only, not format " + std::to_string(desc.Format));
       toldFormat = true;
@@ -70,7 +56,7 @@ class ReadBackPresenter : public MirrorPresenter {
       const uint8_t* in = texels.data() + (size_t(view.rect.y + y) * desc.Width + size_t(view.rect.x)) * 4;
       uint8_t* out = picture.data() + (size_t(y) * size_t(pictureWidth) + size_t(left)) * 4;
       std::memcpy(out, in, size_t(view.rect.width) * 4);
-      if (blueFirst)
+      if (kind != CapturePicture::Kind::rgba)
         for (int32_t x = 0; x < view.rect.width; ++x) std::swap(out[x * 4], out[x * 4 + 2]);
     }
     return true;

@@ -94,6 +94,16 @@ class ConfigParser {
       reader.vector3(*v, member(path, "yawPitchRoll"), out.yawPitchRoll);
   }
 
+  // A built-in path's name, required when the kind is "path" (owner: "motion" or "gaze").
+  void pathName(const Json& value, const std::string& at, bool required, const char* owner, std::string& out) {
+    const Json* path =
+        required ? reader.require(value, at, "path",
+                                  "one of \"circle\", \"nod\", \"look-around\" for a \"path\" " + std::string(owner))
+                 : Reader::find(value, "path");
+    int name = 0;
+    if (path && reader.choice(*path, member(at, "path"), kPathNames, name)) out = kPathNames.begin()[name];
+  }
+
   bool recording(const Json& value, const std::string& path, std::string& out) {
     if (!reader.text(value, path, out)) return false;
     out = beside(out);
@@ -119,13 +129,7 @@ class ConfigParser {
       reader.number(*v, member(at, "periodFrames"), 0.0, true, motion.pathPeriodFrames);
     if (const Json* v = Reader::find(value, "interPupillaryDistance"))
       reader.number(*v, member(at, "interPupillaryDistance"), 0.0, false, motion.interPupillaryDistance);
-    const Json* path = Reader::find(value, "path");
-    if (motion.kind == HeadMotionConfig::Kind::path)
-      path = reader.require(value, at, "path", "one of \"circle\", \"nod\", \"look-around\" for a \"path\" motion");
-    if (path) {
-      int name = 0;
-      if (reader.choice(*path, member(at, "path"), kPathNames, name)) motion.path = kPathNames.begin()[name];
-    }
+    pathName(value, at, motion.kind == HeadMotionConfig::Kind::path, "motion", motion.path);
     const Json* keyframes = Reader::find(value, "keyframes");
     if (motion.kind == HeadMotionConfig::Kind::keyframes)
       keyframes = reader.require(value, at, "keyframes", "an array of keyframes for a \"keyframes\" motion");
@@ -226,13 +230,7 @@ class ConfigParser {
     }
     if (const Json* v = Reader::find(value, "samplesPerSecond"))
       reader.number(*v, member(at, "samplesPerSecond"), 0.0, true, gaze.samplesPerSecond);
-    const Json* path = Reader::find(value, "path");
-    if (gaze.kind == GazeConfig::Kind::path)
-      path = reader.require(value, at, "path", "one of \"circle\", \"nod\", \"look-around\" for a \"path\" gaze");
-    if (path) {
-      int name = 0;
-      if (reader.choice(*path, member(at, "path"), kPathNames, name)) gaze.path = kPathNames.begin()[name];
-    }
+    pathName(value, at, gaze.kind == GazeConfig::Kind::path, "gaze", gaze.path);
     const Json* file = Reader::find(value, "recording");
     if (gaze.kind == GazeConfig::Kind::recording)
       file = reader.require(value, at, "recording", "a recording's file name for a \"recording\" gaze");

@@ -14,9 +14,6 @@
 #include "scene.h"
 #include "time_plot.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
 #include <stb_image.h>
 
 namespace {

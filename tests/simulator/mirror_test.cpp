@@ -10,8 +10,6 @@
 #include <nlohmann/json.hpp>
 #include <thread>
 
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb_image_write.h>
 
 #include "child_process.h"

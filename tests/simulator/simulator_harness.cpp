@@ -9,12 +9,7 @@
 #include "platform/shared_library.h"
 #include "program_process.h"
 
-#define STB_IMAGE_IMPLEMENTATION
-#define STB_IMAGE_STATIC
-#define STBI_ONLY_PNG
 #include <stb_image.h>
-#define STB_IMAGE_WRITE_IMPLEMENTATION
-#define STB_IMAGE_WRITE_STATIC
 #include <stb_image_write.h>
 
 namespace fs = std::filesystem;
