@@ -69,10 +69,7 @@ ZERINLIB_API int32_t zerinsim_GetCall(int32_t index, char* buffer, int32_t size)
   auto& state = RuntimeState::instance();
   auto lock = locked(state);
   if (index < 0 || static_cast<size_t>(index) >= state.calls.size()) return 0;
-  const std::string& line = state.calls[static_cast<size_t>(index)];
-  const auto needed = static_cast<int32_t>(line.size() + 1);
-  if (buffer && size >= needed) std::memcpy(buffer, line.c_str(), static_cast<size_t>(needed));
-  return needed;
+  return ZerinSim::copyOut(state.calls[static_cast<size_t>(index)], buffer, size);
 }
 
 ZERINLIB_API void zerinsim_ClearCalls(void) {

@@ -2,6 +2,7 @@
 // The simulated runtime's state, shared by the API and the control surface.
 #include <cstdarg>
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <map>
 #include <memory>
@@ -25,6 +26,13 @@
 #endif
 
 namespace ZerinSim {
+
+// Copies `text` and its terminator into a caller's buffer when it fits; the size it needs.
+inline int32_t copyOut(const std::string& text, char* buffer, int32_t size) {
+  const auto needed = static_cast<int32_t>(text.size() + 1);
+  if (buffer && size >= needed) std::memcpy(buffer, text.c_str(), static_cast<size_t>(needed));
+  return needed;
+}
 
 struct SessionRecord {
   uint64_t serial = 0;  // tells a session from a later one at the same address

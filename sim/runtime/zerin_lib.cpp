@@ -321,12 +321,8 @@ ZERINLIB_API int32_t zerin_GetConfig(ZerinSession session, const char* key, char
     return call.result<int32_t>(0);
   }
   auto& state = call.state();
-  int32_t needed = 0;
   const auto found = state.config.find(key);
-  if (found != state.config.end()) {
-    needed = static_cast<int32_t>(found->second.size() + 1);
-    if (buffer && size >= needed) std::memcpy(buffer, found->second.c_str(), static_cast<size_t>(needed));
-  }
+  const int32_t needed = found != state.config.end() ? ZerinSim::copyOut(found->second, buffer, size) : 0;
   // A queued change lands after the call: the next call sees the new value.
   auto queued = state.queuedConfig.find(key);
   if (queued != state.queuedConfig.end() && !queued->second.empty()) {

@@ -10,11 +10,7 @@ namespace ZerinSim {
 
 namespace {
 
-constexpr double kPi = 3.14159265358979323846;
 constexpr double kCircleRadius = 0.5;  // metres: the circle path goes round a point this far ahead
-
-double radians(double degrees) { return degrees * kPi / 180.0; }
-double degrees(double radians) { return radians * 180.0 / kPi; }
 
 struct Quaternion {
   double w, x, y, z;

@@ -11,6 +11,10 @@
 
 namespace ZerinSim {
 
+inline constexpr double kPi = 3.14159265358979323846;
+inline double radians(double degrees) { return degrees * kPi / 180.0; }
+inline double degrees(double radians) { return radians * 180.0 / kPi; }
+
 class HeadMotion {
  public:
   explicit HeadMotion(Simulator& simulator) : simulator(simulator) {}

@@ -16,7 +16,6 @@ using Zerin::platform::WindowKey;
 namespace {
 
 constexpr const char* kTitle = "Zerin Simulator";  // the screenshot test finds the window by it
-constexpr double kPi = 3.14159265358979323846;
 
 uint32_t bit(WindowKey key) { return 1u << static_cast<int>(key); }
 
@@ -48,13 +47,13 @@ HeadPose deskStep(const HeadPose& pose, const DeskInput& input, const DeskSpeeds
   pitch +=
       speeds.degreesPerFrame * sign(input.held, WindowKey::up, WindowKey::down) - speeds.degreesPerPixel * input.dragY;
   pitch = std::clamp(pitch, -89.0, 89.0);
-  const double radians = yaw * kPi / 180.0;
+  const double heading = radians(yaw);
   const double forward = speeds.metresPerFrame * sign(input.held, WindowKey::w, WindowKey::s);
   const double right = speeds.metresPerFrame * sign(input.held, WindowKey::d, WindowKey::a);
   // Forward is -z turned by the yaw, right is +x turned by it; the head's pitch does not tilt the walk.
-  next.position[0] += -std::sin(radians) * forward + std::cos(radians) * right;
+  next.position[0] += -std::sin(heading) * forward + std::cos(heading) * right;
   next.position[1] += speeds.metresPerFrame * sign(input.held, WindowKey::e, WindowKey::q);
-  next.position[2] += -std::cos(radians) * forward - std::sin(radians) * right;
+  next.position[2] += -std::cos(heading) * forward - std::sin(heading) * right;
   return next;
 }
 

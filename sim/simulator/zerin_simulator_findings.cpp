@@ -3,9 +3,9 @@
 #include "zerin_simulator_findings.h"
 
 #include <atomic>
-#include <cstring>
 #include <string>
 
+#include "runtime_state.h"
 #include "simulator.h"
 
 namespace ZerinSim {
@@ -15,12 +15,6 @@ namespace {
 // -1 follows the configuration; 0 or 1 was set by zerinsim_SetStrict. Read under the library lock
 // by the calls, written without it by the export.
 std::atomic<int> strictOverride{-1};
-
-int32_t copyOut(const std::string& text, char* buffer, int32_t size) {
-  const auto needed = static_cast<int32_t>(text.size() + 1);
-  if (buffer && size >= needed) std::memcpy(buffer, text.c_str(), static_cast<size_t>(needed));
-  return needed;
-}
 
 }  // namespace
 

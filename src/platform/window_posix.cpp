@@ -32,6 +32,12 @@ struct Window::State {
   int32_t pictureWidth = 0, pictureHeight = 0;
 
   void run(const std::string& title, int32_t width, int32_t height);
+  void wakeUp() {
+    const char byte = 1;
+    if (write(wake[1], &byte, 1) < 0) {
+      // the pipe is full: the thread is awake already
+    }
+  }
   void finishStart(bool up, const std::string& why) {
     std::lock_guard<std::mutex> lock(mutex);
     started = true;
@@ -257,10 +263,7 @@ void Window::close() {
     std::lock_guard<std::mutex> lock(state->mutex);
     state->closing = true;
   }
-  const char byte = 1;
-  if (write(state->wake[1], &byte, 1) < 0) {
-    // the pipe is full: the thread is awake already
-  }
+  state->wakeUp();
   if (state->thread.joinable()) state->thread.join();
   for (int end : state->wake)
     if (end >= 0) ::close(end);
@@ -289,10 +292,7 @@ bool Window::show(std::vector<uint8_t>&& rgba, int32_t width, int32_t height) {
     state->pictureHeight = height;
     state->busy = true;
   }
-  const char byte = 1;
-  if (write(state->wake[1], &byte, 1) < 0) {
-    // the pipe is full: the thread is awake already
-  }
+  state->wakeUp();
   return true;
 }
 

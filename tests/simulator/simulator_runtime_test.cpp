@@ -64,7 +64,9 @@ TEST(SimulatorRuntime, DISABLED_ScriptedEvents) {
     zerin_WaitSync(frames.session, frames.info);
     ASSERT_EQ(frames.info->frameIndex, frame);
     while (zerin_PollEvent(frames.session, &event)) seen.push_back({frame, event.type, event.data.i64});
-    if (frame == 3) EXPECT_EQ(zerin_GetButtonEvent(frames.session, 7, ZERIN_BUTTON_STATE_DOWN), 1);
+    if (frame == 3) {
+      EXPECT_EQ(zerin_GetButtonEvent(frames.session, 7, ZERIN_BUTTON_STATE_DOWN), 1);
+    }
   }
   const int64_t pressed = int64_t{ZERIN_BUTTON_STATE_PRESSED} << 32 | 7;
   const int64_t released = int64_t{ZERIN_BUTTON_STATE_RELEASED} << 32 | 7;
@@ -113,7 +115,9 @@ TEST(SimulatorRuntime, DISABLED_RealClock) {
   int64_t last = 0;
   for (int frame = 1; frame <= 5; ++frame) {
     zerin_WaitSync(frames.session, frames.info);
-    if (frame > 1) EXPECT_GE(frames.info->predictedDisplayTime - last, 9900000);  // 10 ms ticks
+    if (frame > 1) {
+      EXPECT_GE(frames.info->predictedDisplayTime - last, 9900000);  // 10 ms ticks
+    }
     last = frames.info->predictedDisplayTime;
   }
 }
